@@ -1,0 +1,37 @@
+#pragma once
+// The device stores texts in the PC's ANSI code page. On Linux there is no such setting, so the code
+// page is chosen from the locale the way Windows chooses it for that language (zh_CN -> CP936,
+// ru -> CP1251, ..., CP1252 otherwise); TORVANE_CODEPAGE (for example "CP936") overrides it.
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+class TCodePage {
+ public:
+  explicit TCodePage(std::string name);
+  ~TCodePage();
+  TCodePage(const TCodePage&) = delete;
+  TCodePage& operator=(const TCodePage&) = delete;
+
+  // The code page of this PC (see above), created on first use.
+  static const TCodePage& System();
+  // The Windows code page for a locale name such as "zh_CN.UTF-8" or "ru_RU".
+  static std::string ForLocale(std::string_view locale);
+
+  const std::string& Name() const { return name_; }
+  // Code-page bytes to UTF-8. A byte (or pair) the code page does not define keeps its value as the
+  // character U+0080..U+00FF, so that it goes back to the device as the same byte.
+  std::string ToUtf8(std::string_view bytes) const;
+  // UTF-8 to code-page bytes. A character the code page cannot hold becomes '?', as on Windows.
+  std::string FromUtf8(std::string_view utf8) const;
+
+ private:
+  std::string name_;
+  mutable std::mutex mutex_;
+  void* toUtf8_;
+  void* fromUtf8_;
+};
+
+}  // namespace torvane

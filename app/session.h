@@ -1,0 +1,75 @@
+#pragma once
+// The program's logic without a window: every long-lived object the main window creates at start-up,
+// in one place, so tests and benchmarks can build the whole program and drive it through its ports.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/clock.h"
+#include "app/grid.h"
+#include "app/operator.h"
+#include "app/status.h"
+#include "app/timer.h"
+#include "history/history_inf.h"
+#include "numbers/telephone_send.h"
+#include "protocol/commands.h"
+#include "protocol/dispatcher.h"
+#include "protocol/frame.h"
+#include "protocol/link.h"
+#include "protocol/login.h"
+#include "serial/send_port.h"
+#include "settings/basic_inf.h"
+#include "settings/settings_lists.h"
+
+namespace torvane {
+
+struct TSessionPorts {
+  ISendPort& Port;
+  IOperator& Operator;
+  IStatusView& StatusView;
+  ITimerFactory& Timers;
+  const IClock& Clock;
+};
+
+class TSession {
+ public:
+  explicit TSession(TSessionPorts ports);
+  TSession(const TSession&) = delete;
+  TSession& operator=(const TSession&) = delete;
+
+  // The serial component's receive event.
+  void cm1ReceiveData(const uint8_t* buffer, uint16_t length) { Dispatcher.cm1ReceiveData(buffer, length); }
+  // Reply timer expiry and status-clear timer expiry.
+  void tmr1Timer();
+  void tmr2Timer();
+
+  std::unique_ptr<ITimer> ReplyTimer;        // 3000 ms, off at start
+  std::unique_ptr<ITimer> StatusClearTimer;  // 3000 ms, on at start
+  Tstatusbar_ctrl Status;
+  Tprogressbar_ctrl Progress;
+  TLink Link;
+
+  // The tables the operator sees.
+  TGrid SettingsGrid{3, 29};
+  TGrid NumberGrid{8, 3001};
+  TGrid HistoryGrid{8, 1001};
+  TSettingsLists SettingsLists;
+  // The password box; the window keeps it in step with what is typed.
+  std::string PasswordText = "6853";
+
+  TRecData RecData;
+  TRecValidCom ValidCom;
+  TtelephoneSend Numbers;
+  THistoryInf History;
+  TBasicInf Settings;
+  Tpasswordverify Login;
+  Tsingalcmd CheckMode;
+  Tsingalcmd DeleteHistory;
+  Tsynchronizationtime_sc TimeSync;
+  TReceiveDispatcher Dispatcher;
+
+  // Where file dialogs start (set by the window at start-up).
+  std::string ConfigDir;
+};
+
+}  // namespace torvane

@@ -1,0 +1,34 @@
+#pragma once
+// The receive side: reply bytes arrive one at a time, are assembled into a frame, checked and routed
+// by command code and address region.
+#include <cstdint>
+
+#include "protocol/frame.h"
+#include "protocol/link.h"
+#include "protocol/login.h"
+
+namespace torvane {
+
+class TReceiveDispatcher {
+ public:
+  TReceiveDispatcher(TLink& link, TRecData& rec, TRecValidCom& valid, Tpasswordverify& login,
+                     Tsend_rec_command& settings, Tsend_rec_command& numbers, Tsend_rec_command& history)
+      : link_(link), rec_(rec), valid_(valid), login_(login), settings_(settings), numbers_(numbers),
+        history_(history) {}
+
+  // One byte per call; only the first byte of the buffer is used.
+  void cm1ReceiveData(const uint8_t* buffer, uint16_t length);
+  // Back to hunting for a start byte.
+  void ResetAssembler();
+
+ private:
+  TLink& link_;
+  TRecData& rec_;
+  TRecValidCom& valid_;
+  Tpasswordverify& login_;
+  Tsend_rec_command& settings_;
+  Tsend_rec_command& numbers_;
+  Tsend_rec_command& history_;
+};
+
+}  // namespace torvane

@@ -1,0 +1,89 @@
+#pragma once
+// One frame on the wire, both directions:
+//   0x23 | command | address (4, MSB first) | length N (2, MSB first) | N payload bytes | checksum
+// The checksum is the XOR of every byte after the start byte. There is no escaping: a 0x23 inside
+// the body is plain data.
+#include <array>
+#include <cstdint>
+
+namespace torvane {
+
+constexpr uint8_t kFrameStart = 0x23;
+constexpr int kMaxPayload = 256;
+
+constexpr uint8_t CMD_TIME_SYNC = 3;
+constexpr uint8_t CMD_CHECK_MODE = 4;
+constexpr uint8_t CMD_WRITE = 130;
+constexpr uint8_t CMD_READ = 131;
+constexpr uint8_t CMD_DELETE_HISTORY = 133;
+
+// Address regions as replies are routed: settings below 0x1000, the number list up to 0x2FFFF,
+// history from 0x30000. Pages are 0x100 apart within a region.
+constexpr int32_t kSettingsBase = 0x000;
+constexpr int32_t kNumbersBase = 0x1000;
+constexpr int32_t kHistoryBase = 0x30000;
+constexpr int32_t kPageSpan = 0x100;
+
+class TDataPackage {
+ public:
+  uint8_t Command = 0;
+  std::array<uint8_t, 4> AddressBytes{};
+  std::array<uint8_t, 2> LengthBytes{};
+  std::array<uint8_t, kMaxPayload> Payload{};
+  uint8_t Checksum = 0;
+  std::array<uint8_t, 303> Frame{};
+  int32_t FrameLength = 0;
+
+  void SetCommand(uint8_t code) { Command = code; }
+  void SetAddress(int32_t value);
+  void SetLength(int32_t n);
+  int PayloadLength() const { return LengthBytes[0] * 256 + LengthBytes[1]; }
+  // Copies exactly the length set by SetLength from the start of bytes (callers pass enough).
+  void SetPayload(const uint8_t* bytes);
+  void ComputeChecksum();
+  void BuildFrame();
+};
+
+// The reply assembler's record: one lives as long as the program.
+class TRecData : public TDataPackage {
+ public:
+  bool Receiving = false;
+  int32_t ReceivedChecksum = 0;
+  std::array<uint8_t, 304> RawBytes{};
+  int32_t RawCount = 0;
+  int32_t ExpectedLength = 0;
+
+  bool GetReceiving() const { return Receiving; }
+  void SetReceiving(bool v) { Receiving = v; }
+  int32_t GetReceivedChecksum() const { return ReceivedChecksum; }
+  void SetReceivedChecksum(int32_t v) { ReceivedChecksum = v; }
+};
+
+// The last reply that passed its checksum.
+class TRecValidCom {
+ public:
+  uint8_t Command = 0;
+  int32_t Address = 0;
+  uint16_t Length = 0;
+  std::array<uint8_t, 258> Data{};  // payload, then the checksum byte
+};
+
+// Base of every transfer and command object.
+class TTemplate {
+ public:
+  virtual ~TTemplate() = default;
+  int32_t Address = 0;
+  std::array<uint8_t, 1024> Buffer{};
+};
+
+// Base of the paged transfers (settings, number list, history).
+class Tsend_rec_command : public TTemplate {
+ public:
+  uint16_t PageCount = 0;
+  uint16_t NextPage = 0;
+  // Called by the receive dispatcher after it has copied a reply into Address and Buffer.
+  virtual void DecodePage() {}
+  virtual void WriteNextPage() {}
+};
+
+}  // namespace torvane

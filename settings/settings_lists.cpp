@@ -1,0 +1,38 @@
+#include "settings/settings_lists.h"
+
+namespace torvane {
+
+TSettingsLists::TSettingsLists() {
+  const std::vector<std::string> inputType{"0:NC ", "1:NO"};
+  const std::vector<std::string> notify{"0:None", "1:Admin Number", "2:Caller Number",
+                                        "3:Admin Number;Caller Number"};
+  Din1 = {3, inputType, 1};
+  Din2 = {4, inputType, 1};
+  Arm = {8, {"0:Disarm", "1:Arm"}, 0};
+  Authorization = {9,
+                   {"0:All number can call to control the Relay",
+                    "1:Only the authorized number can call to control the relay"},
+                   1};
+  NotifyOn = {11, notify, 3};
+  NotifyOff = {12, notify, 3};
+}
+
+TListChoice* TSettingsLists::ForRow(int row) {
+  for (TListChoice* l : All())
+    if (l->Row == row) return l;
+  return nullptr;
+}
+
+void TSettingsLists::SetItemIndex(TListChoice& list, int index) {
+  // An index beyond the items shows no selection (a save then writes 0xFF).
+  list.ItemIndex = (index >= 0 && index < static_cast<int>(list.Items.size())) ? index : -1;
+  if (OnChange) OnChange(list);
+}
+
+void TSettingsLists::SetVisible(TListChoice& list, bool visible) {
+  if (list.Visible == visible) return;
+  list.Visible = visible;
+  if (OnChange) OnChange(list);
+}
+
+}  // namespace torvane

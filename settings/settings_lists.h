@@ -1,0 +1,35 @@
+#pragma once
+// The six in-cell lists of the settings grid as the logic sees them: items, the chosen index (-1 for
+// none) and whether the list is shown. The stored byte of a list parameter is its item index.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace torvane {
+
+struct TListChoice {
+  int Row = 0;  // the settings grid row the list lies over
+  std::vector<std::string> Items;
+  int ItemIndex = -1;
+  bool Visible = false;
+  // The displayed text: the chosen item, or empty with no selection.
+  std::string Text() const {
+    return ItemIndex >= 0 && ItemIndex < static_cast<int>(Items.size()) ? Items[ItemIndex] : std::string();
+  }
+};
+
+class TSettingsLists {
+ public:
+  TSettingsLists();
+  // Rows 3, 4, 8, 9, 11 and 12, in that order.
+  std::vector<TListChoice*> All() { return {&Din1, &Din2, &Arm, &Authorization, &NotifyOn, &NotifyOff}; }
+  TListChoice* ForRow(int row);
+  // Sets the index of a list (any value: one beyond the items shows no selection) and tells the view.
+  void SetItemIndex(TListChoice& list, int index);
+  void SetVisible(TListChoice& list, bool visible);
+
+  TListChoice Din1, Din2, Arm, Authorization, NotifyOn, NotifyOff;
+  std::function<void(TListChoice&)> OnChange;
+};
+
+}  // namespace torvane
