@@ -1,22 +1,45 @@
 #pragma once
-// The history transfer: 500 pages of two 128-byte records from 0x30000.
+// The history transfer: 500 pages of two 128-byte records from 0x30000, decoded into the history
+// grid, which is compacted once the last page is in.
+#include <cstdint>
+
+#include "app/codepage.h"
 #include "app/grid.h"
+#include "history/history_record.h"
 #include "protocol/frame.h"
 #include "protocol/link.h"
 
 namespace torvane {
 
+constexpr uint16_t kHistoryPageCount = 500;
+
 class THistoryInf : public Tsend_rec_command {
  public:
-  THistoryInf(TLink& link, TGrid& grid) : link_(link), grid_(grid) {}
+  THistoryInf(TLink& link, TGrid& grid, const TCodePage& codePage = TCodePage::System())
+      : link_(link), grid_(grid), codePage_(codePage) {}
+
+  // The "Read data" button: the whole log from page 1, without asking and without clearing the grid.
+  void ReadData();
+  // One read request for page 1..500.
+  void RequestPage(int page);
+  // The next page, or the compaction after the last one.
+  void ReadNextPage();
+  // The reply in Address/Buffer into its two grid rows, then the next request.
   void DecodePage() override;
+  // Gathers the readable records at the top of the grid, in page order.
+  void CompactRows();
 
  private:
   TLink& link_;
   TGrid& grid_;
+  const TCodePage& codePage_;
 };
 
-// Headings and the record numbers 1..1000 of the history grid.
+// Headings and the serial numbers 1..1000 of the history grid.
 void SetUpHistoryGrid(TGrid& grid);
+
+// Columns 1..7 of a grid row, and back.
+historyinf_r ReadHistoryRow(const TGrid& grid, int row);
+void WriteHistoryRow(TGrid& grid, int row, const historyinf_r& r);
 
 }  // namespace torvane

@@ -1,6 +1,13 @@
 #pragma once
+// The Historical Data tab: "Read data" and the date-time range with "Filter" along the top, the export
+// and delete buttons down the left, the history grid in the rest.
+#include <QDateEdit>
+#include <QTimeEdit>
+
 #include "app/session.h"
 #include "app/tab_page.h"
+#include "history/history_filter.h"
+#include "history/history_view.h"
 
 namespace torvane {
 
@@ -9,8 +16,26 @@ class THistoryPage : public TTabPage {
  public:
   THistoryPage(TSession& session, QWidget* parent = nullptr);
 
+  QPushButton* ReadDataButton() const { return readData_; }
+  QPushButton* FilterButton() const { return filter_; }
+  QPushButton* ExportCsvButton() const { return exportCsv_; }
+  QPushButton* ExportXlsButton() const { return exportXls_; }
+  QPushButton* DeleteAllButton() const { return deleteAll_; }
+  QDateEdit* StartDate() const { return startDate_; }
+  QTimeEdit* StartTime() const { return startTime_; }
+  QDateEdit* EndDate() const { return endDate_; }
+  QTimeEdit* EndTime() const { return endTime_; }
+  THistoryView* View() const { return view_; }
+
+  // What the four pickers hold now.
+  THistoryFilterRange Range() const;
+
  private:
   TSession& session_;
+  QPushButton *readData_, *filter_, *exportCsv_, *exportXls_, *deleteAll_;
+  QDateEdit *startDate_, *endDate_;
+  QTimeEdit *startTime_, *endTime_;
+  THistoryView* view_;
 };
 
 }  // namespace torvane

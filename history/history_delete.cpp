@@ -1,0 +1,11 @@
+#include "history/history_delete.h"
+
+namespace torvane {
+
+bool DeleteAllHistory(IOperator& op, Tsingalcmd& deleteHistory) {
+  if (!op.WarnOkCancel(kDeleteHistoryWarning)) return false;
+  deleteHistory.Send();
+  return true;
+}
+
+}  // namespace torvane
