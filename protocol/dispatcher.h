@@ -13,7 +13,12 @@ class TReceiveDispatcher {
  public:
   TReceiveDispatcher(TLink& link, TRecData& rec, TRecValidCom& valid, Tpasswordverify& login,
                      Tsend_rec_command& settings, Tsend_rec_command& numbers, Tsend_rec_command& history)
-      : link_(link), rec_(rec), valid_(valid), login_(login), settings_(settings), numbers_(numbers),
+      : link_(link),
+        rec_(rec),
+        valid_(valid),
+        login_(login),
+        settings_(settings),
+        numbers_(numbers),
         history_(history) {}
 
   // One byte per call; only the first byte of the buffer is used.
@@ -29,6 +34,13 @@ class TReceiveDispatcher {
   Tsend_rec_command& settings_;
   Tsend_rec_command& numbers_;
   Tsend_rec_command& history_;
+  uint64_t seenSendCount_ = 0;
+
+  void Collect(uint8_t b);
+  void Reject();
+  void Route();
+  void CopyInto(Tsend_rec_command& target, int count);
+  void ShowPageProgress(const Tsend_rec_command& transfer);
 };
 
 }  // namespace torvane

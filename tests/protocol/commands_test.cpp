@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fakes.h"
+
+namespace torvane::testing {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Texts = std::vector<std::string>;
+
+TEST(SingleCommands, CheckingModeAndItsReply) {
+  TFakeSession s;
+  s.Session->CheckMode.Send();
+  ASSERT_EQ(s.Port.Sent.size(), 1u);
+  EXPECT_EQ(s.Port.Sent[0], (Bytes{0x23, 0x04, 0, 0, 0, 0, 0, 0, 0x04}));
+  EXPECT_EQ(s.StatusView.Text, "Password verifying");
+  EXPECT_TRUE(s.Session->ReplyTimer->Enabled());
+  EXPECT_TRUE(s.Session->Link.Busy());
+  s.Feed(MakeFrame(CMD_CHECK_MODE, 0, {1}));
+  EXPECT_EQ(s.Operator.Messages, (Texts{"Enter"}));
+  EXPECT_FALSE(s.Session->Link.Busy());
+}
+
+TEST(SingleCommands, DeleteHistoryAndItsReply) {
+  TFakeSession s;
+  s.Session->DeleteHistory.Send();
+  ASSERT_EQ(s.Port.Sent.size(), 1u);
+  EXPECT_EQ(s.Port.Sent[0], (Bytes{0x23, 0x85, 0, 0, 0, 0, 0, 0, 0x85}));
+  EXPECT_EQ(s.StatusView.Text, "Password verifying");
+  s.Feed(MakeFrame(CMD_DELETE_HISTORY, 0, {0}));
+  EXPECT_EQ(s.Operator.Messages, (Texts{"Historical data delet error"}));
+}
+
+TEST(SingleCommands, TimeSyncTakesThePayloadFromTheClock) {
+  TFakeSession s;  // the fixed clock reads 2026-12-07 18:30:05
+  s.Session->TimeSync.Send();
+  ASSERT_EQ(s.Port.Sent.size(), 1u);
+  EXPECT_EQ(s.Port.Sent[0],
+            (Bytes{0x23, 0x03, 0, 0, 0, 0, 0, 0x06, 0xEA, 0x0C, 0x07, 0x12, 0x1E, 0x05, 0xED}));
+  EXPECT_EQ(s.StatusView.Text, "发送同步时间命令");
+  s.Feed(MakeFrame(CMD_TIME_SYNC, 0, {1}));
+  EXPECT_EQ(s.Operator.Messages, (Texts{"1同步时间返回正确"}));
+
+  s.Clock.Time = {1999, 1, 31, 0, 59, 59};
+  s.Session->TimeSync.Send();
+  ASSERT_EQ(s.Port.Sent.size(), 2u);
+  EXPECT_EQ(Bytes(s.Port.Sent[1].begin() + 8, s.Port.Sent[1].end() - 1), (Bytes{0xCF, 1, 31, 0, 59, 59}));
+}
+
+TEST(SingleCommands, NothingIsSentWhileAnotherRequestAwaitsItsReply) {
+  TFakeSession s;
+  s.Session->CheckMode.Send();
+  s.Session->TimeSync.Send();
+  s.Session->DeleteHistory.Send();
+  EXPECT_EQ(s.Port.Sent.size(), 1u);
+  s.Timers.Advance(3000);  // the reply timer ends the exchange
+  s.Session->TimeSync.Send();
+  EXPECT_EQ(s.Port.Sent.size(), 2u);
+}
+
+TEST(SingleCommands, PortClosedEndsInTimeout) {
+  TFakeSession s;
+  s.Port.Open = false;
+  s.Session->TimeSync.Send();
+  EXPECT_TRUE(s.Port.Sent.empty());
+  s.Timers.Advance(3000);
+  EXPECT_EQ(s.Operator.Messages, (Texts{"Receive timeout"}));
+}
+
+}  // namespace
+}  // namespace torvane::testing

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fakes.h"
+
+namespace torvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+TEST(StatusClearTimer, ClearsTheLineAtStartUpEvenIfNothingHappened) {
+  TFakeSession s;
+  s.Timers.Advance(2999);
+  EXPECT_TRUE(s.StatusView.History.empty());
+  s.Timers.Advance(1);
+  EXPECT_EQ(s.StatusView.History, (Texts{""}));
+  EXPECT_FALSE(s.StatusView.ProgressVisible);
+  EXPECT_FALSE(s.Session->StatusClearTimer->Enabled());
+}
+
+TEST(StatusClearTimer, ClearsThreeSecondsAfterTheFirstTextNotTheLast) {
+  TFakeSession s;
+  s.Timers.Advance(3000);  // the start-up period
+  s.Session->Status.ShowStatus("one");
+  s.Timers.Advance(2900);
+  s.Session->Status.ShowStatus("two");
+  s.Timers.Advance(99);
+  EXPECT_EQ(s.StatusView.Text, "two");
+  s.Timers.Advance(1);
+  EXPECT_EQ(s.StatusView.Text, "");
+  s.Timers.Advance(5000);
+  EXPECT_EQ(s.StatusView.History, (Texts{"", "one", "two", ""}));
+}
+
+TEST(ReplyTimer, AFrameCutShortEndsInTimeoutAndFreesTheAssembler) {
+  TFakeSession s;
+  TSession& session = *s.Session;
+  session.CheckMode.Send();
+  s.Feed({0x23, 0x04, 0x00});  // the device stops mid-frame
+  s.Timers.Advance(2999);
+  EXPECT_TRUE(s.Operator.Messages.empty());
+  s.Timers.Advance(1);
+  EXPECT_EQ(s.Operator.Messages, (Texts{"Receive timeout"}));
+  EXPECT_FALSE(session.RecData.Receiving);
+  EXPECT_EQ(session.RecData.RawCount, 0);
+  EXPECT_FALSE(session.Link.Busy());
+  // The next reply is read as itself, not as the tail of the broken one.
+  session.CheckMode.Send();
+  s.Feed(MakeFrame(CMD_CHECK_MODE, 0, {1}));
+  EXPECT_EQ(s.Operator.Messages, (Texts{"Receive timeout", "Enter"}));
+}
+
+TEST(ReplyTimer, EachByteStopsItAndABadFrameIsNotFollowedByATimeout) {
+  TFakeSession s;
+  s.Session->CheckMode.Send();
+  auto bad = MakeFrame(CMD_CHECK_MODE, 0, {1});
+  bad.back() ^= 0xFF;
+  s.Feed(bad);
+  EXPECT_EQ(s.StatusView.Text, "Invalid data");
+  EXPECT_FALSE(s.Session->ReplyTimer->Enabled());
+  s.Timers.Advance(10000);
+  EXPECT_TRUE(s.Operator.Messages.empty());
+}
+
+TEST(ReplyTimer, ExpiryHidesTheProgressAndClearsTheTextWithoutArmingTheClearTimer) {
+  TFakeSession s;
+  s.Timers.Advance(3000);
+  s.Session->Progress.SetProgress(40);
+  s.Session->Link.SendFrame(CMD_READ, 0x1000, 0, nullptr, "ask");
+  s.Session->StatusClearTimer->Stop();
+  s.Timers.Advance(3000);
+  EXPECT_EQ(s.Operator.Messages, (Texts{"Receive timeout"}));
+  EXPECT_EQ(s.StatusView.Text, "");
+  EXPECT_FALSE(s.StatusView.ProgressVisible);
+  EXPECT_FALSE(s.Session->StatusClearTimer->Enabled());
+}
+
+}  // namespace
+}  // namespace torvane::testing
