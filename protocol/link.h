@@ -16,8 +16,8 @@ namespace torvane {
 
 class TLink {
  public:
-  TLink(ISendPort& port, IOperator& op, Tstatusbar_ctrl& status, Tprogressbar_ctrl& progress, ITimer& replyTimer,
-        const IClock& clock)
+  TLink(ISendPort& port, IOperator& op, Tstatusbar_ctrl& status, Tprogressbar_ctrl& progress,
+        ITimer& replyTimer, const IClock& clock)
       : Port(port), Operator(op), Status(status), Progress(progress), ReplyTimer(replyTimer), Clock(clock) {}
 
   ISendPort& Port;
