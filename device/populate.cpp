@@ -52,7 +52,7 @@ void AddMinutes(TDateTime& t, int minutes) {
     if (++t.Hour < 24) continue;
     t.Hour = 0;
     ++t.Day;
-    if (ValidDateTime(t)) continue;
+    if (ValidDateTime({t.Year, t.Month, t.Day, 0, 0, 0})) continue;
     t.Day = 1;
     if (++t.Month > 12) {
       t.Month = 1;
