@@ -1,15 +1,47 @@
 #include "numbers/numbers_page.h"
 
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include "numbers/number_record.h"
+
 namespace torvane {
 
+namespace {
+constexpr int kButtonColumnWidth = 100;
+}
+
 TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent), session_(session) {
-  AddButton("Read", 7, 45, 85, 30, true);
-  AddButton("Save", 7, 101, 85, 30, true);
-  AddButton("Import .XLS", 7, 158, 85, 30, false);
-  AddButton("Export .XLS", 7, 214, 85, 30, false);
-  AddButton("Export .CSV", 7, 271, 85, 30, false);
-  AddButton("All Always", 7, 330, 85, 30, false);
-  AddButton("Delete all", 7, 385, 85, 30, false);
+  read_ = AddButton("Read", 7, 45, 85, 30, true);
+  save_ = AddButton("Save", 7, 101, 85, 30, true);
+  importXls_ = AddButton("Import .XLS", 7, 158, 85, 30, false);
+  exportXls_ = AddButton("Export .XLS", 7, 214, 85, 30, false);
+  exportCsv_ = AddButton("Export .CSV", 7, 271, 85, 30, false);
+  allAlways_ = AddButton("All Always", 7, 330, 85, 30, false);
+  deleteAll_ = AddButton("Delete all", 7, 385, 85, 30, false);
+  editor_ = new TNumberEditor(session_.NumberGrid, this);
+  editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
+
+  connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
+  connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
+  connect(allAlways_, &QPushButton::clicked, this, [this] {
+    allAlwaysOn_ = !allAlwaysOn_;
+    SetNumberMarks(session_.NumberGrid, kColAlways, allAlwaysOn_);
+  });
+  connect(deleteAll_, &QPushButton::clicked, this, [this] {
+    deleteAllOn_ = !deleteAllOn_;
+    SetNumberMarks(session_.NumberGrid, kColDelete, deleteAllOn_);
+  });
+}
+
+void TNumbersPage::resizeEvent(QResizeEvent* event) {
+  TTabPage::resizeEvent(event);
+  editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
+}
+
+// The wheel turned anywhere on the tab (over the buttons too) moves the list.
+void TNumbersPage::wheelEvent(QWheelEvent* event) {
+  editor_->WheelScroll(event);
 }
 
 }  // namespace torvane

@@ -1,0 +1,97 @@
+#pragma once
+// The number grid as the operator sees it: a table view over TSession::NumberGrid, check boxes for
+// the two mark columns, date and time pickers laid over the selected window cell, and the pale-green
+// highlight of dates and times the device cannot hold.
+#include <QAbstractTableModel>
+#include <QDateEdit>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimeEdit>
+
+#include "app/grid.h"
+
+namespace torvane {
+
+// Rows of the model are grid rows 1..3000; grid row 0 is the horizontal header. A change of the grid
+// reaches the view as one signal per batch (a page of a read, a whole column), never per cell.
+class TNumberModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  static const QColor kOutOfRange;
+
+  explicit TNumberModel(TGrid& grid, QObject* parent = nullptr);
+  ~TNumberModel() override;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  TGrid& Grid() { return grid_; }
+
+ private:
+  void GridChanged(int first, int last);
+  TGrid& grid_;
+  int listener_ = 0;
+  int rows_ = 0;
+};
+
+// Draws every cell centred in one line; the serial column as a fixed column; the marks as check boxes
+// that are never highlighted; out-of-range dates and times on pale green.
+class TNumberDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+class TNumberEditor : public QTableView {
+  Q_OBJECT
+ public:
+  explicit TNumberEditor(TGrid& grid, QWidget* parent = nullptr);
+
+  TNumberModel* NumberModel() const { return model_; }
+  QDateEdit* StartDatePicker() const { return startDate_; }
+  QTimeEdit* StartTimePicker() const { return startTime_; }
+  QDateEdit* EndDatePicker() const { return endDate_; }
+  QTimeEdit* EndTimePicker() const { return endTime_; }
+
+  // The character between year, month and day in the dates the pickers write (the system's own).
+  void SetDateSeparator(QChar c) { dateSeparator_ = c; }
+  QChar DateSeparator() const { return dateSeparator_; }
+
+  // One wheel notch moves the list by one row, wherever on the tab the wheel turns.
+  void WheelScroll(QWheelEvent* event);
+
+ protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* PickerFor(int col) const;
+  void UpdatePickers();
+  void LoadPicker(int col);
+  void WritePicker(QWidget* picker);
+  void DataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+
+  TNumberModel* model_;
+  QDateEdit* startDate_;
+  QTimeEdit* startTime_;
+  QDateEdit* endDate_;
+  QTimeEdit* endTime_;
+  QChar dateSeparator_;
+  bool loading_ = false;
+  int wheelRemainder_ = 0;
+  QPersistentModelIndex loadedFor_;
+};
+
+// The separator of the system's short date format ("/" when it has none).
+QChar SystemDateSeparator();
+
+}  // namespace torvane

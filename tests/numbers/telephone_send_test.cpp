@@ -1,0 +1,224 @@
+#include "numbers/telephone_send.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/fakes.h"
+
+namespace torvane {
+namespace {
+
+using testing::TFakeSession;
+
+class TelephoneSendTest : public ::testing::Test {
+ protected:
+  TFakeSession f;
+  TSession& s = *f.Session;
+  TGrid& grid = s.NumberGrid;
+  TtelephoneSend& numbers = s.Numbers;
+
+  void Window(int row, const std::string& number) {
+    grid.SetCell(kColNumber, row, number);
+    grid.SetCell(kColStartDate, row, "2024-05-06");
+    grid.SetCell(kColStartTime, row, "07:05");
+    grid.SetCell(kColEndDate, row, "2025-12-31");
+    grid.SetCell(kColEndTime, row, "23:59");
+  }
+  // Hands a page to the decoder as the dispatcher does after a read reply.
+  void Reply(int page, const std::array<uint8_t, kNumberPageSize>& bytes) {
+    numbers.Address = TtelephoneSend::PageAddress(page);
+    std::memcpy(numbers.Buffer.data(), bytes.data(), bytes.size());
+    numbers.DecodePage();
+  }
+};
+
+TEST_F(TelephoneSendTest, NewGridHasHeadingsSerialsAndEmptyMarks) {
+  EXPECT_EQ(grid.RowCount(), 3001);
+  EXPECT_EQ(grid.Cell(kColSerial, 0), "Serial");
+  EXPECT_EQ(grid.Cell(kColStartTime, 0), "Start Time ");
+  EXPECT_EQ(grid.Cell(kColDelete, 0), "Delete(V)");
+  EXPECT_EQ(grid.Cell(kColSerial, 1), "1");
+  EXPECT_EQ(grid.Cell(kColSerial, 3000), "3000");
+  EXPECT_EQ(grid.Cell(kColAlways, 3000), "no");
+  EXPECT_EQ(grid.Cell(kColDelete, 1), "no");
+  EXPECT_EQ(grid.Cell(kColNumber, 1), "");
+}
+
+TEST_F(TelephoneSendTest, ReadAsksFirstAndRequestsPageOne) {
+  f.Operator.ConfirmAnswer = false;
+  numbers.StartRead();
+  EXPECT_TRUE(f.Port.Sent.empty());
+  ASSERT_EQ(f.Operator.Questions.size(), 1u);
+  EXPECT_EQ(f.Operator.Questions[0], "Read the Authorized number list from GSM device to PC software?");
+
+  f.Operator.ConfirmAnswer = true;
+  numbers.StartRead();
+  ASSERT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_EQ(f.Port.Sent[0], (std::vector<uint8_t>{0x23, 0x83, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x93}));
+  EXPECT_EQ(numbers.NextPage, 2);
+  EXPECT_EQ(numbers.PageCount, 375);
+  EXPECT_EQ(f.StatusView.Text, "Reading telephone number information");
+  EXPECT_TRUE(s.ReplyTimer->Enabled());
+  EXPECT_TRUE(s.Link.Busy());
+}
+
+TEST_F(TelephoneSendTest, ReadWalksAllPagesAndReportsSuccessOnce) {
+  numbers.StartRead();
+  std::array<uint8_t, kNumberPageSize> page{};
+  for (int p = 1; p <= 375; ++p) Reply(p, page);
+  ASSERT_EQ(f.Port.Sent.size(), 375u);
+  const auto& last = f.Port.Sent.back();
+  EXPECT_EQ((std::vector<uint8_t>(last.begin() + 2, last.begin() + 6)),
+            (std::vector<uint8_t>{0, 0x01, 0x86, 0x00}));  // 0x1000 + 374 * 0x100
+  ASSERT_EQ(f.Operator.Messages.size(), 1u);
+  EXPECT_EQ(f.Operator.Messages[0], "Authorized number list read to PC software success.");
+  EXPECT_FALSE(s.Link.Busy());
+  // A late duplicate of the last reply asks for nothing more.
+  Reply(375, page);
+  EXPECT_EQ(f.Port.Sent.size(), 375u);
+}
+
+TEST_F(TelephoneSendTest, DecodeFillsItsEightRowsAndLeavesSerialAndDelete) {
+  grid.SetCell(kColDelete, 17, "yes");
+  grid.SetCell(kColStartDate, 18, "2020-01-01");  // stale text a record without date must not keep
+  std::array<uint8_t, kNumberPageSize> page{};
+  const uint8_t window[] = {5, 6, 7, 5, 12, 31, 23, 59, 24, 25};
+  std::memcpy(page.data(), "+8613912345678", 14);
+  std::memcpy(page.data() + 22, window, 10);
+  std::memcpy(page.data() + 32, "555", 3);
+  std::memset(page.data() + 32 + 22, 0x63, 8);
+  std::memcpy(page.data() + 64, "777", 3);  // no dates at all
+  std::memset(page.data() + 96, 0xFF, 32);
+  numbers.StartRead();
+  numbers.NextPage = 4;
+  Reply(3, page);
+  EXPECT_EQ(grid.Cell(kColNumber, 17), "+8613912345678");
+  EXPECT_EQ(grid.Cell(kColStartDate, 17), "2024-05-06");
+  EXPECT_EQ(grid.Cell(kColEndTime, 17), "23:59");
+  EXPECT_EQ(grid.Cell(kColDelete, 17), "yes");
+  EXPECT_EQ(grid.Cell(kColSerial, 17), "17");
+  EXPECT_EQ(grid.Cell(kColAlways, 18), "yes");
+  EXPECT_EQ(grid.Cell(kColStartDate, 18), "");
+  EXPECT_EQ(grid.Cell(kColNumber, 19), "777");
+  EXPECT_EQ(grid.Cell(kColStartDate, 19), "");
+  EXPECT_EQ(grid.Cell(kColStartTime, 19), "00:00");
+  EXPECT_EQ(grid.Cell(kColNumber, 20), "");
+  EXPECT_EQ(grid.Cell(kColAlways, 20), "no");
+  EXPECT_EQ(numbers.NextPage, 5);
+}
+
+TEST_F(TelephoneSendTest, ReplyBeyondTheLastPageIsIgnored) {
+  numbers.StartRead();
+  grid.SetCell(kColNumber, 3000, "kept");
+  std::array<uint8_t, kNumberPageSize> page{};
+  page.fill('1');
+  const size_t sent = f.Port.Sent.size();
+  Reply(376, page);
+  Reply(700, page);
+  EXPECT_EQ(f.Port.Sent.size(), sent);
+  EXPECT_EQ(grid.Cell(kColNumber, 3000), "kept");
+  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_TRUE(f.Operator.Messages.empty());
+}
+
+TEST_F(TelephoneSendTest, SaveSendsEncodedPagesAndReportsSuccess) {
+  Window(9, "+8613912345678");
+  grid.SetCell(kColNumber, 10, "555");
+  grid.SetCell(kColAlways, 10, "yes");
+  grid.SetCell(kColDelete, 11, "yes");
+  numbers.StartSave();
+  ASSERT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_EQ(f.StatusView.Text, "Save list");
+  for (int i = 0; i < 374; ++i) numbers.WriteNextPage();
+  ASSERT_EQ(f.Port.Sent.size(), 375u);
+  const auto& p2 = f.Port.Sent[1];
+  ASSERT_EQ(p2.size(), 265u);
+  EXPECT_EQ((std::vector<uint8_t>(p2.begin(), p2.begin() + 8)),
+            (std::vector<uint8_t>{0x23, 0x82, 0, 0, 0x11, 0x00, 0x01, 0x00}));
+  const uint8_t* rec = p2.data() + 8;
+  EXPECT_EQ(std::string(rec, rec + 14), "+8613912345678");
+  EXPECT_EQ(rec[22 + 9], 0x19);
+  EXPECT_EQ(rec[32 + 30], 0x00);
+  EXPECT_EQ(rec[32 + 31], 0x63);
+  EXPECT_EQ(rec[64], 0xFF);
+  EXPECT_EQ(rec[64 + 31], 0xFF);
+  EXPECT_EQ(rec[96], 0x00);
+  EXPECT_TRUE(f.Operator.Messages.empty());
+  numbers.WriteNextPage();
+  EXPECT_EQ(f.Operator.LastMessage(), "Authorized number list saved success");
+  EXPECT_FALSE(s.Link.Busy());
+}
+
+TEST_F(TelephoneSendTest, CellThatIsNoNumberStopsTheSaveAtItsPage) {
+  Window(20, "123");  // page 3
+  grid.SetCell(kColEndTime, 20, "2x:00");
+  numbers.StartSave();
+  numbers.WriteNextPage();
+  EXPECT_EQ(f.Port.Sent.size(), 2u);
+  numbers.WriteNextPage();
+  EXPECT_EQ(f.Port.Sent.size(), 2u);
+  ASSERT_EQ(f.Operator.Errors.size(), 1u);
+  EXPECT_EQ(f.Operator.Errors[0], "'2x' is not a valid integer value");
+  EXPECT_FALSE(s.Link.Busy());
+}
+
+TEST_F(TelephoneSendTest, CheckBeforeSaveNamesTheFirstThreeWrongRows) {
+  const std::string head =
+      "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:";
+  Window(4, "1");
+  grid.SetCell(kColEndTime, 4, "");
+  numbers.StartSave();
+  EXPECT_EQ(f.Operator.LastMessage(), head + "1\rWrong serial number:4");
+  EXPECT_TRUE(f.Port.Sent.empty());
+
+  Window(9, "2");
+  grid.SetCell(kColStartDate, 9, "");
+  grid.SetCell(kColNumber, 12, "3");
+  EXPECT_FALSE(numbers.CheckBeforeSave());
+  EXPECT_EQ(f.Operator.LastMessage(), head + "3\rWrong serial number:4,9,12");
+
+  grid.SetCell(kColNumber, 30, "4");
+  EXPECT_FALSE(numbers.CheckBeforeSave());
+  EXPECT_EQ(f.Operator.LastMessage(), head + "4\rWrong serial number:4,9,12,....");
+  EXPECT_TRUE(f.Port.Sent.empty());
+}
+
+TEST_F(TelephoneSendTest, MarkedRowsAreNotChecked) {
+  grid.SetCell(kColNumber, 5, "1");
+  grid.SetCell(kColDelete, 5, "yes");
+  grid.SetCell(kColNumber, 6, "2");
+  grid.SetCell(kColAlways, 6, "yes");
+  grid.SetCell(kColNumber, 7, "3");
+  grid.SetCell(kColAlways, 7, "");               // neither mark text: not checked either
+  grid.SetCell(kColStartDate, 8, "2024-05-06");  // no number: not checked
+  EXPECT_TRUE(numbers.CheckBeforeSave());
+  EXPECT_TRUE(f.Operator.Messages.empty());
+}
+
+TEST(NumberMarks, ToggleAndAllAreSingleChanges) {
+  TGrid grid(8, 3001);
+  SetUpNumberGrid(grid);
+  int calls = 0;
+  grid.AddListener([&](int, int) { ++calls; });
+  SetNumberMarks(grid, kColAlways, true);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(grid.Cell(kColAlways, 1), "yes");
+  EXPECT_EQ(grid.Cell(kColAlways, 3000), "yes");
+  EXPECT_EQ(grid.Cell(kColAlways, 0), "Always(V)");
+
+  grid.SetCell(kColStartDate, 5, "2024-05-06");
+  grid.SetCell(kColEndTime, 5, "10:00");
+  grid.SetCell(kColNumber, 5, "55");
+  calls = 0;
+  ToggleNumberMark(grid, kColDelete, 5);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(grid.Cell(kColDelete, 5), "yes");
+  EXPECT_EQ(grid.Cell(kColStartDate, 5) + grid.Cell(kColEndTime, 5), "");
+  EXPECT_EQ(grid.Cell(kColNumber, 5), "55");
+  ToggleNumberMark(grid, kColDelete, 5);
+  EXPECT_EQ(grid.Cell(kColDelete, 5), "no");
+}
+
+}  // namespace
+}  // namespace torvane
