@@ -1,14 +1,127 @@
 #include "settings/basic_inf.h"
 
+#include <span>
+
 namespace torvane {
 
-void TBasicInf::RequestPage(int page) {
-  link_.SendFrame(CMD_READ, (page - 1) * kPageSpan, 0, nullptr, "Read settings");
+namespace {
+constexpr const char* kReadQuestion = "Read the GSM device basic parameters to PC software?";
+constexpr const char* kReadDone = "Basic settings read to PC software success.";
+constexpr const char* kSaveDone = "Basic setting saved success";
+}  // namespace
+
+void TBasicInf::ReadSettings() {
+  if (link_.Busy()) return;
+  if (!link_.Operator.ConfirmRead(kReadQuestion)) return;
+  PageCount = kSettingsPageCount;
+  NextPage = 1;
+  ReadNextPage();
 }
 
-void TBasicInf::DecodePage() {}
-void TBasicInf::WriteNextPage() {}
+void TBasicInf::SaveSettings() {
+  if (link_.Busy()) return;
+  PageCount = kSettingsPageCount;
+  NextPage = 1;
+  WriteNextPage();
+}
 
-void SetUpSettingsGrid(TGrid&, TSettingsLists&) {}
+void TBasicInf::RequestPage(int page) {
+  link_.SendFrame(CMD_READ, kSettingsBase + (page - 1) * kPageSpan, 0, nullptr, "Read settings");
+}
+
+void TBasicInf::ReadNextPage() {
+  if (NextPage < PageCount + 1) {
+    RequestPage(NextPage);
+    ++NextPage;
+  } else if (NextPage == PageCount + 1) {
+    link_.EndExchange();
+    link_.Operator.Message(kReadDone);
+  }
+}
+
+bool TBasicInf::SendPage(int page) {
+  if (!EncodePage(page)) return false;
+  link_.SendFrame(CMD_WRITE, kSettingsBase + (page - 1) * kPageSpan, kSettingsPageSize, Buffer.data(),
+                  "Save settings");
+  return true;
+}
+
+void TBasicInf::WriteNextPage() {
+  if (NextPage < PageCount + 1) {
+    link_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
+    if (!SendPage(NextPage)) {
+      StopAfterFault();
+      return;
+    }
+    ++NextPage;
+  } else if (NextPage == PageCount + 1) {
+    link_.EndExchange();
+    link_.Operator.Message(kSaveDone);
+  }
+}
+
+bool TBasicInf::EncodePage(int page) {
+  WritePageAddress = kSettingsBase + (page - 1) * kPageSpan;
+  const std::optional<TEncodeFault> fault =
+      EncodeSettingsPage(page, grid_, lists_, codePage_,
+                         std::span<uint8_t, kSettingsPageSize>(Buffer.data(), kSettingsPageSize));
+  if (!fault) return true;
+  if (fault->Reason == TEncodeFault::NotAnInteger)
+    link_.Operator.Error("'" + fault->Text + "' is not a valid integer value");
+  else
+    link_.Operator.Error("The value " + fault->Text + " of " + fault->Param->Label +
+                         " is outside 0 to 65535; saving stopped.");
+  return false;
+}
+
+void TBasicInf::StopAfterFault() {
+  // The save ends here; NextPage stays on the page that was not sent. The exchange must be closed or
+  // the buttons would stay locked waiting for a reply that will never come.
+  link_.EndExchange();
+  link_.Progress.SetProgress(100);
+}
+
+void TBasicInf::DecodePage() {
+  const std::span<const uint8_t, kSettingsPageSize> page(Buffer.data(), kSettingsPageSize);
+  int pageNo = 0;
+  if (Address == kSettingsBase) pageNo = 1;
+  if (Address == kSettingsBase + kPageSpan) pageNo = 2;
+  if (Address == kSettingsBase + 2 * kPageSpan) pageNo = 3;
+  if (pageNo != 0) {
+    TGridUpdate batch(grid_);
+    if (pageNo == 1) {
+      link_.Progress.SetProgress(25);
+      link_.Status.SetPanelText("The first page");
+    } else {
+      link_.Status.SetPanelText(pageNo == 2 ? "The second page" : "The third page");
+    }
+    for (const TSettingDef& param : SettingsTable()) {
+      if (pageNo == 1 && param.Row == 12) link_.Progress.SetProgress(40);
+      DecodeSettingOnPage(param, pageNo, page, grid_, lists_, codePage_);
+    }
+    if (pageNo == 3) {
+      link_.Progress.SetProgress(100);
+      link_.Status.SetPanelText("");
+    } else {
+      link_.Progress.SetProgress(50);
+    }
+  }
+  ReadNextPage();
+}
+
+void SetUpSettingsGrid(TGrid& grid, TSettingsLists& lists) {
+  TGridUpdate batch(grid);
+  for (int c = 0; c < static_cast<int>(kSettingsHeadings.size()); ++c)
+    grid.SetCell(c, 0, kSettingsHeadings[c]);
+  for (const TSettingDef& param : SettingsTable()) {
+    grid.SetCell(kLabelCol, param.Row, param.Label);
+    grid.SetCell(kContentCol, param.Row, param.Default);
+    grid.SetCell(kDescriptionCol, param.Row, param.Description);
+    if (TListChoice* list = lists.ForRow(param.Row)) {
+      lists.SetItemIndex(*list, param.DefaultIndex);
+      lists.SetVisible(*list, false);
+    }
+  }
+}
 
 }  // namespace torvane

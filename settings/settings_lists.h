@@ -24,6 +24,7 @@ class TSettingsLists {
   // Rows 3, 4, 8, 9, 11 and 12, in that order.
   std::vector<TListChoice*> All() { return {&Din1, &Din2, &Arm, &Authorization, &NotifyOn, &NotifyOff}; }
   TListChoice* ForRow(int row);
+  const TListChoice* ForRow(int row) const { return const_cast<TSettingsLists*>(this)->ForRow(row); }
   // Sets the index of a list (any value: one beyond the items shows no selection) and tells the view.
   void SetItemIndex(TListChoice& list, int index);
   void SetVisible(TListChoice& list, bool visible);

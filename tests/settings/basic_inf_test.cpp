@@ -1,0 +1,210 @@
+#include "settings/basic_inf.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "settings/settings_codec.h"
+#include "support/fakes.h"
+
+namespace torvane {
+namespace {
+
+using testing::MakeFrame;
+using testing::TFakeSession;
+
+std::vector<uint8_t> Page(const std::vector<std::pair<int, std::string>>& fields) {
+  std::vector<uint8_t> p(kSettingsPageSize, 0);
+  for (const auto& [offset, bytes] : fields) std::copy(bytes.begin(), bytes.end(), p.begin() + offset);
+  return p;
+}
+
+// The payload of a write request the port saw.
+std::vector<uint8_t> Payload(const std::vector<uint8_t>& frame) {
+  return std::vector<uint8_t>(frame.begin() + 8, frame.end() - 1);
+}
+
+class BasicInf : public ::testing::Test {
+ protected:
+  TSession& S() { return *f.Session; }
+  TBasicInf& Settings() { return f.Session->Settings; }
+  std::string Content(int row) { return S().SettingsGrid.Cell(kContentCol, row); }
+  // Hands a reply to the settings object as the dispatcher does.
+  void Reply(int32_t address, const std::vector<uint8_t>& payload) {
+    Settings().Address = address;
+    std::copy(payload.begin(), payload.end(), Settings().Buffer.begin());
+    Settings().DecodePage();
+  }
+  TFakeSession f;
+};
+
+TEST_F(BasicInf, ReadAsksFirstAndRequestsNothingWhenDeclined) {
+  f.Operator.ConfirmAnswer = false;
+  Settings().ReadSettings();
+  ASSERT_EQ(f.Operator.Questions.size(), 1u);
+  EXPECT_EQ(f.Operator.Questions[0], "Read the GSM device basic parameters to PC software?");
+  EXPECT_TRUE(f.Port.Sent.empty());
+  EXPECT_FALSE(S().Link.Busy());
+}
+
+TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEachByItsAddress) {
+  Settings().ReadSettings();
+  ASSERT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x000, {}));
+  EXPECT_EQ(f.StatusView.Text, "Read settings");
+  EXPECT_EQ(Settings().PageCount, 3);
+  EXPECT_EQ(Settings().NextPage, 2);
+
+  Reply(0x000, Page({{0, "1234"}, {236, "\x50\x00"}}));
+  EXPECT_EQ(Content(1), "1234");
+  EXPECT_EQ(Content(19), "80");
+  ASSERT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_EQ(f.Port.Sent[1], MakeFrame(CMD_READ, 0x100, {}));
+  EXPECT_NE(std::find(f.StatusView.History.begin(), f.StatusView.History.end(), "The first page"),
+            f.StatusView.History.end());
+  EXPECT_EQ(f.StatusView.Positions, (std::vector<int>{25, 40, 50}));
+
+  Reply(0x100, Page({{78, "\x1E\x00"}}));
+  EXPECT_EQ(Content(23), "30");
+  EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x200, {}));
+
+  Reply(0x200, Page({{16, "pub"}}));
+  EXPECT_EQ(Content(27), "pub");
+  EXPECT_EQ(f.Port.Sent.size(), 3u);
+  EXPECT_EQ(f.Operator.LastMessage(), "Basic settings read to PC software success.");
+  EXPECT_EQ(f.StatusView.Text, "");
+  EXPECT_FALSE(f.StatusView.ProgressVisible);
+  EXPECT_FALSE(S().Link.Busy());
+}
+
+TEST_F(BasicInf, ReplyWithAnotherAddressDecodesNothingButTheReadGoesOn) {
+  Settings().ReadSettings();
+  const std::string before = Content(1);
+  Reply(0x300, Page({{0, "9999"}}));
+  EXPECT_EQ(Content(1), before);
+  EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x100, {}));
+}
+
+TEST_F(BasicInf, SaveSendsEachPageEncodedAsItGoesOut) {
+  S().SettingsGrid.SetCell(kContentCol, 1, "1111");
+  Settings().SaveSettings();
+  ASSERT_EQ(f.Port.Sent.size(), 1u);
+  const auto& first = f.Port.Sent[0];
+  EXPECT_EQ(std::vector<uint8_t>(first.begin(), first.begin() + 8),
+            (std::vector<uint8_t>{0x23, CMD_WRITE, 0, 0, 0, 0, 0x01, 0x00}));
+  std::array<uint8_t, kSettingsPageSize> expected{};
+  ASSERT_FALSE(
+      EncodeSettingsPage(1, S().SettingsGrid, S().SettingsLists, TCodePage::System(), expected).has_value());
+  EXPECT_EQ(Payload(first), std::vector<uint8_t>(expected.begin(), expected.end()));
+  EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_WRITE, 0, Payload(first)));
+  EXPECT_EQ(f.StatusView.Text, "Save settings");
+  EXPECT_EQ(Settings().WritePageAddress, 0);
+
+  // Changes made while page 1 is on its way still reach page 2.
+  S().SettingsGrid.SetCell(kContentCol, 23, "61");
+  Settings().WriteNextPage();
+  ASSERT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_EQ(Payload(f.Port.Sent[1])[78], 61);
+  EXPECT_EQ(f.Port.Sent[1][4], 0x01);  // address 0x100
+  EXPECT_EQ(Settings().WritePageAddress, 256);
+  Settings().WriteNextPage();
+  EXPECT_EQ(f.Port.Sent[2][4], 0x02);
+  EXPECT_EQ(Settings().WritePageAddress, 512);
+  Settings().WriteNextPage();
+  EXPECT_EQ(f.Port.Sent.size(), 3u);
+  EXPECT_EQ(f.Operator.LastMessage(), "Basic setting saved success");
+  EXPECT_EQ(f.StatusView.Positions, (std::vector<int>{50, 100, 100}));
+}
+
+TEST_F(BasicInf, PortAbove65535StopsTheSaveNamingParameterAndValue) {
+  S().SettingsGrid.SetCell(kContentCol, 19, "70000");
+  Settings().SaveSettings();
+  EXPECT_TRUE(f.Port.Sent.empty());
+  ASSERT_EQ(f.Operator.Errors.size(), 1u);
+  EXPECT_NE(f.Operator.Errors[0].find("19.Server Port(0-65535)"), std::string::npos);
+  EXPECT_NE(f.Operator.Errors[0].find("70000"), std::string::npos);
+  EXPECT_EQ(Settings().NextPage, 1);
+  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_TRUE(f.Operator.Messages.empty());
+}
+
+TEST_F(BasicInf, NonNumericCellOnPageTwoStopsAfterPageOneAndEndsTheExchange) {
+  S().SettingsGrid.SetCell(kContentCol, 23, "6O");
+  Settings().SaveSettings();
+  ASSERT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_TRUE(S().Link.Busy());
+  Settings().WriteNextPage();
+  EXPECT_EQ(f.Port.Sent.size(), 1u);
+  ASSERT_EQ(f.Operator.Errors.size(), 1u);
+  EXPECT_EQ(f.Operator.Errors[0], "'6O' is not a valid integer value");
+  EXPECT_EQ(Settings().NextPage, 2);
+  EXPECT_FALSE(S().Link.Busy());
+}
+
+TEST_F(BasicInf, NothingStartsWhileAnotherExchangeIsOpen) {
+  Settings().SaveSettings();
+  ASSERT_TRUE(S().Link.Busy());
+  Settings().ReadSettings();
+  Settings().SaveSettings();
+  EXPECT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_TRUE(f.Operator.Questions.empty());
+}
+
+// Through the receive side, as the device's replies arrive byte by byte.
+TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
+  S().Link.UnlockControls();
+  Settings().SaveSettings();
+  f.Feed(MakeFrame(CMD_WRITE, 0x000, {1}));
+  ASSERT_EQ(f.Port.Sent.size(), 2u);
+  f.Feed(MakeFrame(CMD_WRITE, 0x100, {0}));
+  EXPECT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_EQ(f.Operator.LastMessage(), "Basic setting error");
+  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_EQ(Settings().NextPage, 3);
+}
+
+TEST_F(BasicInf, TimeoutMidReadKeepsThePagesAlreadyDecoded) {
+  S().Link.UnlockControls();
+  Settings().ReadSettings();
+  f.Feed(MakeFrame(CMD_READ, 0x000, Page({{0, "4321"}, {4, "13800138000"}})));
+  ASSERT_EQ(f.Port.Sent.size(), 2u);
+  f.Timers.Advance(3000);
+  EXPECT_EQ(f.Operator.LastMessage(), "Receive timeout");
+  EXPECT_EQ(Content(1), "4321");
+  EXPECT_EQ(Content(2), "13800138000");
+  EXPECT_EQ(Content(23), "60");  // page 2 never came
+  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_EQ(f.Port.Sent.size(), 2u);
+}
+
+TEST(SettingsGridSetUp, HeadingsLabelsDescriptionsAndDefaults) {
+  TGrid grid(3, kSettingsRowCount);
+  TSettingsLists lists;
+  lists.SetItemIndex(lists.Arm, 1);
+  lists.SetVisible(lists.Arm, true);
+  SetUpSettingsGrid(grid, lists);
+  EXPECT_EQ(grid.Cell(0, 0), "Items");
+  EXPECT_EQ(grid.Cell(1, 0), "Content");
+  EXPECT_EQ(grid.Cell(2, 0), "Description");
+  EXPECT_EQ(grid.Cell(0, 1), "1.Password");
+  EXPECT_EQ(grid.Cell(1, 1), "6853");
+  EXPECT_EQ(grid.Cell(2, 1), "Default Password:6853");
+  EXPECT_EQ(grid.Cell(0, 10), "10.Relay swtich ON timer(0~999, Unit:Second)");
+  EXPECT_EQ(grid.Cell(1, 2), "");
+  EXPECT_EQ(grid.Cell(1, 19), "");
+  EXPECT_EQ(grid.Cell(1, 15), "999");
+  EXPECT_EQ(grid.Cell(2, 28), "MQTT Subscribe");
+  std::vector<int> indexes;
+  for (TListChoice* l : lists.All()) {
+    indexes.push_back(l->ItemIndex);
+    EXPECT_FALSE(l->Visible);
+    EXPECT_EQ(grid.Cell(1, l->Row), l->Text());
+  }
+  EXPECT_EQ(indexes, (std::vector<int>{1, 1, 0, 1, 3, 3}));
+}
+
+}  // namespace
+}  // namespace torvane
