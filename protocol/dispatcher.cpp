@@ -22,8 +22,13 @@ void TReceiveDispatcher::ResetAssembler() {
 }
 
 void TReceiveDispatcher::cm1ReceiveData(const uint8_t* buffer, uint16_t length) {
-  if (!buffer || length == 0) return;
-  const uint8_t b = buffer[0];
+  if (!buffer) return;
+  // The serial component hands over one byte per call; should a block ever carry more, every byte
+  // is taken rather than all but the first lost.
+  for (uint16_t i = 0; i < length; ++i) TakeByte(buffer[i]);
+}
+
+void TReceiveDispatcher::TakeByte(uint8_t b) {
   link_.ReplyTimer.Stop();
   link_.Status.ShowStatus("Data communication");
 
@@ -37,9 +42,9 @@ void TReceiveDispatcher::cm1ReceiveData(const uint8_t* buffer, uint16_t length) 
 
   Collect(b);
 
-  // Every byte stops the reply timer; while a reply is still awaited or half received it runs again
-  // from this byte, so a device that stops mid-frame still ends in "Receive timeout" instead of
-  // leaving the exchange open for ever.
+  // Every byte stops the reply timer; while a reply is still awaited it runs again from this byte,
+  // so a device that stops mid-frame still ends in "Receive timeout" instead of leaving the
+  // exchange open for ever.
   if (link_.Busy()) link_.ReplyTimer.Start();
 }
 

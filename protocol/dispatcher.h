@@ -21,7 +21,7 @@ class TReceiveDispatcher {
         numbers_(numbers),
         history_(history) {}
 
-  // One byte per call; only the first byte of the buffer is used.
+  // The serial component's receive event: normally one byte per call.
   void cm1ReceiveData(const uint8_t* buffer, uint16_t length);
   // Back to hunting for a start byte.
   void ResetAssembler();
@@ -36,6 +36,7 @@ class TReceiveDispatcher {
   Tsend_rec_command& history_;
   uint64_t seenSendCount_ = 0;
 
+  void TakeByte(uint8_t b);
   void Collect(uint8_t b);
   void Reject();
   void Route();

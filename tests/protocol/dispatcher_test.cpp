@@ -31,6 +31,13 @@ TEST_F(DispatcherFixture, EveryByteShowsDataCommunicationAndStopsTheReplyTimer) 
   EXPECT_EQ(View.History, (Texts{"Data communication"}));
 }
 
+TEST_F(DispatcherFixture, ABlockOfSeveralBytesLosesNone) {
+  const Bytes frame = MakeFrame(CMD_READ, 0x1000, {1, 2, 3});
+  Dispatcher.cm1ReceiveData(frame.data(), static_cast<uint16_t>(frame.size()));
+  EXPECT_EQ(Numbers.Decoded, 1);
+  EXPECT_EQ(Valid.Length, 3);
+}
+
 TEST_F(DispatcherFixture, NoiseBeforeTheStartByteIsDropped) {
   Bytes bytes{0x00, 0xFF, 0x83, 0x01, 0x55};
   const Bytes frame = MakeFrame(CMD_READ, 0x1000, {1, 2, 3});
