@@ -1,0 +1,106 @@
+// The port list on a fake sysfs tree laid out like the kernel's: /sys/class/tty entries are links
+// into /sys/devices, hardware-backed ones have a "device" link, serial-core ports have "type".
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "serial/port_list.h"
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class FakeSysfs {
+ public:
+  FakeSysfs() {
+    char tmpl[] = "/tmp/torvane-sysfs-XXXXXX";
+    root_ = ::mkdtemp(tmpl);
+    fs::create_directories(root_ / "sys/class/tty");
+    fs::create_directories(root_ / "dev");
+  }
+  ~FakeSysfs() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  std::string Root() const { return root_.string(); }
+
+  // A tty; `hardware` names the device folder its "device" link points at (empty: none), `type` is
+  // the serial-core type attribute (-1: none), `node` whether /dev/NAME exists.
+  void Add(const std::string& name, const std::string& hardware, int type = -1, bool node = true) {
+    const fs::path real = root_ / "sys/devices/virtual/tty" / name;
+    fs::create_directories(real);
+    if (!hardware.empty()) {
+      const fs::path dev = root_ / "sys/devices" / hardware;
+      fs::create_directories(dev);
+      fs::create_symlink(dev, real / "device");
+    }
+    if (type >= 0) std::ofstream(real / "type") << type << "\n";
+    fs::create_symlink(real, root_ / "sys/class/tty" / name);
+    if (node) std::ofstream(root_ / "dev" / name).put('\0');
+  }
+
+ private:
+  fs::path root_;
+};
+
+TEST(PortList, ListsHardwarePortsInNaturalOrder) {
+  FakeSysfs sys;
+  sys.Add("ttyUSB10", "pci0000:00/usb1/1-10/ttyUSB10");
+  sys.Add("ttyUSB1", "pci0000:00/usb1/1-2/ttyUSB1");
+  sys.Add("ttyS0", "platform/serial8250", 4);  // a 16550A
+  sys.Add("ttyUSB0", "pci0000:00/usb1/1-1/ttyUSB0");
+  EXPECT_EQ(Trecognitionserial(sys.Root()).FillPortList(), (Names{"ttyS0", "ttyUSB0", "ttyUSB1", "ttyUSB10"}));
+}
+
+TEST(PortList, LeavesOutEmptyUartSlotsAndVirtualTerminals) {
+  FakeSysfs sys;
+  sys.Add("ttyS0", "platform/serial8250", 4);
+  sys.Add("ttyS1", "platform/serial8250", 0);  // slot with no UART behind it
+  sys.Add("ttyS2", "platform/serial8250", 0);
+  sys.Add("ttyS3", "platform/serial8250", 0);
+  sys.Add("ttyS4", "pnp/00:05", 4);
+  sys.Add("ttyACM0", "pci0000:00/usb1/1-3/ttyACM0");
+  sys.Add("tty0", "");  // virtual terminals, console, ptmx: no device link
+  sys.Add("tty1", "");
+  sys.Add("console", "");
+  sys.Add("ptmx", "");
+  sys.Add("ttyUSB3", "pci0000:00/usb1/1-4/ttyUSB3", -1, false);  // no /dev node: OpenPort cannot find it
+  EXPECT_EQ(Trecognitionserial(sys.Root()).FillPortList(), (Names{"ttyACM0", "ttyS0", "ttyS4"}));
+}
+
+TEST(PortList, EmptyOrMissingTreeGivesAnEmptyList) {
+  FakeSysfs sys;
+  EXPECT_TRUE(Trecognitionserial(sys.Root()).FillPortList().empty());
+  EXPECT_TRUE(Trecognitionserial(sys.Root() + "/nowhere").FillPortList().empty());
+}
+
+TEST(PortList, RealSystemListsOnlyNamesThatExistUnderDev) {
+  for (const auto& name : Trecognitionserial().FillPortList()) {
+    EXPECT_TRUE(fs::exists("/dev/" + name)) << name;
+    EXPECT_TRUE(fs::exists("/sys/class/tty/" + name + "/device")) << name;
+  }
+}
+
+TEST(PortList, NaturalOrder) {
+  Names n{"ttyUSB10", "ttyS10", "ttyUSB2", "ttyS2", "ttyACM0", "ttyS0", "ttyUSB1", "ttyAMA0", "ttyS1"};
+  std::sort(n.begin(), n.end(), Trecognitionserial::NaturalLess);
+  EXPECT_EQ(n, (Names{"ttyACM0", "ttyAMA0", "ttyS0", "ttyS1", "ttyS2", "ttyS10", "ttyUSB1", "ttyUSB2", "ttyUSB10"}));
+  EXPECT_TRUE(Trecognitionserial::NaturalLess("tty9", "tty10"));
+  EXPECT_FALSE(Trecognitionserial::NaturalLess("tty10", "tty9"));
+  EXPECT_TRUE(Trecognitionserial::NaturalLess("tty1", "tty01"));
+  EXPECT_FALSE(Trecognitionserial::NaturalLess("tty01", "tty1"));
+  EXPECT_TRUE(Trecognitionserial::NaturalLess("tty", "tty0"));
+  EXPECT_FALSE(Trecognitionserial::NaturalLess("ttyS1", "ttyS1"));
+  EXPECT_TRUE(Trecognitionserial::NaturalLess("ttyS99999999999999999999", "ttyS100000000000000000000"));
+}
+
+}  // namespace
+}  // namespace torvane
