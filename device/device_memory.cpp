@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -157,7 +158,9 @@ bool SaveState(const TDeviceMemory& m, const std::string& path, std::string* err
                {static_cast<uint8_t>(c.Year & 0xFF), static_cast<uint8_t>(c.Year >> 8),
                 static_cast<uint8_t>(c.Month), static_cast<uint8_t>(c.Day), static_cast<uint8_t>(c.Hour),
                 static_cast<uint8_t>(c.Minute), static_cast<uint8_t>(c.Second)});
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  // Unique per process and per save, so two devices sharing a file never write the same temporary.
+  static std::atomic<unsigned> saves{0};
+  const std::string temp = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(saves++);
   FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) {
     SetError(error, "cannot create " + temp + ": " + std::strerror(errno));
