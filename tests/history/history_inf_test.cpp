@@ -112,6 +112,20 @@ TEST_F(HistoryTransfer, ShortReplyEndsInAnEmptySlotNotThePreviousPage) {
   EXPECT_EQ(g.Cell(kHisContent, 5), "ev");
 }
 
+TEST_F(HistoryTransfer, ShortReplyThroughTheDispatcher) {
+  s.Link.UnlockControls();
+  h.ReadData();
+  f.Feed(MakeFrame(CMD_READ, 0x30000, MakePage(Rec(1), Rec(2))));
+  const auto first = Rec(3);
+  f.Feed(MakeFrame(CMD_READ, 0x30100, std::vector<uint8_t>(first.begin(), first.end())));
+  EXPECT_EQ(g.Cell(kHisNumber, 2), "2");
+  EXPECT_EQ(g.Cell(kHisNumber, 3), "3");
+  EXPECT_EQ(g.Cell(kHisNumber, 4), "");
+  EXPECT_EQ(g.Cell(kHisContent, 4), "");
+  EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x30200, {}));
+  EXPECT_EQ(f.StatusView.Text, "Reading historical data");
+}
+
 TEST_F(HistoryTransfer, FullReadCompactsRecordsToTheTopInPageOrder) {
   for (int c = 1; c < 8; ++c) g.SetCell(c, 900, "stale");
   h.ReadData();
