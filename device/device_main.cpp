@@ -19,7 +19,7 @@ const char* kUsage =
     "Usage: torvane-device [options]\n"
     "       torvane-device --dump FILE\n"
     "Serves a virtual GSM relay controller on a pseudo-terminal. The first line printed is the path of\n"
-    "its port; it serves until SIGINT or SIGTERM.\n"
+    "its port; it serves until SIGINT, SIGTERM or SIGHUP.\n"
     "\n"
     "Options:\n"
     "  --state FILE        load the memory from FILE at start (when it exists) and save it there after\n"
@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
