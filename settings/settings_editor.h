@@ -1,0 +1,75 @@
+#pragma once
+// The settings grid on screen: a table view over the settings TGrid with the six drop-down lists laid
+// over their Content cells, the heading row on the classic light blue, and the keystroke check run on
+// every edit of a value.
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <array>
+
+#include "app/codepage.h"
+#include "app/grid.h"
+#include "settings/settings_lists.h"
+
+namespace torvane {
+
+// The grid as Qt sees it: row 0 of the TGrid is the horizontal header, view row r is grid row r + 1.
+class TSettingsModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  TSettingsModel(TGrid& grid, QObject* parent = nullptr);
+  ~TSettingsModel() override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  static int GridRow(const QModelIndex& index) { return index.row() + 1; }
+
+ private:
+  TGrid& grid_;
+  int listener_ = 0;
+};
+
+class TSettingsEditor : public QTableView {
+  Q_OBJECT
+ public:
+  TSettingsEditor(TGrid& grid, TSettingsLists& lists, const TCodePage& codePage = TCodePage::System(),
+                  QWidget* parent = nullptr);
+  ~TSettingsEditor() override;
+
+  // The cell of a grid column and row (row 1..28).
+  QModelIndex CellIndex(int col, int gridRow) const;
+  // The selected grid row (0 when nothing is selected).
+  int CurrentGridRow() const;
+  // The drop-down list over a list row's Content cell, or nullptr.
+  QComboBox* ListBox(int gridRow) const;
+
+ signals:
+  // A horizontal scroll by the operator: the window shows the position the grid had before it.
+  void ScrollCaption(const QString& caption);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class TSettingsDelegate;
+  void EditTextChanged(const QModelIndex& index, const QString& text, QWidget* editor);
+  void SyncList(TListChoice& list);
+  void PlaceList(TListChoice& list);
+  void HorizontalScrollAction();
+
+  TGrid& grid_;
+  TSettingsLists& lists_;
+  const TCodePage& codePage_;
+  TSettingsModel* model_;
+  std::array<QComboBox*, 6> boxes_{};
+  bool syncing_ = false;
+};
+
+}  // namespace torvane
