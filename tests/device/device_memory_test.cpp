@@ -93,7 +93,9 @@ TEST(AddressMap, LocatesPagesAndTheGapsBetweenRegions) {
     if (c.Region == TRegion::None) continue;
     EXPECT_EQ(at.Page, c.Page) << std::hex << c.Address;
     EXPECT_EQ(at.Offset, c.Offset) << std::hex << c.Address;
-    if (c.Offset == 0) EXPECT_EQ(PageAddress(c.Region, c.Page), c.Address);
+    if (c.Offset == 0) {
+      EXPECT_EQ(PageAddress(c.Region, c.Page), c.Address);
+    }
   }
 }
 

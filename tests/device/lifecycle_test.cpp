@@ -162,7 +162,9 @@ TEST(Lifecycle, ManyDevicesInOneProcessLeaveNoThreadsOrDescriptors) {
       const std::vector<uint8_t> reply = ports[i]->ReadFrame();
       ASSERT_EQ(reply.size(), 265u);
       EXPECT_NE(reply[8 + (i % 8) * 32], 0xFF) << "device " << i;
-      if (i % 8 < 7) EXPECT_EQ(reply[8 + (i % 8 + 1) * 32], 0xFF) << "device " << i;
+      if (i % 8 < 7) {
+        EXPECT_EQ(reply[8 + (i % 8 + 1) * 32], 0xFF) << "device " << i;
+      }
     }
     // Half are stopped with the PC side still open, the rest go with their destructors.
     for (size_t i = 0; i < devices.size(); i += 2) devices[i]->Stop();
