@@ -354,7 +354,11 @@ void TVirtualDevice::SendReply(const std::vector<uint8_t>& bytes) {
       const auto elapsed = TSteady::now() - start;
       upTo = std::min(bytes.size(), static_cast<size_t>(elapsed / byteTime));
       if (upTo <= sent) {
-        if (!SleepUntil(start + byteTime * static_cast<int64_t>(sent + 1))) return;
+        // Bytes leave in bursts of about a millisecond rather than one wake-up per byte; the last
+        // byte still leaves on time.
+        const auto next = start + byteTime * static_cast<int64_t>(sent + 1);
+        const auto end = start + byteTime * static_cast<int64_t>(bytes.size());
+        if (!SleepUntil(std::max(next, std::min(TSteady::now() + std::chrono::milliseconds(1), end)))) return;
         continue;
       }
     }
