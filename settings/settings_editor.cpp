@@ -139,6 +139,8 @@ TSettingsEditor::TSettingsEditor(TGrid& grid, TSettingsLists& lists, const TCode
   setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   setWordWrap(false);
+  // Long labels are cut at the cell's edge, as the grid has always shown them.
+  setTextElideMode(Qt::ElideNone);
   // Not a tab stop: the buttons beside it are.
   setFocusPolicy(Qt::ClickFocus);
   setTabKeyNavigation(false);
