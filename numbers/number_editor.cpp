@@ -247,6 +247,7 @@ QWidget* TNumberEditor::PickerFor(int col) const {
 }
 
 void TNumberEditor::UpdatePickers() {
+  if (!endTime_) return;  // setModel reports a current change before the pickers exist
   const QModelIndex cur = currentIndex();
   const bool windowed = cur.isValid() && model_->Grid().Cell(kColAlways, cur.row() + 1) == kMarkNo;
   for (int c = kColStartDate; c <= kColEndTime; ++c) {

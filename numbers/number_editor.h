@@ -81,10 +81,10 @@ class TNumberEditor : public QTableView {
   void DataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
 
   TNumberModel* model_;
-  QDateEdit* startDate_;
-  QTimeEdit* startTime_;
-  QDateEdit* endDate_;
-  QTimeEdit* endTime_;
+  QDateEdit* startDate_ = nullptr;
+  QTimeEdit* startTime_ = nullptr;
+  QDateEdit* endDate_ = nullptr;
+  QTimeEdit* endTime_ = nullptr;
   QChar dateSeparator_;
   bool loading_ = false;
   int wheelRemainder_ = 0;
