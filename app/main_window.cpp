@@ -1,0 +1,303 @@
+#include "app/main_window.h"
+
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QScreen>
+#include <QStyleOptionTab>
+#include <QTabBar>
+#include <algorithm>
+#include <exception>
+
+#include "app/config_dir.h"
+#include "app/help_page.h"
+#include "app/qt_ports.h"
+#include "app/status_bar.h"
+#include "history/history_page.h"
+#include "numbers/numbers_page.h"
+#include "serial/port_list.h"
+#include "settings/settings_page.h"
+
+namespace torvane {
+
+namespace {
+
+constexpr const char* kCaption = "Torvane Configurator V1.8.1";
+constexpr const char* kPortError = "COM Port error";
+constexpr int kTabWidth = 75;
+constexpr int kTabHeight = 80;
+
+// Tabs stand on the left edge, but their two-line captions read horizontally: every tab reports the
+// fixed 75 x 80 and its label is drawn upright, bold, blue on the selected tab.
+class TLeftTabStyle : public QProxyStyle {
+ public:
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    if (type == CT_TabBarTab) return QSize(kTabWidth, kTabHeight);
+    return QProxyStyle::sizeFromContents(type, option, size, widget);
+  }
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    if (element == CE_TabBarTabLabel) {
+      if (const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option)) {
+        painter->save();
+        QFont f = painter->font();
+        f.setBold(true);
+        f.setPixelSize(15);
+        // The designed 15-pixel caption fits the tab in its own narrow font; a wider substitute
+        // steps down until the longest line fits.
+        // One size for every tab, so the captions match.
+        QStringList lines = tab->text.split('\n');
+        if (const auto* bar = qobject_cast<const QTabBar*>(widget))
+          for (int i = 0; i < bar->count(); ++i) lines += bar->tabText(i).split('\n');
+        for (int px = 15; px > 9; --px) {
+          f.setPixelSize(px);
+          const QFontMetrics fm(f);
+          int widest = 0;
+          for (const QString& l : lines) widest = std::max(widest, fm.horizontalAdvance(l));
+          if (widest <= kTabWidth - 6) break;
+        }
+        painter->setFont(f);
+        const bool selected = tab->state & State_Selected;
+        painter->setPen(selected ? QColor(Qt::blue) : QColor(Qt::black));
+        painter->drawText(tab->rect, Qt::AlignCenter | Qt::TextShowMnemonic, tab->text);
+        painter->restore();
+        return;
+      }
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+  }
+};
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top) {
+  auto* b = new QPushButton(caption, parent);
+  b->setGeometry(left, top, 90, 30);
+  b->setAccessibleName(caption);
+  return b;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top) {
+  auto* l = new QLabel(caption, parent);
+  l->move(left, top);
+  l->adjustSize();
+  l->setAccessibleName(caption);
+  return l;
+}
+
+// The accessible name follows the caption; screen readers and the tests find buttons by it.
+void SetCaption(QPushButton* b, const QString& caption) {
+  b->setText(caption);
+  b->setAccessibleName(caption);
+  QAccessibleEvent ev(b, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&ev);
+}
+
+}  // namespace
+
+TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) {
+  setWindowTitle(kCaption);
+  setAccessibleName(kCaption);
+  // The designed look is an 11-pixel sans-serif; its font does not exist here, the platform's
+  // sans-serif of the same size takes its place.
+  QFont f("Sans Serif");
+  f.setStyleHint(QFont::SansSerif);
+  f.setPixelSize(11);
+  setFont(f);
+  setFixedSize(kClientWidth, kClientHeight);
+  setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+  notifyTarget_ = std::make_unique<TQtNotifyTarget>();
+  if (options.Operator) {
+    operator_ = options.Operator;
+  } else {
+    ownOperator_ = std::make_unique<TQtOperator>(this);
+    operator_ = ownOperator_.get();
+  }
+  ITimerFactory* timers = options.Timers;
+  if (!timers) {
+    ownTimers_ = std::make_unique<TQtTimerFactory>();
+    timers = ownTimers_.get();
+  }
+  const IClock* clock = options.Clock;
+  if (!clock) {
+    ownClock_ = std::make_unique<TSystemClock>();
+    clock = ownClock_.get();
+  }
+  comm_ = std::make_unique<TComm>(*notifyTarget_);
+  comm_->SetBaudRate(115200);
+
+  BuildTopBar();
+  statusBar_ = new TStatusBar(this);
+  statusBar_->setGeometry(0, kClientHeight - TStatusBar::kHeight, kClientWidth, TStatusBar::kHeight);
+
+  Centre();
+  // The session creates the transfer objects, the commands and the helpers, locks the operation
+  // buttons and fills the grids' fixed texts.
+  session_ = std::make_unique<TSession>(TSessionPorts{*comm_, *operator_, *statusBar_, *timers, *clock});
+  comm_->OnReceiveData = [this](TComm&, const char* buffer, uint16_t length) {
+    session_->cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
+  };
+  BuildPages();
+
+  FillPortList(options.FirstPort);
+  statusBar_->SetPanelText(0, "COM Port:");
+  statusBar_->SetLampGreen(false);
+
+  session_->Link.OnControlsChanged = [this] { ControlsChanged(); };
+  ControlsChanged();
+
+  const QString programDir =
+      options.ProgramDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.ProgramDir;
+  session_->ConfigDir = MakeConfigDir(programDir.toStdString());
+}
+
+TForm1::~TForm1() {
+  // The pages hold on to the session's grids; they go before it does.
+  delete pages_;
+  pages_ = nullptr;
+  if (session_) session_->Link.OnControlsChanged = nullptr;
+  comm_->ClosePort();
+}
+
+bool TForm1::LampGreen() const {
+  return statusBar_->LampGreen();
+}
+
+void TForm1::BuildTopBar() {
+  topBar_ = new QWidget(this);
+  topBar_->setGeometry(0, 0, kClientWidth, kTopBarHeight);
+
+  MakeLabel(topBar_, "COM Port:", 28, 11);
+  cmb1_ = new QComboBox(topBar_);
+  cmb1_->setEditable(true);
+  cmb1_->setInsertPolicy(QComboBox::NoInsert);
+  cmb1_->setGeometry(85, 7, 89, 21);
+  cmb1_->setAccessibleName("COM Port:");
+
+  btn8_ = MakeButton(topBar_, "Open", 197, 3);
+  connect(btn8_, &QPushButton::clicked, this, &TForm1::btn8Click);
+
+  MakeLabel(topBar_, "Password:", 319, 11);
+  edt1_ = new QLineEdit("6853", topBar_);
+  edt1_->setGeometry(373, 7, 93, 21);
+  edt1_->setAccessibleName("Password:");
+  connect(edt1_, &QLineEdit::textChanged, this,
+          [this](const QString& t) { session_->PasswordText = t.toStdString(); });
+
+  btn1_ = MakeButton(topBar_, "Log in", 485, 3);
+  connect(btn1_, &QPushButton::clicked, this, &TForm1::btn1Click);
+
+  // Service commands of the device, kept in the window but never shown.
+  btnCheckMode_ = MakeButton(topBar_, "HEX设置模式", 600, 3);
+  btnTimeSync_ = MakeButton(topBar_, "同步时间", 700, 3);
+  btnCheckMode_->hide();
+  btnTimeSync_->hide();
+  connect(btnCheckMode_, &QPushButton::clicked, this, [this] { session_->CheckMode.Send(); });
+  connect(btnTimeSync_, &QPushButton::clicked, this, [this] { session_->TimeSync.Send(); });
+}
+
+void TForm1::BuildPages() {
+  pages_ = new QTabWidget(this);
+  pages_->setGeometry(0, kTopBarHeight, kClientWidth, kClientHeight - kTopBarHeight - TStatusBar::kHeight);
+  pages_->setTabPosition(QTabWidget::West);
+  pages_->setAccessibleName("Pages");
+  QTabBar* bar = pages_->tabBar();
+  auto* style = new TLeftTabStyle;
+  style->setParent(bar);
+  bar->setStyle(style);
+  bar->setElideMode(Qt::ElideNone);
+  bar->setExpanding(false);
+
+  settingsPage_ = new TSettingsPage(*session_);
+  numbersPage_ = new TNumbersPage(*session_);
+  historyPage_ = new THistoryPage(*session_);
+  pages_->addTab(settingsPage_, "Basic\nSettings");
+  pages_->addTab(numbersPage_, "Number\nList");
+  pages_->addTab(historyPage_, "Historical\nData");
+  pages_->addTab(new THelpPage, "Help");
+  for (int i = 0; i < pages_->count(); ++i) {
+    QString name = pages_->tabText(i);
+    pages_->widget(i)->setAccessibleName(name.replace('\n', ' '));
+  }
+  for (QPushButton* b : pages_->findChildren<QPushButton*>())
+    if (b->accessibleName().isEmpty()) b->setAccessibleName(b->text());
+  pages_->setCurrentIndex(0);
+}
+
+void TForm1::FillPortList(const QString& firstPort) {
+  QStringList names;
+  for (const std::string& n : Trecognitionserial().FillPortList()) names << QString::fromStdString(n);
+  const QString first = firstPort.trimmed();
+  if (!first.isEmpty()) {
+    names.removeAll(first);
+    names.prepend(first);
+  }
+  cmb1_->clear();
+  cmb1_->addItems(names);
+  if (cmb1_->count() > 0) cmb1_->setCurrentIndex(0);
+}
+
+void TForm1::Centre() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  // The frame adds about 40 pixels of height; the left edge may go negative on a narrow screen.
+  const QRect s = screen->geometry();
+  move(s.left() + (s.width() - width()) / 2, s.top() + (s.height() - (height() + 40)) / 2);
+}
+
+void TForm1::btn8Click() {
+  comm_->SetCommName(cmb1_->currentText().trimmed().toStdString());
+  bool failed = false;
+  try {
+    if (clickCounter_ % 2 == 0) {
+      comm_->OpenPort();
+      // Some open failures only leave their text in PortOpenError; they are failures all the same.
+      if (!comm_->PortOpen()) {
+        failed = true;
+      } else {
+        ++clickCounter_;
+        SetCaption(btn8_, "Close");
+        statusBar_->SetLampGreen(true);
+      }
+    } else {
+      ++clickCounter_;
+      SetCaption(btn8_, "Open");
+      comm_->ClosePort();
+      statusBar_->SetLampGreen(false);
+    }
+  } catch (const std::exception&) {
+    failed = true;
+  }
+  if (failed) {
+    // The counter stays even, so the next click tries to open again.
+    operator_->Message(kPortError);
+    SetCaption(btn8_, "Open");
+    statusBar_->SetLampGreen(false);
+  }
+}
+
+void TForm1::btn1Click() {
+  session_->PasswordText = edt1_->text().toStdString();
+  session_->Login.BeginLogin();
+}
+
+void TForm1::ControlsChanged() {
+  const TLink& link = session_->Link;
+  const bool unlocked = link.Unlocked();
+  const bool idle = !link.Busy();
+  for (TTabPage* page : {static_cast<TTabPage*>(settingsPage_), static_cast<TTabPage*>(numbersPage_),
+                         static_cast<TTabPage*>(historyPage_)}) {
+    for (QPushButton* b : page->OperationButtons()) b->setEnabled(unlocked);
+    // One request at a time: what would send another waits for the open exchange to end.
+    for (QPushButton* b : page->RequestButtons()) b->setEnabled(unlocked && idle);
+  }
+  btnCheckMode_->setEnabled(unlocked && idle);
+  btnTimeSync_->setEnabled(unlocked && idle);
+  btn1_->setEnabled(idle);
+}
+
+}  // namespace torvane

@@ -1,0 +1,102 @@
+#pragma once
+// TForm1: the one working window. It owns the serial component, the Qt side of the core's ports and
+// the session, and hosts the port bar, the four pages and the status bar.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QWidget>
+#include <memory>
+
+#include "app/clock.h"
+#include "app/operator.h"
+#include "app/session.h"
+#include "app/timer.h"
+#include "serial/comm.h"
+
+namespace torvane {
+
+class TStatusBar;
+class TSettingsPage;
+class TNumbersPage;
+class THistoryPage;
+class TQtNotifyTarget;
+
+// What a test (or the program's options) may put in place of the real thing. Null members mean
+// the real dialogs, QTimer, the system clock and the folder of the executable.
+struct TForm1Options {
+  IOperator* Operator = nullptr;
+  ITimerFactory* Timers = nullptr;
+  const IClock* Clock = nullptr;
+  QString ProgramDir;
+  QString FirstPort;  // put first in the port list and selected
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 1062;
+  static constexpr int kClientHeight = 672;
+  static constexpr int kTopBarHeight = 36;
+
+  explicit TForm1(const TForm1Options& options = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TSession& Session() { return *session_; }
+  TComm& Comm() { return *comm_; }
+  IOperator& Operator() { return *operator_; }
+  TStatusBar& StatusBar() { return *statusBar_; }
+  QTabWidget& Pages() { return *pages_; }
+  TSettingsPage& SettingsPage() { return *settingsPage_; }
+  TNumbersPage& NumbersPage() { return *numbersPage_; }
+  THistoryPage& HistoryPage() { return *historyPage_; }
+
+  QComboBox* PortList() const { return cmb1_; }
+  QPushButton* OpenCloseButton() const { return btn8_; }
+  QLineEdit* PasswordEdit() const { return edt1_; }
+  QPushButton* LoginButton() const { return btn1_; }
+  QPushButton* CheckModeButton() const { return btnCheckMode_; }
+  QPushButton* TimeSyncButton() const { return btnTimeSync_; }
+
+  // Even: the next click opens; odd: it closes.
+  int32_t ClickCounter() const { return clickCounter_; }
+  bool LampGreen() const;
+
+ public slots:
+  void btn8Click();  // Open/Close
+  void btn1Click();  // Log in
+
+ private:
+  void BuildTopBar();
+  void BuildPages();
+  void FillPortList(const QString& firstPort);
+  void ControlsChanged();
+  void Centre();
+
+  // Declared before the serial component: its workers post here until it is gone.
+  std::unique_ptr<TQtNotifyTarget> notifyTarget_;
+  std::unique_ptr<IOperator> ownOperator_;
+  std::unique_ptr<ITimerFactory> ownTimers_;
+  std::unique_ptr<IClock> ownClock_;
+  IOperator* operator_ = nullptr;
+  std::unique_ptr<TComm> comm_;
+
+  QWidget* topBar_ = nullptr;
+  QComboBox* cmb1_ = nullptr;
+  QPushButton* btn8_ = nullptr;
+  QLineEdit* edt1_ = nullptr;
+  QPushButton* btn1_ = nullptr;
+  QPushButton* btnCheckMode_ = nullptr;
+  QPushButton* btnTimeSync_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  TStatusBar* statusBar_ = nullptr;
+  TSettingsPage* settingsPage_ = nullptr;
+  TNumbersPage* numbersPage_ = nullptr;
+  THistoryPage* historyPage_ = nullptr;
+
+  std::unique_ptr<TSession> session_;
+  int32_t clickCounter_ = 0;
+};
+
+}  // namespace torvane

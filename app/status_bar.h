@@ -1,0 +1,48 @@
+#pragma once
+// The window's status bar: "COM Port:", the port lamp, the status text and the progress bar, in four
+// panels of 100, 50 and 200 pixels and the rest.
+#include <QLabel>
+#include <QProgressBar>
+#include <QString>
+#include <QWidget>
+
+#include "app/status.h"
+
+namespace torvane {
+
+class TStatusBar : public QWidget, public IStatusView {
+  Q_OBJECT
+ public:
+  static constexpr int kHeight = 24;
+  static constexpr int kPanelCount = 4;
+
+  explicit TStatusBar(QWidget* parent = nullptr);
+
+  QRect PanelRect(int panel) const;
+  QString PanelText(int panel) const;
+  void SetPanelText(int panel, const QString& text);
+
+  // The lamp shows the port's state: green open, red closed.
+  void SetLampGreen(bool green);
+  bool LampGreen() const { return lampGreen_; }
+  QProgressBar* ProgressBar() const { return progress_; }
+
+  // IStatusView: panel 2 and the bar over panel 3.
+  void SetStatusText(const std::string& text) override { SetPanelText(2, QString::fromStdString(text)); }
+  void SetProgressVisible(bool visible) override { progress_->setVisible(visible); }
+  void SetProgressPosition(int position) override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void PlaceProgressBar();
+  QString texts_[kPanelCount];
+  QLabel* redLamp_;
+  QLabel* greenLamp_;
+  QProgressBar* progress_;
+  bool lampGreen_ = false;
+};
+
+}  // namespace torvane
