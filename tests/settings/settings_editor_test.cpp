@@ -24,8 +24,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "settings_editor_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Left to the process's end: destroying it at exit races Qt's own static input devices.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 class SettingsEditorTest : public ::testing::Test {
