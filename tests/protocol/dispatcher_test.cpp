@@ -95,6 +95,27 @@ TEST_F(DispatcherFixture, AFullPageIsCopiedWhole) {
   EXPECT_EQ(Valid.Data[256], MakeFrame(CMD_READ, 0x200, payload).back());
 }
 
+TEST_F(DispatcherFixture, RandomBytesNeverLeaveTheRecord) {
+  uint32_t state = 12345;
+  auto next = [&] {
+    state = state * 1103515245u + 12345u;
+    return static_cast<uint8_t>(state >> 16);
+  };
+  for (int i = 0; i < 200000; ++i) {
+    // Plenty of start bytes and short lengths, so that frames do complete now and then.
+    uint8_t b = next();
+    if (b < 0x20) b = 0x23;
+    if (b >= 0xF0) b = 0x00;
+    Feed({b});
+    ASSERT_LE(Rec.RawCount, kMaxPayload + 8);
+  }
+  // However a frame was left, 300 bytes without a start byte complete it or leave it idle.
+  Feed(Bytes(300, 0x00));
+  const int before = Settings.Decoded;
+  Feed(MakeFrame(CMD_READ, 0x100, {1, 2}));
+  EXPECT_EQ(Settings.Decoded, before + 1);
+}
+
 // --- routing -------------------------------------------------------------------------------------
 
 TEST_F(DispatcherFixture, NumberListReadShowsPageAndProgress) {
