@@ -1,0 +1,146 @@
+// Logging in from the window: the operator types the password and clicks "Log in"; the reply comes
+// from the virtual device through the real serial component and the Qt event loop.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "device/virtual_device.h"
+#include "support/fakes.h"
+
+namespace torvane::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+void EnsureApp() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "login_window_test";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+// The buttons the login lock holds, by caption ("Delete all" is on two pages).
+const QStringList kLockedCaptions{"HEX设置模式",    "同步时间",       "Read Settings", "Save Settings",
+                                  "Import profile", "Export profile", "Read",          "Save",
+                                  "Import .XLS",    "Export .XLS",    "Export .CSV",   "All Always",
+                                  "Delete all",     "清空界面信息",   "Read data",     "Filter",
+                                  "Delete all",     "Export.XLS",     "Export.CSV",    "清空界面记录"};
+
+class LoginWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApp();
+    ASSERT_TRUE(Device.Start()) << Device.Error();
+    TForm1Options options;
+    options.Operator = &Operator;
+    options.Timers = &Timers;
+    options.Clock = &Clock;
+    options.ProgramDir = QString::fromStdString(::testing::TempDir());
+    options.FirstPort = QString::fromStdString(Device.PortPath());
+    Window = std::make_unique<TForm1>(options);
+    Window->show();
+    QTest::mouseClick(Window->OpenCloseButton(), Qt::LeftButton);
+    ASSERT_TRUE(Window->Comm().PortOpen()) << Operator.LastMessage();
+  }
+  void TearDown() override {
+    Window.reset();
+    Device.Stop();
+  }
+
+  QPushButton* Button(const QString& caption) const {
+    for (QPushButton* b : Window->findChildren<QPushButton*>())
+      if (QString(b->text()).remove('&') == caption) return b;
+    return nullptr;
+  }
+  std::vector<QPushButton*> LockedButtons() const {
+    std::vector<QPushButton*> out;
+    for (QPushButton* b : Window->findChildren<QPushButton*>())
+      if (kLockedCaptions.contains(QString(b->text()).remove('&'))) out.push_back(b);
+    return out;
+  }
+  int EnabledLockedButtons() const {
+    int n = 0;
+    for (QPushButton* b : LockedButtons()) n += b->isEnabled() ? 1 : 0;
+    return n;
+  }
+
+  // Types into the password box as the operator would, clicks "Log in" and lets the event loop run
+  // until the exchange is over (the reply arrives on the line in real time).
+  Texts LogIn(const QString& typed) {
+    Operator.Messages.clear();
+    QLineEdit* edit = Window->PasswordEdit();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, typed);
+    EXPECT_EQ(edit->text(), typed);
+    QPushButton* login = Button("Log in");
+    EXPECT_NE(login, nullptr);
+    if (!login) return {};
+    QTest::mouseClick(login, Qt::LeftButton);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Window->Session().Link.Busy() && std::chrono::steady_clock::now() < deadline)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(Window->Session().Link.Busy()) << "no reply to the login";
+    return Operator.Messages;
+  }
+
+  device::TVirtualDevice Device;
+  TFakeOperator Operator;
+  TManualClock Timers;
+  TFixedClock Clock{{2026, 12, 7, 18, 30, 5}};
+  std::unique_ptr<TForm1> Window;
+};
+
+TEST_F(LoginWindowTest, PasswordBoxStartsWithTheFactoryPassword) {
+  EXPECT_EQ(Window->PasswordEdit()->text(), "6853");
+  ASSERT_EQ(LockedButtons().size(), 20u);
+  EXPECT_EQ(EnabledLockedButtons(), 0);
+  // The two service buttons exist but are never shown.
+  EXPECT_FALSE(Button("HEX设置模式")->isVisible());
+  EXPECT_FALSE(Button("同步时间")->isVisible());
+}
+
+TEST_F(LoginWindowTest, RightPasswordUnlocksTheTwentyButtons) {
+  EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+  ASSERT_EQ(LockedButtons().size(), 20u);
+  EXPECT_EQ(EnabledLockedButtons(), 20);
+  EXPECT_TRUE(Button("Log in")->isEnabled());
+}
+
+TEST_F(LoginWindowTest, WrongPasswordLocksThemAgain) {
+  ASSERT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+  ASSERT_EQ(EnabledLockedButtons(), 20);
+  EXPECT_EQ(LogIn("6835"), (Texts{"Password Error!"}));
+  EXPECT_EQ(EnabledLockedButtons(), 0);
+}
+
+TEST_F(LoginWindowTest, LetterCaseIsIgnored) {
+  auto settings = Device.Settings();
+  std::copy_n("xYz9", 4, settings.begin());
+  Device.SetSettings(settings);
+  EXPECT_EQ(LogIn("XyZ9"), (Texts{"Password confirmed!"}));
+  EXPECT_EQ(EnabledLockedButtons(), 20);
+}
+
+TEST_F(LoginWindowTest, LoginWaitsWhileAnExchangeIsOpen) {
+  Device.AddFault({.Kind = device::TFaultKind::Silence, .Command = 131});
+  QTest::mouseClick(Button("Log in"), Qt::LeftButton);
+  EXPECT_TRUE(Window->Session().Link.Busy());
+  EXPECT_FALSE(Button("Log in")->isEnabled());
+  Timers.Advance(3000);
+  EXPECT_EQ(Operator.Messages, (Texts{"Receive timeout"}));
+  EXPECT_TRUE(Button("Log in")->isEnabled());
+  EXPECT_EQ(EnabledLockedButtons(), 0);
+  EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+}
+
+}  // namespace
+}  // namespace torvane::testing
