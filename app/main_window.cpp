@@ -147,7 +147,11 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
-  session_->Link.OnControlsChanged = [this] { ControlsChanged(); };
+  // Whoever listened before the window keeps being told.
+  session_->Link.OnControlsChanged = [this, earlier = std::move(session_->Link.OnControlsChanged)] {
+    if (earlier) earlier();
+    ControlsChanged();
+  };
   ControlsChanged();
 
   const QString programDir =
