@@ -10,6 +10,7 @@
 #include "app/operator.h"
 #include "app/status.h"
 #include "app/timer.h"
+#include "history/history_export.h"
 #include "history/history_inf.h"
 #include "numbers/telephone_send.h"
 #include "protocol/commands.h"
@@ -20,6 +21,7 @@
 #include "serial/send_port.h"
 #include "settings/basic_inf.h"
 #include "settings/settings_lists.h"
+#include "settings/settings_profile.h"
 
 namespace torvane {
 
@@ -70,6 +72,10 @@ class TSession {
 
   // Where file dialogs start (set by the window at start-up).
   std::string ConfigDir;
+
+  // The profile and history file operations (their dialogs start in ConfigDir).
+  Tcustomstringgrid_basis Profiles{Link, SettingsGrid, SettingsLists, ConfigDir};
+  Tcustomstringgrid_his HistoryFiles{Link, HistoryGrid, ConfigDir};
 };
 
 }  // namespace torvane

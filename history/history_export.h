@@ -1,0 +1,40 @@
+#pragma once
+// The history grid in files: "Export.XLS" writes every grid row (the headings, then all 1000 rows,
+// empty ones too), "Export.CSV" only the rows that hold a record. Both write what the grid shows at
+// that moment, so after a filter they write the filtered rows; the record number, hidden in the
+// view, is written in both.
+#include <string>
+
+#include "app/codepage.h"
+#include "app/grid.h"
+#include "protocol/link.h"
+
+namespace torvane {
+
+inline constexpr const char* kHistoryXlsFilter = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
+inline constexpr const char* kHistoryCsvFilter = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
+inline constexpr const char* kHistoryXlsNamePrefix = "hisinf_R";
+inline constexpr const char* kHistoryCsvNamePrefix = "hisinf_CSV";
+inline constexpr const char* kHistoryCsvExtension = ".cvs";
+
+// Carries the two history exports.
+class Tcustomstringgrid_his {
+ public:
+  // configDir is read when a dialog opens (the window sets it after start-up).
+  Tcustomstringgrid_his(TLink& link, const TGrid& grid, const std::string& configDir,
+                        const TCodePage& codePage = TCodePage::System())
+      : link_(link), grid_(grid), configDir_(configDir), codePage_(codePage) {}
+
+  // Cancelling either dialog writes nothing; a failed save leaves any file of that name as it was
+  // and is reported to the operator.
+  void ExportHistoryXls();
+  void ExportHistoryCsv();
+
+ private:
+  TLink& link_;
+  const TGrid& grid_;
+  const std::string& configDir_;
+  const TCodePage& codePage_;
+};
+
+}  // namespace torvane

@@ -1,0 +1,184 @@
+#include "numbers/number_files.h"
+
+#include <exception>
+#include <optional>
+
+#include "app/csv_file.h"
+#include "app/file_stamp.h"
+#include "app/spreadsheet.h"
+#include "numbers/number_record.h"
+
+namespace torvane {
+
+namespace {
+
+constexpr double kColumnWidths[] = {4, 20, 16, 16, 16, 16};  // G and H keep the default
+constexpr int kCsvFields = 10;
+
+// A text split into its characters (UTF-8 sequences), so that positions and lengths count what the
+// operator sees and not bytes.
+std::vector<std::string> Characters(const std::string& text) {
+  std::vector<std::string> chars;
+  for (size_t i = 0; i < text.size();) {
+    size_t length = 1;
+    while (i + length < text.size() && (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+      ++length;
+    chars.push_back(text.substr(i, length));
+    i += length;
+  }
+  return chars;
+}
+
+// `count` characters from 1-based position `from`; fewer, or none, past the end.
+std::string Part(const std::vector<std::string>& chars, size_t from, size_t count) {
+  std::string part;
+  for (size_t i = from - 1; i < chars.size() && i < from - 1 + count; ++i) part += chars[i];
+  return part;
+}
+
+std::string LastTwo(const std::vector<std::string>& chars) {
+  return Part(chars, chars.size() < 2 ? 1 : chars.size() - 1, 2);
+}
+
+// Decimal digits only: a sign or a blank in a date would reach the device as some other byte.
+bool IsNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool DateValid(const std::string& text) {
+  const auto chars = Characters(text);
+  return IsNumber(Part(chars, 6, 2)) && IsNumber(LastTwo(chars)) && IsNumber(Part(chars, 3, 2)) &&
+         chars.size() == 10;
+}
+
+bool TimeValid(const std::string& text) {
+  const auto chars = Characters(text);
+  return IsNumber(Part(chars, 1, 2)) && IsNumber(LastTwo(chars)) && chars.size() == 5;
+}
+
+void ReportFailure(TLink& link, const std::exception& e) {
+  link.Operator.Error(e.what());
+}
+
+}  // namespace
+
+bool NumberWindowTextsValid(const std::string& startDate, const std::string& startTime,
+                            const std::string& endDate, const std::string& endTime) {
+  return DateValid(startDate) && TimeValid(startTime) && DateValid(endDate) && TimeValid(endTime);
+}
+
+std::string WrongNumberRowsMessage(const std::vector<int>& wrongRows) {
+  std::string text = kWrongNumberRows + std::to_string(wrongRows.size()) + "\rSerial: ";
+  for (size_t i = 0; i < wrongRows.size() && i < 3; ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(wrongRows[i]);
+  }
+  if (wrongRows.size() > 3) text += ",....";
+  return text;
+}
+
+void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configDir) {
+  try {
+    TExcelApplication excel;
+    TWorkbook& book = excel.WorkBooks().Add();
+    const std::string proposed = kNumbersXlsNamePrefix + FileNameStamp(link.Clock.Now());
+    for (int c = 0; c < static_cast<int>(std::size(kColumnWidths)); ++c)
+      excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
+    const auto fileName = link.Operator.ChooseSaveFile(kNumbersXlsExportFilter, configDir, proposed);
+    if (!fileName) return;
+
+    for (int r = 0; r <= kNumberRows; ++r) {
+      for (int c = 0; c < kNumberColCount; ++c) {
+        TCellRef cell = excel.Cells(r + 1, c + 1);
+        cell.SetNumberFormatLocal("@");
+        cell.SetValue(grid.Cell(c, r));
+      }
+      if (r >= 1) {
+        link.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kNumberRows));
+        link.Status.ShowStatus("Save:" + std::to_string(r) + "/" + std::to_string(kNumberRows));
+      }
+    }
+    book.SaveAs(*fileName);
+    book.Close();
+    link.Status.ShowStatus("");
+  } catch (const std::exception& e) {
+    ReportFailure(link, e);
+  }
+}
+
+void ImportNumbersXls(TLink& link, TGrid& grid, const std::string& configDir) {
+  TExcelApplication excel;
+  const auto fileName = link.Operator.ChooseOpenFile(kNumbersXlsImportFilter, configDir);
+  if (!fileName) {
+    excel.Quit();
+    return;
+  }
+  try {
+    // The whole file is read here: a broken one ends the import before anything is checked or loaded.
+    excel.WorkBooks().Open(*fileName);
+  } catch (const std::exception& e) {
+    ReportFailure(link, e);
+    excel.Quit();
+    return;
+  }
+  if (excel.Cells(1, 1).Text() != "Serial") {
+    link.Operator.Message(kWrongNumbersFormat);
+    excel.Quit();
+    return;
+  }
+
+  // Rows that the device will not look at (no number, always allowed, to be deleted) need no window.
+  std::vector<int> wrongRows;
+  for (int j = 1; j <= kNumberRows; ++j) {
+    const int row = j + 1;
+    if (excel.Cells(row, 2).Text().empty() || excel.Cells(row, 7).Text() == kMarkYes ||
+        excel.Cells(row, 8).Text() == kMarkYes)
+      continue;
+    if (!NumberWindowTextsValid(excel.Cells(row, 3).Value(), excel.Cells(row, 4).Value(),
+                                excel.Cells(row, 5).Value(), excel.Cells(row, 6).Value()))
+      wrongRows.push_back(j);
+  }
+  if (!wrongRows.empty()) {
+    link.Operator.Message(WrongNumberRowsMessage(wrongRows));
+    excel.Quit();
+    return;
+  }
+
+  {
+    TGridUpdate batch(grid);
+    for (int j = 1; j <= kNumberRows; ++j) {
+      const int row = j + 1;
+      for (int c = kColNumber; c <= kColEndTime; ++c) grid.SetCell(c, j, excel.Cells(row, c + 1).Value());
+      grid.SetCell(kColAlways, j, excel.Cells(row, 7).Text() == kMarkYes ? kMarkYes : kMarkNo);
+      link.Progress.SetProgress(static_cast<uint16_t>(j * 100 / kNumberRows));
+      link.Status.ShowStatus("Import.xls");
+    }
+  }
+  excel.Quit();
+}
+
+void ExportNumbersCsv(TLink& link, const TGrid& grid, const std::string& configDir,
+                      const TCodePage& codePage) {
+  const std::string proposed = kNumbersCsvNamePrefix + FileNameStamp(link.Clock.Now()) + kNumbersCsvExtension;
+  TCsvFile csv;
+  std::vector<std::string> fields(kCsvFields);
+  // One line past the last grid row: the file has always ended with a line of empty fields.
+  for (int r = 1; r <= kNumberRows + 1; ++r) {
+    for (int c = 0; c < kCsvFields; ++c) fields[c] = grid.Cell(c, r);
+    csv.AddLine(fields);
+    link.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kNumberRows + 1)));
+    link.Status.ShowStatus("Export.csv:" + std::to_string(r - 1) + "/" + std::to_string(kNumberRows));
+  }
+  const auto fileName = link.Operator.ChooseSaveFile(kNumbersCsvFilter, configDir, proposed);
+  if (!fileName) return;
+  try {
+    csv.Save(*fileName, codePage);
+  } catch (const std::exception& e) {
+    ReportFailure(link, e);
+  }
+}
+
+}  // namespace torvane

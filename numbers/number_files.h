@@ -1,0 +1,49 @@
+#pragma once
+// The number list in files: a spreadsheet to export and import again, and comma-separated text.
+//
+// Spreadsheet layout: row 1 the grid's headings, row j + 1 grid row j (j = 1..3000), columns A..H
+// as the grid's "Serial" .. "Delete(V)", every cell written as text. An import goes by place: sheet
+// row j + 1 always lands in grid row j, whatever serial the file shows, and only the number, the
+// window and the "Always(V)" mark are taken; the serials and the "Delete(V)" marks stay the grid's.
+//
+// Comma-separated layout: no heading line; for grid rows 1..3000 the eight cells and two empty fields;
+// then one line of ten empty fields for the row after the last. Lines end in CR LF, the text is in
+// the PC's ANSI code page.
+#include <string>
+#include <vector>
+
+#include "app/codepage.h"
+#include "app/grid.h"
+#include "protocol/link.h"
+
+namespace torvane {
+
+inline constexpr const char* kNumbersXlsExportFilter = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
+inline constexpr const char* kNumbersXlsImportFilter = "EXCEL file|*.xls;*.xlsx|(*.*)|*.*";
+inline constexpr const char* kNumbersCsvFilter = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
+inline constexpr const char* kNumbersXlsNamePrefix = "telinf_R";
+inline constexpr const char* kNumbersCsvNamePrefix = "telinf_CSV";
+inline constexpr const char* kNumbersCsvExtension = ".cvs";
+// The number list import shares the settings profile's refusal text.
+inline constexpr const char* kWrongNumbersFormat = "Wrong format of the setting profile";
+inline constexpr const char* kWrongNumberRows =
+    "Wrong information on the profile,please correct it and then import again,error:";
+
+// The "Export .XLS" button: the whole grid, headings included, to a spreadsheet file.
+void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configDir);
+// The "Import .XLS" button: checks every row of the chosen file first and loads it only when no row
+// is wrong; otherwise, and for a file that cannot be read, the grid is left as it was.
+void ImportNumbersXls(TLink& link, TGrid& grid, const std::string& configDir);
+// The "Export .CSV" button. The lines are built before the dialog opens.
+void ExportNumbersCsv(TLink& link, const TGrid& grid, const std::string& configDir,
+                      const TCodePage& codePage = TCodePage::System());
+
+// The import's check of one row's window (the values of sheet columns C..F): each date gives its
+// month, day and year digits and is ten characters long, each time gives its hour and minute and is
+// five characters long.
+bool NumberWindowTextsValid(const std::string& startDate, const std::string& startTime,
+                            const std::string& endDate, const std::string& endTime);
+// The message for the wrong rows (grid row numbers, in order); the first three are named.
+std::string WrongNumberRowsMessage(const std::vector<int>& wrongRows);
+
+}  // namespace torvane
