@@ -253,7 +253,11 @@ void TNumberEditor::UpdatePickers() {
   for (int c = kColStartDate; c <= kColEndTime; ++c) {
     QWidget* p = PickerFor(c);
     if (windowed && cur.column() == c) {
-      p->setGeometry(visualRect(cur).adjusted(0, 0, -1, -1));
+      // The cell may be narrower than the picker's text and drop-down button in this font; then the
+      // picker reaches into the next cell rather than cutting its date short.
+      QRect r = visualRect(cur).adjusted(0, 0, -1, -1);
+      r.setWidth(std::max(r.width(), p->sizeHint().width()));
+      p->setGeometry(r);
       if (loadedFor_ != cur) LoadPicker(c);
       p->raise();
       p->show();
