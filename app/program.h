@@ -1,0 +1,24 @@
+#pragma once
+// The program's options and its screenshot mode.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace torvane {
+
+class TForm1;
+
+struct TProgramArgs {
+  QString Port;        // --port NAME: first in the port list, selected
+  QString Screenshot;  // --screenshot FILE: render the window to a PNG and exit
+  int Tab = 0;         // --tab N: the page shown in the screenshot, 0 = Basic Settings
+};
+
+// Empty when an option is unknown or lacks its value; `error` then says which.
+std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QString* error = nullptr);
+
+// Shows page `tab` and writes the window's client area as a PNG. False (with `error`) when the tab does
+// not exist or the file cannot be written.
+bool SaveScreenshot(TForm1& window, int tab, const QString& file, QString* error = nullptr);
+
+}  // namespace torvane

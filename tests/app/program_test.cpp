@@ -1,0 +1,90 @@
+// The program's options and its screenshot mode.
+#include "app/program.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "app/main_window.h"
+#include "app/status_bar.h"
+#include "support/fakes.h"
+
+namespace torvane {
+namespace {
+
+void EnsureApp() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "program_test";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);
+}
+
+TEST(ProgramArgs, ReadsEveryOption) {
+  const auto a = ParseProgramArgs({"prog", "--port", "ttyUSB3", "--screenshot", "/tmp/x.png", "--tab", "2"});
+  ASSERT_TRUE(a.has_value());
+  EXPECT_EQ(a->Port, "ttyUSB3");
+  EXPECT_EQ(a->Screenshot, "/tmp/x.png");
+  EXPECT_EQ(a->Tab, 2);
+
+  const auto none = ParseProgramArgs({"prog"});
+  ASSERT_TRUE(none.has_value());
+  EXPECT_TRUE(none->Port.isEmpty());
+  EXPECT_TRUE(none->Screenshot.isEmpty());
+  EXPECT_EQ(none->Tab, 0);
+}
+
+TEST(ProgramArgs, RefusesWhatItDoesNotKnow) {
+  QString error;
+  EXPECT_FALSE(ParseProgramArgs({"prog", "--colour", "red"}, &error).has_value());
+  EXPECT_TRUE(error.contains("--colour"));
+  EXPECT_FALSE(ParseProgramArgs({"prog", "--port"}, &error).has_value());
+  EXPECT_TRUE(error.contains("--port"));
+  EXPECT_FALSE(ParseProgramArgs({"prog", "--tab", "two"}, &error).has_value());
+}
+
+class ScreenshotTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApp();
+    ASSERT_TRUE(dir_.isValid());
+    TForm1Options o;
+    o.Operator = &op_;
+    o.Timers = &clock_;
+    o.ProgramDir = dir_.path();
+    window_ = std::make_unique<TForm1>(o);
+  }
+  testing::TFakeOperator op_;
+  TManualClock clock_;
+  QTemporaryDir dir_;
+  std::unique_ptr<TForm1> window_;
+};
+
+TEST_F(ScreenshotTest, WritesTheClientAreaWithTheChosenPage) {
+  const QString file = dir_.filePath("shot.png");
+  ASSERT_TRUE(SaveScreenshot(*window_, 3, file));
+  EXPECT_EQ(window_->Pages().currentIndex(), 3);
+  const QImage img(file);
+  ASSERT_FALSE(img.isNull());
+  EXPECT_EQ(img.size(), QSize(1062, 672));
+  // The help picture sits at (64, 40) inside the page; its white background shows there.
+  const QPoint inPicture = window_->Pages().widget(3)->mapTo(window_.get(), QPoint(64 + 380, 40 + 3));
+  EXPECT_EQ(img.pixelColor(inPicture), QColor(Qt::white));
+  // The lamp is red in a window whose port is closed.
+  const QColor lamp = img.pixelColor(window_->StatusBar().PanelRect(1).left() + 15 + 8, 648 + 2 + 2 + 8);
+  EXPECT_GT(lamp.red(), 150);
+  EXPECT_LT(lamp.green(), 100);
+}
+
+TEST_F(ScreenshotTest, RefusesATabThatDoesNotExistAndAnUnwritableFile) {
+  QString error;
+  EXPECT_FALSE(SaveScreenshot(*window_, 4, dir_.filePath("a.png"), &error));
+  EXPECT_TRUE(error.contains("--tab"));
+  EXPECT_FALSE(SaveScreenshot(*window_, 0, dir_.filePath("no/such/folder/a.png"), &error));
+  EXPECT_TRUE(error.contains("cannot write"));
+}
+
+}  // namespace
+}  // namespace torvane
