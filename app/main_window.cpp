@@ -217,6 +217,8 @@ void TForm1::BuildPages() {
   bar->setExpanding(false);
 
   settingsPage_ = new TSettingsPage(*session_);
+  // Scrolling the settings grid sideways puts its former position in the caption; nothing restores it.
+  connect(settingsPage_, &TSettingsPage::ScrollCaption, this, &QWidget::setWindowTitle);
   numbersPage_ = new TNumbersPage(*session_);
   historyPage_ = new THistoryPage(*session_);
   pages_->addTab(settingsPage_, "Basic\nSettings");

@@ -187,11 +187,14 @@ TEST_F(SettingsEditorTest, HorizontalScrollChangesTheCaptionAndTheListsFollowThe
   QScrollBar* bar = editor->horizontalScrollBar();
   ASSERT_GT(bar->maximum(), 0);
   QSignalSpy caption(editor, &TSettingsEditor::ScrollCaption);
+  QSignalSpy forwarded(page.get(), &TSettingsPage::ScrollCaption);
   const int before = bar->value();
   bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   ASSERT_EQ(caption.count(), 1);
   EXPECT_EQ(caption[0][0].toString(), QString::fromUtf8("滚动条位置:") + QString::number(before));
   EXPECT_NE(bar->value(), before);
+  ASSERT_EQ(forwarded.count(), 1);
+  EXPECT_EQ(forwarded[0][0], caption[0][0]);
   QApplication::processEvents();
   for (TListChoice* l : s.Session->SettingsLists.All()) {
     const QRect cell = editor->visualRect(editor->CellIndex(kContentCol, l->Row));
