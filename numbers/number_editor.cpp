@@ -356,6 +356,15 @@ void TNumberEditor::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TNumberEditor::eventFilter(QObject* watched, QEvent* event) {
+  // The wheel over a picker the operator is not working in scrolls the list; it must not step the
+  // picker's date under the pointer and write it into the row.
+  if (event->type() == QEvent::Wheel) {
+    for (int c = kColStartDate; c <= kColEndTime; ++c)
+      if (watched == PickerFor(c) && !PickerFor(c)->hasFocus()) {
+        WheelScroll(static_cast<QWheelEvent*>(event));
+        return true;
+      }
+  }
   // Enter or Escape in a picker hands the keyboard back to the grid, which writes the picker back.
   if (event->type() == QEvent::KeyPress && IsWindowCell(currentIndex().column()) &&
       watched == PickerFor(currentIndex().column())) {

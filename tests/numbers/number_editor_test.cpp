@@ -259,6 +259,14 @@ TEST_F(NumberEditorTest, OneWheelNotchIsOneRowAnywhereOnTheTab) {
   EXPECT_EQ(bar->value(), start + 2);
   turn(editor->viewport(), 120);
   EXPECT_EQ(bar->value(), start + 1);
+
+  // Over a picker the operator is not in, the wheel scrolls the list and leaves the date alone.
+  Click(2, kColStartDate);
+  ASSERT_TRUE(editor->StartDatePicker()->isVisible());
+  const int here = bar->value();
+  turn(editor->StartDatePicker(), -120);
+  EXPECT_EQ(bar->value(), here + 1);
+  EXPECT_EQ(grid.Cell(kColStartDate, 2), "");
 }
 
 TEST_F(NumberEditorTest, AReadPageIsOneChangeOfTheView) {
