@@ -1,6 +1,7 @@
 #include "numbers/telephone_send.h"
 
 #include <array>
+#include <cstring>
 #include <string>
 
 namespace torvane {
@@ -59,6 +60,9 @@ void TtelephoneSend::DecodePage() {
       grid_.SetCell(kColAlways, row, t.Always ? kMarkYes : kMarkNo);
     }
   }
+  // The dispatcher copies only the bytes a reply carries; emptying the page after use makes a short
+  // reply end in empty records instead of repeating the previous page's numbers in these rows.
+  std::memset(Buffer.data(), 0, kNumberPageSize);
   ReadNextPage();
 }
 

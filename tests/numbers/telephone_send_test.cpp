@@ -108,6 +108,20 @@ TEST_F(TelephoneSendTest, DecodeFillsItsEightRowsAndLeavesSerialAndDelete) {
   EXPECT_EQ(numbers.NextPage, 5);
 }
 
+TEST_F(TelephoneSendTest, ShortReplyDoesNotRepeatThePreviousPage) {
+  numbers.StartRead();
+  std::array<uint8_t, kNumberPageSize> page{};
+  for (int r = 0; r < 8; ++r) std::memcpy(page.data() + r * 32, "4711", 4);
+  Reply(1, page);
+  // Page 2 carries a single record: the dispatcher copies those 32 bytes only.
+  numbers.Address = TtelephoneSend::PageAddress(2);
+  std::memcpy(numbers.Buffer.data(), "999", 3);
+  numbers.DecodePage();
+  EXPECT_EQ(grid.Cell(kColNumber, 9), "999");
+  for (int row = 10; row <= 16; ++row) EXPECT_EQ(grid.Cell(kColNumber, row), "") << row;
+  EXPECT_EQ(grid.Cell(kColNumber, 8), "4711");
+}
+
 TEST_F(TelephoneSendTest, ReplyBeyondTheLastPageIsIgnored) {
   numbers.StartRead();
   grid.SetCell(kColNumber, 3000, "kept");
