@@ -79,10 +79,12 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int t
   return b;
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top) {
+// A label before the control it names. The designed left edge assumes the designed font; a wider
+// substitute would run into the control, so the label then moves left to keep a small gap.
+QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, int controlLeft) {
   auto* l = new QLabel(caption, parent);
-  l->move(left, top);
   l->adjustSize();
+  l->move(std::min(left, controlLeft - 3 - l->width()), top);
   l->setAccessibleName(caption);
   return l;
 }
@@ -175,7 +177,7 @@ void TForm1::BuildTopBar() {
   topBar_ = new QWidget(this);
   topBar_->setGeometry(0, 0, kClientWidth, kTopBarHeight);
 
-  MakeLabel(topBar_, "COM Port:", 28, 11);
+  MakeLabel(topBar_, "COM Port:", 28, 11, 85);
   cmb1_ = new QComboBox(topBar_);
   cmb1_->setEditable(true);
   cmb1_->setInsertPolicy(QComboBox::NoInsert);
@@ -185,7 +187,7 @@ void TForm1::BuildTopBar() {
   btn8_ = MakeButton(topBar_, "Open", 197, 3);
   connect(btn8_, &QPushButton::clicked, this, &TForm1::btn8Click);
 
-  MakeLabel(topBar_, "Password:", 319, 11);
+  MakeLabel(topBar_, "Password:", 319, 11, 373);
   edt1_ = new QLineEdit("6853", topBar_);
   edt1_->setGeometry(373, 7, 93, 21);
   edt1_->setAccessibleName("Password:");
