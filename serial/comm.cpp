@@ -1,9 +1,9 @@
 // The platform-free half of TComm: the property setters. Each line-setting setter stores a changed
 // value and re-applies the line settings while the port is open; each time-out setter does the same
 // for the time-outs. The platform back end (comm_posix.cpp) supplies the rest.
-#include <string>
-
 #include "serial/comm.h"
+
+#include <string>
 
 namespace torvane {
 
@@ -22,12 +22,12 @@ void TComm::SetCommPort(uint8_t port) {
   commName_ = "COM" + std::to_string(port);
 }
 
-#define TORVANE_LINE_SETTER(Name, field, Type)    \
-  void TComm::Set##Name(Type v) {                 \
+#define TORVANE_LINE_SETTER(Name, field, Type)              \
+  void TComm::Set##Name(Type v) {                           \
     if (Store(field, v) && PortOpen()) ApplyLineSettings(); \
   }
-#define TORVANE_TIMEOUT_SETTER(Name, field, Type) \
-  void TComm::Set##Name(Type v) {                 \
+#define TORVANE_TIMEOUT_SETTER(Name, field, Type)       \
+  void TComm::Set##Name(Type v) {                       \
     if (Store(field, v) && PortOpen()) ApplyTimeouts(); \
   }
 
@@ -69,7 +69,9 @@ void TComm::SetInputLen(uint16_t v) {
   inputLen_ = v;
 }
 
-void TComm::SetInBufferSize(uint16_t v) { inBufferSize_ = v == 0 ? 1 : v; }
+void TComm::SetInBufferSize(uint16_t v) {
+  inBufferSize_ = v == 0 ? 1 : v;
+}
 
 void TComm::SetOutput(std::string v) {
   output_ = std::move(v);

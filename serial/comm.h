@@ -24,7 +24,11 @@ enum class TByteSize { _5, _6, _7, _8 };
 enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
 enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
 
-// Worker-to-window notifications.
+// Worker-to-window notifications. 0x0401 carries at most InputLen bytes (one byte each with the
+// default InputLen 1); 0x0402 the driver's line-error flags; 0x0403 means the device went away (a
+// read or write failed, the line hung up) and that worker has ended; 0x0404 carrier (8) / ring (4)
+// changes; 0x0405 comes once after the port opens and once each time the write queue runs dry after
+// a write. Deliveries queued for a component that no longer exists do nothing.
 constexpr uint32_t kCommReceiveData = 0x0401;
 constexpr uint32_t kCommReceiveError = 0x0402;
 constexpr uint32_t kCommRequestHangup = 0x0403;
@@ -48,7 +52,10 @@ class TComm : public ISendPort {
 
   // Opens CommName ("ttyUSB0" means /dev/ttyUSB0; a name with "/" is a path). Raises ECommsError on
   // "Error opening serial port" and "Cannot setup comm buffer"; every failure is kept in PortOpenError.
+  // The port is held exclusively: a second opener (another component or program) is refused.
   void OpenPort();
+  // Stops both workers (promptly, even with a write held up by a full line) and releases the port;
+  // queued and unsent bytes are discarded.
   void ClosePort();
   bool PortOpen() const;
   void SetPortOpen(bool open) { open ? OpenPort() : ClosePort(); }
@@ -164,6 +171,8 @@ class TQueueNotifyTarget : public ICommNotifyTarget {
   size_t Pump();
   // Waits up to timeoutMs for something to be queued, then pumps. Returns how many ran.
   size_t WaitAndPump(int timeoutMs);
+  // How many notifications wait for the next Pump.
+  size_t Queued() const;
 
  private:
   struct TState;

@@ -145,8 +145,8 @@ struct TLiveSettings {
 // One open port: everything from OpenPort to ClosePort.
 struct TOpenPort {
   int Fd = -1;
-  int CloseEvent = -1;  // eventfd written once, never read: a manual-reset event
-  int WakeEvent = -1;   // eventfd counter: "a block was queued"
+  int CloseEvent = -1;     // eventfd written once, never read: a manual-reset event
+  int WakeEvent = -1;      // eventfd counter: "a block was queued"
   bool Exclusive = false;  // this open set TIOCEXCL (a refused opener must not clear another's mark)
   TWriteQueue Queue;
   TLiveSettings Live;
@@ -402,37 +402,68 @@ struct TWriter {
 
 speed_t SpeedCode(uint32_t baud) {
   switch (baud) {
-    case 50: return B50;
-    case 75: return B75;
-    case 110: return B110;
-    case 134: return B134;
-    case 150: return B150;
-    case 200: return B200;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 1800: return B1800;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 500000: return B500000;
-    case 576000: return B576000;
-    case 921600: return B921600;
-    case 1000000: return B1000000;
-    case 1152000: return B1152000;
-    case 1500000: return B1500000;
-    case 2000000: return B2000000;
-    case 2500000: return B2500000;
-    case 3000000: return B3000000;
-    case 3500000: return B3500000;
-    case 4000000: return B4000000;
-    default: return B0;
+    case 50:
+      return B50;
+    case 75:
+      return B75;
+    case 110:
+      return B110;
+    case 134:
+      return B134;
+    case 150:
+      return B150;
+    case 200:
+      return B200;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 1800:
+      return B1800;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 500000:
+      return B500000;
+    case 576000:
+      return B576000;
+    case 921600:
+      return B921600;
+    case 1000000:
+      return B1000000;
+    case 1152000:
+      return B1152000;
+    case 1500000:
+      return B1500000;
+    case 2000000:
+      return B2000000;
+    case 2500000:
+      return B2500000;
+    case 3000000:
+      return B3000000;
+    case 3500000:
+      return B3500000;
+    case 4000000:
+      return B4000000;
+    default:
+      return B0;
   }
 }
 
@@ -452,7 +483,9 @@ TComm::~TComm() {
   impl_->Alive.reset();
 }
 
-bool TComm::PortOpen() const { return impl_->Port != nullptr; }
+bool TComm::PortOpen() const {
+  return impl_->Port != nullptr;
+}
 
 bool TComm::SendQueueEmpty() const {
   if (!impl_->Port) return true;
@@ -506,7 +539,8 @@ void TComm::OpenPort() {
     return;
   }
   try {
-    p.Writer = std::thread([w = TWriter{p.Fd, p.CloseEvent, p.WakeEvent, poster, &p.Queue}]() mutable { w.Run(); });
+    p.Writer =
+        std::thread([w = TWriter{p.Fd, p.CloseEvent, p.WakeEvent, poster, &p.Queue}]() mutable { w.Run(); });
   } catch (const std::system_error&) {
     p.SignalClose();
     p.Reader.join();
@@ -570,8 +604,8 @@ void TComm::ApplyLineSettings() {
   termios t{};
   if (::tcgetattr(fd, &t) != 0) return;
   // Binary mode: no line editing, echo, signals or character translation.
-  t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
-                 INPCK | IGNPAR);
+  t.c_iflag &=
+      ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
   t.c_oflag &= ~OPOST;
   t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -580,11 +614,20 @@ void TComm::ApplyLineSettings() {
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   t.c_cflag |= kSizes[static_cast<int>(byteSize_)];
   switch (parity_) {
-    case TParity::None: break;
-    case TParity::Odd: t.c_cflag |= PARENB | PARODD; break;
-    case TParity::Even: t.c_cflag |= PARENB; break;
-    case TParity::Mark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case TParity::Space: t.c_cflag |= PARENB | CMSPAR; break;
+    case TParity::None:
+      break;
+    case TParity::Odd:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case TParity::Even:
+      t.c_cflag |= PARENB;
+      break;
+    case TParity::Mark:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case TParity::Space:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
   }
   // Linux has no 1.5 stop bits; the UART gives 1.5 for CSTOPB with 5 data bits.
   if (stopBits_ != TStopBits::_1) t.c_cflag |= CSTOPB;

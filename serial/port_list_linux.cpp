@@ -14,7 +14,8 @@ namespace torvane {
 
 namespace fs = std::filesystem;
 
-Trecognitionserial::Trecognitionserial(std::string root) : root_(root.empty() ? std::string(1, '/') : std::move(root)) {}
+Trecognitionserial::Trecognitionserial(std::string root)
+    : root_(root.empty() ? std::string(1, '/') : std::move(root)) {}
 
 bool Trecognitionserial::NaturalLess(const std::string& a, const std::string& b) {
   size_t i = 0, j = 0;

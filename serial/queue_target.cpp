@@ -49,6 +49,11 @@ size_t TQueueNotifyTarget::Pump() {
   return ran;
 }
 
+size_t TQueueNotifyTarget::Queued() const {
+  std::lock_guard<std::mutex> lock(state_->Lock);
+  return state_->Queue.size();
+}
+
 size_t TQueueNotifyTarget::WaitAndPump(int timeoutMs) {
   {
     std::unique_lock<std::mutex> lock(state_->Lock);

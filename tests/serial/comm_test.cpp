@@ -1,21 +1,24 @@
 // TComm against a real pseudo-terminal: the component opens the slave, the test is the device on the
 // master side and pumps the notifications as the window thread would.
+#include "serial/comm.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "serial/comm.h"
 #include "serial/pty.h"
 
 namespace torvane {
@@ -86,10 +89,11 @@ class CommTest : public ::testing::Test {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
       if (Clock::now() > end) return false;
-      Target.WaitAndPump(20);
+      Delivered += Target.WaitAndPump(20);
     }
     return true;
   }
+  size_t Delivered = 0;  // notifications run by PumpUntil
   termios SlaveSettings() {
     termios t{};
     // On Linux the master's TCGETS reports the slave's settings.
@@ -202,6 +206,33 @@ TEST(CommOpen, RegularFileIsNotACommHandle) {
   ::unlink(path);
 }
 
+// With room for the port's descriptor but not for the close event, the open fails with
+// "Unable to create event", raises nothing, and leaves the component closed with nothing held.
+TEST_F(CommTest, NoRoomForTheCloseEventFailsQuietly) {
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const size_t fds = CountOpenFds();
+  // The two lowest free descriptor numbers: a limit at the second leaves exactly the first.
+  std::set<int> used;
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+    used.insert(std::stoi(e.path().filename()));
+  int firstFree = 0;
+  while (used.count(firstFree)) ++firstFree;
+  int secondFree = firstFree + 1;
+  while (used.count(secondFree)) ++secondFree;
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(secondFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  EXPECT_NO_THROW(Comm.OpenPort());
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(Comm.PortOpenError(), "Unable to create event");
+  EXPECT_FALSE(Comm.PortOpen());
+  EXPECT_EQ(CountOpenFds(), fds);
+  // Nothing was left marked or locked: the next open works.
+  Comm.OpenPort();
+  EXPECT_TRUE(Comm.PortOpen()) << Comm.PortOpenError();
+}
+
 TEST_F(CommTest, OpensAndReportsTheEmptyQueueOnce) {
   Comm.OpenPort();
   ASSERT_TRUE(Comm.PortOpen()) << Comm.PortOpenError();
@@ -304,8 +335,9 @@ TEST_F(CommTest, TotalTimeoutEndsAShortBlockAndAQuietLineKeepsReading) {
   Comm.SetReadIntervalTimeout(0);
   Comm.SetReadTotalTimeoutConstant(60);
   Comm.OpenPort();
-  // Quiet for several total time-outs: the worker keeps going.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // Quiet for several total time-outs (pumping as the window would): the worker keeps going.
+  for (int i = 0; i < 4; ++i) Target.WaitAndPump(60);
+  EXPECT_TRUE(Seen.Blocks.empty());
   Pty.Send({5, 6});
   ASSERT_TRUE(PumpUntil([&] { return Seen.Blocks.size() == 1; }));
   EXPECT_EQ(Seen.Blocks[0], (Bytes{5, 6}));
@@ -348,12 +380,17 @@ TEST_F(CommTest, CloseWhileAWriteIsPendingEndsTheWriterPromptly) {
   const Bytes big = Pattern(60000, 9);
   ASSERT_TRUE(Comm.SendBytes(big.data(), static_cast<uint16_t>(big.size())));
   ASSERT_TRUE(Comm.SendBytes(big.data(), static_cast<uint16_t>(big.size())));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // Wait until the line stops taking bytes: the writer is then held inside the first block.
+  ASSERT_TRUE(PumpUntil([&, last = -1, still = 0]() mutable {
+    int queued = 0;
+    ::ioctl(Pty.Master(), FIONREAD, &queued);
+    still = queued > 0 && queued == last ? still + 1 : 0;
+    last = queued;
+    return still >= 3;
+  }));
   EXPECT_FALSE(Comm.SendQueueEmpty());
-  const auto start = Clock::now();
+  // Returns at all (a hang would be caught by the test's time limit), closed, queue reported empty.
   Comm.ClosePort();
-  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-  EXPECT_LT(took, 2000);
   EXPECT_FALSE(Comm.PortOpen());
   EXPECT_TRUE(Comm.SendQueueEmpty());
   // The port opens again afterwards and works.
@@ -474,6 +511,18 @@ TEST_F(CommTest, HangupOfTheDevicePostsRequestHangup) {
   EXPECT_FALSE(Comm.PortOpen());
 }
 
+// The window may close the port from inside a notification (a hang-up handler does just that).
+TEST_F(CommTest, ClosingFromInsideANotificationWorks) {
+  Comm.OnRequestHangup = [this](TComm& c) {
+    ++Seen.Hangups;
+    c.ClosePort();
+  };
+  Comm.OpenPort();
+  Pty.CloseMaster();
+  ASSERT_TRUE(PumpUntil([&] { return Seen.Hangups >= 1; }));
+  EXPECT_FALSE(Comm.PortOpen());
+}
+
 TEST_F(CommTest, NotificationsAfterTheComponentIsGoneAreDropped) {
   TQueueNotifyTarget target;
   int calls = 0;
@@ -484,10 +533,10 @@ TEST_F(CommTest, NotificationsAfterTheComponentIsGoneAreDropped) {
     c.OnSendDataEmpty = [&](TComm&) { ++calls; };
     c.OpenPort();
     Pty.Send({1, 2, 3});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    // Destroyed with notifications still queued.
+    // Destroyed with notifications still queued (three bytes and the first empty queue).
+    ASSERT_TRUE(PumpUntil([&] { return target.Queued() >= 4; }));
   }
-  EXPECT_GT(target.Pump(), 0u);
+  EXPECT_EQ(target.Pump(), 4u);
   EXPECT_EQ(calls, 0);
 }
 
@@ -496,8 +545,9 @@ TEST_F(CommTest, UnassignedEventsAreNoOps) {
   Comm.OnSendDataEmpty = nullptr;
   Comm.OpenPort();
   Pty.Send({1, 2, 3});
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_GT(Target.Pump(), 0u);
+  ASSERT_TRUE(PumpUntil([&] { return Delivered >= 4; }));
+  EXPECT_EQ(Delivered, 4u);
+  EXPECT_TRUE(Seen.Blocks.empty());
 }
 
 TEST_F(CommTest, OpenCloseOpenWorks) {
@@ -511,6 +561,9 @@ TEST_F(CommTest, OpenCloseOpenWorks) {
 }
 
 TEST_F(CommTest, DestructorStopsTheWorkers) {
+  // Warm up once: a sanitizer runtime starts a helper thread with the first thread made.
+  Comm.OpenPort();
+  Comm.ClosePort();
   const size_t threads = CountThreads(), fds = CountOpenFds();
   {
     TQueueNotifyTarget target;

@@ -1,5 +1,8 @@
 // The port list on a fake sysfs tree laid out like the kernel's: /sys/class/tty entries are links
 // into /sys/devices, hardware-backed ones have a "device" link, serial-core ports have "type".
+#include "serial/port_list.h"
+
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,10 +10,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-
-#include "serial/port_list.h"
 
 namespace torvane {
 namespace {
@@ -57,7 +56,8 @@ TEST(PortList, ListsHardwarePortsInNaturalOrder) {
   sys.Add("ttyUSB1", "pci0000:00/usb1/1-2/ttyUSB1");
   sys.Add("ttyS0", "platform/serial8250", 4);  // a 16550A
   sys.Add("ttyUSB0", "pci0000:00/usb1/1-1/ttyUSB0");
-  EXPECT_EQ(Trecognitionserial(sys.Root()).FillPortList(), (Names{"ttyS0", "ttyUSB0", "ttyUSB1", "ttyUSB10"}));
+  EXPECT_EQ(Trecognitionserial(sys.Root()).FillPortList(),
+            (Names{"ttyS0", "ttyUSB0", "ttyUSB1", "ttyUSB10"}));
 }
 
 TEST(PortList, LeavesOutEmptyUartSlotsAndVirtualTerminals) {
@@ -92,7 +92,8 @@ TEST(PortList, RealSystemListsOnlyNamesThatExistUnderDev) {
 TEST(PortList, NaturalOrder) {
   Names n{"ttyUSB10", "ttyS10", "ttyUSB2", "ttyS2", "ttyACM0", "ttyS0", "ttyUSB1", "ttyAMA0", "ttyS1"};
   std::sort(n.begin(), n.end(), Trecognitionserial::NaturalLess);
-  EXPECT_EQ(n, (Names{"ttyACM0", "ttyAMA0", "ttyS0", "ttyS1", "ttyS2", "ttyS10", "ttyUSB1", "ttyUSB2", "ttyUSB10"}));
+  EXPECT_EQ(n, (Names{"ttyACM0", "ttyAMA0", "ttyS0", "ttyS1", "ttyS2", "ttyS10", "ttyUSB1", "ttyUSB2",
+                      "ttyUSB10"}));
   EXPECT_TRUE(Trecognitionserial::NaturalLess("tty9", "tty10"));
   EXPECT_FALSE(Trecognitionserial::NaturalLess("tty10", "tty9"));
   EXPECT_TRUE(Trecognitionserial::NaturalLess("tty1", "tty01"));

@@ -21,7 +21,9 @@ TPty::TPty() {
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
 }
 
-TPty::~TPty() { CloseMaster(); }
+TPty::~TPty() {
+  CloseMaster();
+}
 
 void TPty::CloseMaster() {
   if (master_ >= 0) ::close(master_);
@@ -59,7 +61,9 @@ std::vector<uint8_t> TPty::Receive(size_t count, int timeoutMs) {
   return got;
 }
 
-std::vector<uint8_t> TPty::Drain(int ms) { return Receive(SIZE_MAX, ms); }
+std::vector<uint8_t> TPty::Drain(int ms) {
+  return Receive(SIZE_MAX, ms);
+}
 
 static size_t CountEntries(const char* dir) {
   size_t n = 0;
@@ -71,7 +75,11 @@ static size_t CountEntries(const char* dir) {
   return n;
 }
 
-size_t CountOpenFds() { return CountEntries("/proc/self/fd") - 1; }  // less opendir's own
-size_t CountThreads() { return CountEntries("/proc/self/task"); }
+size_t CountOpenFds() {
+  return CountEntries("/proc/self/fd") - 1;
+}  // less opendir's own
+size_t CountThreads() {
+  return CountEntries("/proc/self/task");
+}
 
 }  // namespace torvane::testing
