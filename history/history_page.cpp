@@ -108,6 +108,8 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
   connect(readData_, &QPushButton::clicked, this, [this] { session_.History.ReadData(); });
   connect(filter_, &QPushButton::clicked, this,
           [this] { FilterRows(session_.HistoryGrid, Range(), session_.Link.Operator, session_.Status); });
+  connect(exportCsv_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryCsv(); });
+  connect(exportXls_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryXls(); });
   connect(deleteAll_, &QPushButton::clicked, this,
           [this] { DeleteAllHistory(session_.Link.Operator, session_.DeleteHistory); });
 }

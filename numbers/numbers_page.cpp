@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include "numbers/number_files.h"
 #include "numbers/number_record.h"
 
 namespace torvane {
@@ -24,6 +25,12 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
 
   connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
+  connect(importXls_, &QPushButton::clicked, this,
+          [this] { ImportNumbersXls(session_.Link, session_.NumberGrid, session_.ConfigDir); });
+  connect(exportXls_, &QPushButton::clicked, this,
+          [this] { ExportNumbersXls(session_.Link, session_.NumberGrid, session_.ConfigDir); });
+  connect(exportCsv_, &QPushButton::clicked, this,
+          [this] { ExportNumbersCsv(session_.Link, session_.NumberGrid, session_.ConfigDir); });
   connect(allAlways_, &QPushButton::clicked, this, [this] {
     allAlwaysOn_ = !allAlwaysOn_;
     SetNumberMarks(session_.NumberGrid, kColAlways, allAlwaysOn_);

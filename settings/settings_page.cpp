@@ -18,6 +18,8 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
   connect(editor_, &TSettingsEditor::ScrollCaption, this, &TSettingsPage::ScrollCaption);
   connect(read_, &QPushButton::clicked, this, [this] { session_.Settings.ReadSettings(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Settings.SaveSettings(); });
+  connect(import_, &QPushButton::clicked, this, [this] { session_.Profiles.ImportProfile(); });
+  connect(export_, &QPushButton::clicked, this, [this] { session_.Profiles.ExportProfile(); });
 }
 
 void TSettingsPage::resizeEvent(QResizeEvent* event) {
