@@ -1,0 +1,101 @@
+// The file buttons of the three tabs reach their operations: each click writes or reads a real file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <filesystem>
+
+#include "app/spreadsheet_test_util.h"
+#include "history/history_page.h"
+#include "numbers/number_record.h"
+#include "numbers/numbers_page.h"
+#include "settings/settings_page.h"
+#include "settings/settings_table.h"
+#include "support/fakes.h"
+
+namespace torvane {
+namespace {
+
+using testing::TFakeSession;
+using testing::TTempDir;
+
+QApplication& App() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "file_buttons_test";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: Qt's own exit-time clean-up must not run after the QApplication is gone.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+QPushButton* Button(const TTabPage& page, const char* caption) {
+  for (QPushButton* b : page.OperationButtons())
+    if (b->text() == caption) return b;
+  return nullptr;
+}
+
+void Click(const TTabPage& page, const char* caption) {
+  QPushButton* b = Button(page, caption);
+  ASSERT_NE(b, nullptr) << caption;
+  b->setEnabled(true);
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+class FileButtons : public ::testing::Test {
+ protected:
+  FileButtons() {
+    App();
+    fake_.Session->ConfigDir = dir_.Path() + "/";
+  }
+  TSession& S() { return *fake_.Session; }
+  void Answer(const std::string& path) { fake_.Operator.FileAnswers.push_back(path); }
+
+  TTempDir dir_;
+  TFakeSession fake_;
+};
+
+TEST_F(FileButtons, ProfileExportAndImport) {
+  TSettingsPage page(S());
+  S().SettingsGrid.SetCell(kContentCol, 2, "13800138000");
+  Answer(dir_ / "profile.xlsx");
+  Click(page, "Export profile");
+  ASSERT_TRUE(std::filesystem::exists(dir_ / "profile.xlsx"));
+  S().SettingsGrid.SetCell(kContentCol, 2, "");
+  Answer(dir_ / "profile.xlsx");
+  Click(page, "Import profile");
+  EXPECT_EQ(S().SettingsGrid.Cell(kContentCol, 2), "13800138000");
+  EXPECT_TRUE(fake_.Operator.Errors.empty());
+}
+
+TEST_F(FileButtons, NumberListExportsAndImport) {
+  TNumbersPage page(S());
+  S().NumberGrid.SetCell(kColNumber, 1, "555");
+  S().NumberGrid.SetCell(kColAlways, 1, kMarkYes);
+  Answer(dir_ / "list.xls");
+  Click(page, "Export .XLS");
+  Answer(dir_ / "list.cvs");
+  Click(page, "Export .CSV");
+  EXPECT_EQ(testing::FileBytes(dir_ / "list.cvs").substr(0, 20), "1,555,,,,,yes,no,,\r\n");
+  S().NumberGrid.SetCell(kColNumber, 1, "");
+  Answer(dir_ / "list.xls");
+  Click(page, "Import .XLS");
+  EXPECT_EQ(S().NumberGrid.Cell(kColNumber, 1), "555");
+  EXPECT_TRUE(fake_.Operator.Messages.empty());
+  EXPECT_TRUE(fake_.Operator.Errors.empty());
+}
+
+TEST_F(FileButtons, HistoryExports) {
+  THistoryPage page(S());
+  S().HistoryGrid.SetCell(1, 1, "513");
+  Answer(dir_ / "his.cvs");
+  Click(page, "Export.CSV");
+  Answer(dir_ / "his");
+  Click(page, "Export.XLS");
+  EXPECT_EQ(testing::FileBytes(dir_ / "his.cvs"), "1,513,,,,,,,,\r\n");
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "his.xlsx"));
+  EXPECT_TRUE(fake_.Operator.Errors.empty());
+}
+
+}  // namespace
+}  // namespace torvane
