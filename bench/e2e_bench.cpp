@@ -1,0 +1,250 @@
+// torvane-bench-e2e --device PATH [--baud B]
+//
+// Every transfer of the program, end to end, with no window: the real session and the real serial
+// component on one side of a pseudo-terminal, the virtual device as a separate process on the other.
+// The main loop plays the window's part: it delivers what the serial workers post, runs the timers
+// in real time and answers every question yes. For each transfer it prints the time it took, the
+// time its bytes need on a 115200 8N1 wire (10 bits a byte) and the ratio of the two, and the CPU
+// time this process (the configurator's side: main thread and serial workers) spent on it. The last
+// line gives the peak resident memory after reading everything. Output: one JSON object per line.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+#include "bench/bench_support.h"
+#include "bench/device_process.h"
+#include "serial/comm.h"
+
+namespace torvane::bench {
+namespace {
+
+using TSteady = std::chrono::steady_clock;
+
+constexpr double kWireBaud = 115200;
+
+double CpuSeconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The session's port: the serial component, with a count of what goes out.
+class TCountingPort : public ISendPort {
+ public:
+  explicit TCountingPort(TComm& comm) : comm_(comm) {}
+  uint64_t Bytes = 0;
+  bool SendBytes(const uint8_t* bytes, uint16_t count) override {
+    Bytes += count;
+    return comm_.SendBytes(bytes, count);
+  }
+
+ private:
+  TComm& comm_;
+};
+
+struct TResult {
+  std::string Name;
+  bool Ok = false;
+  std::string Problem;
+  double Elapsed = 0, Cpu = 0;
+  uint64_t Bytes = 0;
+  uint64_t Exchanges = 0;
+};
+
+class TRun {
+ public:
+  TRun() : Comm(Target), Port(Comm) {
+    Comm.OnReceiveData = [this](TComm&, const char* buffer, uint16_t length) {
+      Received += length;
+      Session->cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
+    };
+    Session = std::make_unique<TSession>(TSessionPorts{Port, Operator, StatusView, Timers, Clock});
+  }
+  ~TRun() {
+    Session.reset();
+    Comm.ClosePort();
+  }
+
+  bool Open(const std::string& path, std::string& problem) {
+    Comm.SetCommName(path);
+    Comm.SetBaudRate(115200);
+    try {
+      Comm.OpenPort();
+    } catch (const ECommsError& e) {
+      problem = std::string(e.what()) + " " + Comm.PortOpenError();
+      return false;
+    }
+    return Comm.PortOpen();
+  }
+
+  // Runs one transfer from the button's call until its exchange is over, as the window would: what
+  // the workers post is delivered on this thread, and the timers follow the real clock, so a reply
+  // timer fires only after three real seconds without a reply.
+  TResult Measure(const std::string& name, const std::function<void()>& start, int timeoutMs = 60000) {
+    TResult r;
+    r.Name = name;
+    const int errors = Operator.ErrorCount;
+    const int messages = Operator.MessageCount;
+    const uint64_t sent0 = Port.Bytes, received0 = Received;
+    const uint64_t requests0 = Sends();
+    const double cpu0 = CpuSeconds();
+    const auto t0 = TSteady::now();
+    auto ticked = t0;
+    start();
+    while (Session->Link.Busy()) {
+      Target.WaitAndPump(5);
+      const auto now = TSteady::now();
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - ticked).count();
+      if (ms > 0) {
+        ticked += std::chrono::milliseconds(ms);
+        Timers.Advance(ms);
+      }
+      if (now - t0 > std::chrono::milliseconds(timeoutMs)) {
+        r.Problem = "no end after " + std::to_string(timeoutMs / 1000) + " s";
+        break;
+      }
+    }
+    r.Elapsed = std::chrono::duration<double>(TSteady::now() - t0).count();
+    r.Cpu = CpuSeconds() - cpu0;
+    r.Bytes = (Port.Bytes - sent0) + (Received - received0);
+    r.Exchanges = Sends() - requests0;
+    if (r.Problem.empty() && Operator.ErrorCount != errors) r.Problem = Operator.LastError;
+    if (r.Problem.empty() && Operator.LastMessage.find("rror") != std::string::npos &&
+        Operator.MessageCount != messages)
+      r.Problem = Operator.LastMessage;
+    r.Ok = r.Problem.empty();
+    return r;
+  }
+
+  uint64_t Sends() const { return Session->Link.SendCount(); }
+
+  TYesOperator Operator;
+  TLatestStatusView StatusView;
+  TManualClock Timers;
+  TFixedClock Clock{{2026, 12, 7, 18, 30, 5}};
+  TQueueNotifyTarget Target;
+  TComm Comm;
+  TCountingPort Port;
+  uint64_t Received = 0;
+  std::unique_ptr<TSession> Session;
+};
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) continue;
+    out += c;
+  }
+  return out + "\"";
+}
+
+void Print(const TResult& r, const std::string& mode, bool expectOk, uint64_t expectedExchanges,
+           const std::string& check) {
+  const double floor = static_cast<double>(r.Bytes) * 10.0 / kWireBaud;
+  std::string problem = r.Problem;
+  if (problem.empty() && r.Exchanges != expectedExchanges)
+    problem = std::to_string(r.Exchanges) + " requests instead of " + std::to_string(expectedExchanges);
+  if (problem.empty() && !check.empty()) problem = check;
+  std::printf(
+      "{\"mode\": %s, \"transfer\": %s, \"ok\": %s, \"problem\": %s, \"elapsed_s\": %.4f, \"floor_s\": %.4f, "
+      "\"ratio\": %.4f, \"cpu_s\": %.4f, \"bytes\": %llu, \"requests\": %llu}\n",
+      Json(mode).c_str(), Json(r.Name).c_str(), expectOk && problem.empty() ? "true" : "false",
+      Json(problem).c_str(), r.Elapsed, floor, floor > 0 ? r.Elapsed / floor : 0.0, r.Cpu,
+      static_cast<unsigned long long>(r.Bytes), static_cast<unsigned long long>(r.Exchanges));
+  std::fflush(stdout);
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: torvane-bench-e2e --device PATH-TO-torvane-device [--baud B]\n");
+  return 2;
+}
+
+int Main(int argc, char** argv) {
+  std::string deviceProgram;
+  long baud = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--device" && i + 1 < argc) {
+      deviceProgram = argv[++i];
+    } else if (a == "--baud" && i + 1 < argc) {
+      baud = std::strtol(argv[++i], nullptr, 10);
+    } else {
+      return Usage();
+    }
+  }
+  if (deviceProgram.empty()) return Usage();
+  const std::string mode = baud > 0 ? "paced " + std::to_string(baud) : "unpaced";
+
+  TDeviceProcess device;
+  std::vector<std::string> args{"--populate", "numbers=3000,history=1000"};
+  if (baud > 0) {
+    args.push_back("--baud");
+    args.push_back(std::to_string(baud));
+  }
+  if (!device.Start(deviceProgram, args)) {
+    std::fprintf(stderr, "torvane-bench-e2e: %s\n", device.Error().c_str());
+    return 1;
+  }
+
+  TRun run;
+  std::string problem;
+  if (!run.Open(device.PortPath(), problem)) {
+    std::fprintf(stderr, "torvane-bench-e2e: cannot open %s: %s\n", device.PortPath().c_str(), problem.c_str());
+    return 1;
+  }
+  TSession& s = *run.Session;
+
+  const TResult login = run.Measure("login", [&] { s.Login.BeginLogin(); });
+  if (!login.Ok || !s.Link.Unlocked()) {
+    std::fprintf(stderr, "torvane-bench-e2e: login failed: %s %s\n", login.Problem.c_str(),
+                 run.Operator.LastMessage.c_str());
+    return 1;
+  }
+  auto expectMessage = [&](const std::string& text) {
+    return run.Operator.LastMessage == text ? std::string() : "ended with \"" + run.Operator.LastMessage + "\"";
+  };
+
+  int failures = 0;
+  auto report = [&](const TResult& r, uint64_t exchanges, const std::string& check) {
+    Print(r, mode, r.Ok, exchanges, check);
+    failures += !(r.Ok && r.Exchanges == exchanges && check.empty());
+  };
+
+  TResult r = run.Measure("settings read", [&] { s.Settings.ReadSettings(); });
+  report(r, 3, expectMessage("Basic settings read to PC software success."));
+  r = run.Measure("settings save", [&] { s.Settings.SaveSettings(); });
+  report(r, 3, expectMessage("Basic setting saved success"));
+
+  r = run.Measure("number list read", [&] { s.Numbers.StartRead(); });
+  std::string check = expectMessage("Authorized number list read to PC software success.");
+  int numbers = 0;
+  for (int row = 1; row <= 3000; ++row) numbers += !s.NumberGrid.Cell(1, row).empty();
+  if (check.empty() && numbers != 3000) check = std::to_string(numbers) + " numbers read instead of 3000";
+  report(r, 375, check);
+
+  r = run.Measure("number list save", [&] { s.Numbers.StartSave(); });
+  report(r, 375, expectMessage("Authorized number list saved success"));
+
+  r = run.Measure("history read", [&] { s.History.ReadData(); });
+  int events = 0;
+  for (int row = 1; row <= 1000; ++row) events += !s.HistoryGrid.Cell(1, row).empty();
+  report(r, 500, events == 1000 ? "" : std::to_string(events) + " events read instead of 1000");
+
+  std::printf("{\"mode\": %s, \"peak_rss_kb\": %lld, \"events\": %d, \"numbers\": %d}\n", Json(mode).c_str(),
+              static_cast<long long>(PeakResidentKb()), events, numbers);
+  return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace torvane::bench
+
+int main(int argc, char** argv) { return torvane::bench::Main(argc, argv); }

@@ -1,0 +1,274 @@
+#!/usr/bin/python3
+"""Runs every benchmark program of a build and prints one table of figures beside their targets.
+
+    report.py --build BUILD_DIR [--quick]
+
+Targets are printed, never enforced: the exit status is 0 when every program ran and every transfer
+ended as it should, whatever the figures. --quick skips the paced transfers (about 40 s).
+"""
+import argparse
+import json
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PYTHON = "/usr/bin/python3"
+STARTUP_RUNS = 5
+
+problems = []
+rows = []  # (group, figure, measured, target, verdict)
+
+
+def row(group, figure, measured, target="", met=None):
+    verdict = "" if met is None else ("yes" if met else "NO")
+    rows.append((group, figure, measured, target, verdict))
+
+
+def run(cmd, env=None, timeout=600):
+    started = time.monotonic()
+    p = subprocess.run(cmd, capture_output=True, text=True, env=env, timeout=timeout)
+    if p.returncode != 0:
+        problems.append("%s exited with %d: %s" % (os.path.basename(cmd[0]), p.returncode, p.stderr.strip()[-400:]))
+    return p.stdout, time.monotonic() - started
+
+
+def json_lines(text):
+    out = []
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("{"):
+            try:
+                out.append(json.loads(line))
+            except ValueError:
+                pass
+    return out
+
+
+def machine():
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    mem_kb = 0
+    with open("/proc/meminfo") as f:
+        for line in f:
+            if line.startswith("MemTotal:"):
+                mem_kb = int(line.split()[1])
+    return "%d CPUs (nproc), %s, %.1f GiB memory, %s %s" % (
+        os.cpu_count() or 0, model, mem_kb / 1048576, platform.system(), platform.release())
+
+
+def core(build, scratch):
+    out_file = os.path.join(scratch, "core.json")
+    run([os.path.join(build, "bench", "torvane-bench-core"), "--benchmark_min_time=0.2",
+         "--benchmark_out=" + out_file, "--benchmark_out_format=json"])
+    try:
+        with open(out_file) as f:
+            data = json.load(f)
+    except (OSError, ValueError):
+        problems.append("torvane-bench-core wrote no results")
+        return {}
+    results = {}
+    for b in data.get("benchmarks", []):
+        if b.get("error_occurred"):
+            problems.append("%s: %s" % (b["name"], b.get("error_message", "failed")))
+            continue
+        results[b["name"]] = b
+    return results
+
+
+def ns(b):
+    scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[b.get("time_unit", "ns")]
+    return b["real_time"] * scale
+
+
+def pretty_time(nanoseconds):
+    if nanoseconds >= 1e6:
+        return "%.1f ms" % (nanoseconds / 1e6)
+    if nanoseconds >= 1e3:
+        return "%.2f µs" % (nanoseconds / 1e3)
+    return "%.0f ns" % nanoseconds
+
+
+def core_rows(results):
+    names = [
+        ("BM_BuildReadRequest", "build a read request frame (9 bytes)"),
+        ("BM_BuildWritePage", "build a page write frame (265 bytes)"),
+        ("BM_SendFrame", "send sequence of a request (frame, queue, status, timer)"),
+        ("BM_ReplyByteByByte/table:0", "settings reply, 265 bytes one at a time, dispatcher + decoder"),
+        ("BM_ReplyByteByByte/table:1", "number list reply, 265 bytes one at a time, dispatcher + decoder"),
+        ("BM_ReplyByteByByte/table:2", "history reply, 265 bytes one at a time, dispatcher + decoder"),
+        ("BM_DecodeSettingsPage/page:1", "decode settings page 1"),
+        ("BM_DecodeSettingsPage/page:2", "decode settings page 2"),
+        ("BM_DecodeSettingsPage/page:3", "decode settings page 3"),
+        ("BM_EncodeSettingsPage/page:1", "encode settings page 1"),
+        ("BM_EncodeSettingsPage/page:2", "encode settings page 2"),
+        ("BM_EncodeSettingsPage/page:3", "encode settings page 3"),
+        ("BM_DecodeNumbersPage", "decode a number list page (8 records)"),
+        ("BM_EncodeNumbersPage", "encode a number list page (8 records)"),
+        ("BM_DecodeHistoryPage", "decode a history page (2 records)"),
+        ("BM_HistoryFilter", "history filter over 1000 rows (all kept, sorted)"),
+        ("BM_NumbersExport/xls", "number list .xls export (3000 rows)"),
+        ("BM_NumbersImport/xls", "number list .xls checked import (3000 rows)"),
+    ]
+    for name, label in names:
+        b = results.get(name)
+        row("Core (per operation)", label, pretty_time(ns(b)) if b else "failed")
+
+
+def e2e(build, baud):
+    cmd = [os.path.join(build, "bench", "torvane-bench-e2e"), "--device", os.path.join(build, "device", "torvane-device")]
+    if baud:
+        cmd += ["--baud", str(baud)]
+    out, _ = run(cmd)
+    lines = json_lines(out)
+    transfers = {l["transfer"]: l for l in lines if "transfer" in l}
+    for t in transfers.values():
+        if not t["ok"]:
+            problems.append("%s %s: %s" % (t["mode"], t["transfer"], t["problem"]))
+    peak = next((l["peak_rss_kb"] for l in lines if "peak_rss_kb" in l), None)
+    return transfers, peak
+
+
+TRANSFERS = ["settings read", "settings save", "number list read", "number list save", "history read"]
+
+
+def paced_rows(transfers):
+    for name in TRANSFERS:
+        t = transfers.get(name)
+        if not t:
+            row("Paced at 115200 baud", name, "failed", "≤ 1.02 × floor", False)
+            continue
+        row("Paced at 115200 baud", name + " (elapsed / wire floor)",
+            "%.3f s / %.3f s = %.4f ×" % (t["elapsed_s"], t["floor_s"], t["ratio"]), "≤ 1.02 × floor",
+            t["ok"] and t["ratio"] <= 1.02)
+
+
+def unpaced_rows(transfers):
+    for name in TRANSFERS:
+        t = transfers.get(name)
+        if not t:
+            row("Unpaced", name, "failed")
+            continue
+        measured = "%.3f s, CPU %.3f s" % (t["elapsed_s"], t["cpu_s"])
+        if name == "number list read":
+            row("Unpaced", name + " (elapsed, configurator CPU)", measured, "≤ 0.3 s, CPU ≤ 0.1 s",
+                t["ok"] and t["elapsed_s"] <= 0.3 and t["cpu_s"] <= 0.1)
+        else:
+            row("Unpaced", name + " (elapsed, configurator CPU)", measured)
+
+
+def files_rows(results, build, scratch):
+    listing = os.path.join(scratch, "telinf_full.xlsx")
+    run([os.path.join(build, "bench", "torvane-bench-core"), "--write-number-list", listing])
+    theirs = {}
+    if os.path.exists(listing):
+        out, _ = run([PYTHON, os.path.join(HERE, "openpyxl_numbers.py"), listing, scratch, "3"])
+        found = json_lines(out)
+        theirs = found[0] if found else {}
+    for what, name, key in (("export", "BM_NumbersExport/xlsx", "openpyxl_export_ms"),
+                            ("checked import", "BM_NumbersImport/xlsx", "openpyxl_import_ms")):
+        b = results.get(name)
+        ours = ns(b) / 1e6 if b else None
+        row("Number list files", ".xlsx " + what + " (3000 rows)", "%.1f ms" % ours if ours else "failed",
+            "≤ 100 ms", ours is not None and ours <= 100)
+        if ours and key in theirs:
+            ratio = theirs[key] / ours
+            row("Number list files", ".xlsx %s: openpyxl %s / ours" % (what, theirs.get("openpyxl", "")),
+                "%.0f ms / %.1f ms = %.1f ×" % (theirs[key], ours, ratio), "≥ 10 ×", ratio >= 10)
+        else:
+            row("Number list files", ".xlsx %s against openpyxl" % what, "failed", "≥ 10 ×", False)
+
+
+def window_rows(build):
+    program = os.path.join(build, "bench", "torvane-bench-window")
+    if not os.path.exists(program):
+        row("Window", "start-up", "not built (TORVANE_BUILD_GUI=OFF)", "≤ 150 ms", False)
+        return
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    times, inner = [], []
+    for i in range(STARTUP_RUNS + 1):  # the first run fills the file cache and is not counted
+        env["TORVANE_BENCH_T0_NS"] = str(time.clock_gettime_ns(time.CLOCK_MONOTONIC))
+        out, _ = run([program], env=env)
+        found = json_lines(out)
+        if not found or not found[0].get("grids_filled"):
+            problems.append("window start-up run %d: grids not filled or no paint" % i)
+            continue
+        if i > 0:
+            times.append(found[0]["startup_ms"])
+            inner.append(found[0]["main_to_paint_ms"])
+    if times:
+        med = statistics.median(times)
+        row("Window", "start to first paint, all three grids filled (median of %d; min %.0f ms; from main() %.0f ms)"
+            % (len(times), min(times), statistics.median(inner)), "%.0f ms" % med, "≤ 150 ms", med <= 150)
+    env.pop("TORVANE_BENCH_T0_NS", None)
+    out, _ = run([program, "--device", os.path.join(build, "device", "torvane-device")], env=env)
+    found = [l for l in json_lines(out) if "peak_rss_kb" in l]
+    if not found or not found[0].get("ok"):
+        row("Window", "peak resident memory after reading everything", "failed", "≤ 80 MB", False)
+        return
+    w = found[0]
+    mb = w["peak_rss_kb"] / 1024
+    row("Window", "peak resident memory after reading settings, 3000 numbers, 1000 events (VmHWM)",
+        "%.1f MB" % mb, "≤ 80 MB", mb <= 80)
+    reads = w["window_reads"]
+    row("Window", "unpaced reads through the window (settings / numbers / history)",
+        "%.3f s / %.3f s / %.3f s" % (reads["settings read_s"], reads["number list read_s"], reads["history read_s"]))
+    return
+
+
+def print_table():
+    print()
+    print("| Group | Figure | Measured | Target | Met |")
+    print("|---|---|---|---|---|")
+    for g, f, m, t, v in rows:
+        print("| %s | %s | %s | %s | %s |" % (g, f, m, t, v))
+    print()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--quick", action="store_true")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    started = time.monotonic()
+    print("Machine: " + machine())
+    with tempfile.TemporaryDirectory(prefix="torvane-bench-") as scratch:
+        print("core benchmarks ...", flush=True)
+        results = core(build, scratch)
+        if not args.quick:
+            print("paced transfers (about 40 s) ...", flush=True)
+            paced, _ = e2e(build, 115200)
+            paced_rows(paced)
+        print("unpaced transfers ...", flush=True)
+        unpaced, headless_peak = e2e(build, 0)
+        unpaced_rows(unpaced)
+        if headless_peak:
+            row("Unpaced", "peak resident memory of the window-less program after reading everything",
+                "%.1f MB" % (headless_peak / 1024))
+        print("spreadsheet files and openpyxl ...", flush=True)
+        files_rows(results, build, scratch)
+        print("window ...", flush=True)
+        window_rows(build)
+        core_rows(results)
+    print_table()
+    print("Machine: " + machine())
+    print("Took %.0f s." % (time.monotonic() - started))
+    if problems:
+        print("\nProblems:")
+        for p in problems:
+            print("  " + p)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

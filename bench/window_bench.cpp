@@ -1,0 +1,186 @@
+// torvane-bench-window [--device PATH-TO-torvane-device]
+//
+// The window's start-up and its memory. Prints, as JSON lines:
+// - the time from process start to the end of the window's first paint, and whether the settings,
+//   number and history grids were filled by then. Process start is TORVANE_BENCH_T0_NS (a
+//   CLOCK_MONOTONIC time the launcher takes just before it starts this program) or, without it,
+//   the entry of main();
+// - with --device: the window then opens the port of a populated, unpaced virtual device, logs in
+//   and reads the settings, the number list and the history through its own buttons' handlers, each
+//   on its own tab; the time of each read and the peak resident memory (VmHWM) afterwards.
+// Runs on any Qt platform; the launcher uses offscreen.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "app/main_window.h"
+#include "bench/bench_support.h"
+#include "bench/device_process.h"
+#include "history/history_page.h"
+#include "history/history_record.h"
+#include "numbers/numbers_page.h"
+#include "numbers/number_record.h"
+#include "settings/settings_page.h"
+
+namespace torvane::bench {
+namespace {
+
+int64_t MonotonicNs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// Notes the end of the first paint of anything in the window: the zero timer posted from the first
+// paint event runs once the whole paint pass (window and visible children) is done.
+class TFirstPaint : public QObject {
+ public:
+  explicit TFirstPaint(QWidget& window) : window_(window) {}
+  int64_t DoneNs = 0;
+  bool Seen = false;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!Seen && event->type() == QEvent::Paint && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == &window_) {
+      Seen = true;
+      QTimer::singleShot(0, this, [this] {
+        DoneNs = MonotonicNs();
+        QCoreApplication::exit(0);
+      });
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+};
+
+bool GridsFilled(TSession& s) {
+  return !s.SettingsGrid.Cell(0, 28).empty() && !s.SettingsGrid.Cell(1, 1).empty() &&
+         s.NumberGrid.Cell(kColSerial, kNumberRows) == std::to_string(kNumberRows) &&
+         s.NumberGrid.Cell(kColAlways, kNumberRows) == kMarkNo &&
+         s.HistoryGrid.Cell(kHisSerial, kHistoryRows) == std::to_string(kHistoryRows);
+}
+
+// Runs the event loop until the exchange in progress is over; seconds taken, or a negative number
+// after `limitS` seconds.
+double WaitIdle(TForm1& window, double limitS) {
+  QElapsedTimer t;
+  t.start();
+  while (window.Session().Link.Busy()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (t.elapsed() > limitS * 1000) return -1;
+  }
+  return static_cast<double>(t.nsecsElapsed()) / 1e9;
+}
+
+int Main(int argc, char** argv, int64_t mainNs) {
+  std::string deviceProgram;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--device" && i + 1 < argc) {
+      deviceProgram = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: torvane-bench-window [--device PATH-TO-torvane-device]\n");
+      return 2;
+    }
+  }
+  const char* t0Text = std::getenv("TORVANE_BENCH_T0_NS");
+  const int64_t t0 = t0Text ? std::strtoll(t0Text, nullptr, 10) : mainNs;
+
+  QApplication app(argc, argv);
+  TYesOperator op;
+  TForm1Options options;
+  options.Operator = &op;
+  TForm1 window(options);
+  TFirstPaint firstPaint(window);
+  app.installEventFilter(&firstPaint);
+  window.show();
+  // Nothing should keep the first paint waiting; the limit only keeps a broken platform from hanging.
+  QTimer::singleShot(10000, &app, [] { QCoreApplication::exit(1); });
+  if (QApplication::exec() != 0 || !firstPaint.DoneNs) {
+    std::fprintf(stderr, "torvane-bench-window: the window was never painted\n");
+    return 1;
+  }
+  app.removeEventFilter(&firstPaint);
+  const bool filled = GridsFilled(window.Session());
+  std::printf("{\"startup_ms\": %.2f, \"main_to_paint_ms\": %.2f, \"from_launch\": %s, \"grids_filled\": %s}\n",
+              static_cast<double>(firstPaint.DoneNs - t0) / 1e6, static_cast<double>(firstPaint.DoneNs - mainNs) / 1e6,
+              t0Text ? "true" : "false", filled ? "true" : "false");
+  std::fflush(stdout);
+  if (!filled) return 1;
+  if (deviceProgram.empty()) return 0;
+
+  TDeviceProcess device;
+  if (!device.Start(deviceProgram, {"--populate", "numbers=3000,history=1000"})) {
+    std::fprintf(stderr, "torvane-bench-window: %s\n", device.Error().c_str());
+    return 1;
+  }
+  window.PortList()->insertItem(0, QString::fromStdString(device.PortPath()));
+  window.PortList()->setCurrentIndex(0);
+  window.btn8Click();
+  if (!window.Comm().PortOpen()) {
+    std::fprintf(stderr, "torvane-bench-window: the window did not open %s: %s\n", device.PortPath().c_str(),
+                 op.LastError.c_str());
+    return 1;
+  }
+  window.PasswordEdit()->setText("6853");
+  window.btn1Click();
+  if (WaitIdle(window, 10) < 0 || !window.Session().Link.Unlocked()) {
+    std::fprintf(stderr, "torvane-bench-window: login failed: %s\n", op.LastMessage.c_str());
+    return 1;
+  }
+
+  TSession& s = window.Session();
+  struct TStep {
+    const char* Name;
+    QWidget* Page;
+    std::function<void()> Start;
+  };
+  const TStep steps[] = {
+      {"settings read", &window.SettingsPage(), [&] { s.Settings.ReadSettings(); }},
+      {"number list read", &window.NumbersPage(), [&] { s.Numbers.StartRead(); }},
+      {"history read", &window.HistoryPage(), [&] { s.History.ReadData(); }},
+  };
+  bool ok = true;
+  std::string times;
+  for (const TStep& step : steps) {
+    window.Pages().setCurrentWidget(step.Page);
+    QCoreApplication::processEvents();
+    const int errors = op.ErrorCount;
+    step.Start();
+    const double seconds = WaitIdle(window, 60);
+    ok = ok && seconds >= 0 && op.ErrorCount == errors;
+    char item[96];
+    std::snprintf(item, sizeof item, "%s\"%s_s\": %.4f", times.empty() ? "" : ", ", step.Name, seconds);
+    times += item;
+  }
+  int numbers = 0, events = 0;
+  for (int row = 1; row <= kNumberRows; ++row) numbers += !s.NumberGrid.Cell(kColNumber, row).empty();
+  for (int row = 1; row <= kHistoryRows; ++row) events += !s.HistoryGrid.Cell(kHisNumber, row).empty();
+  ok = ok && numbers == kNumberRows && events == kHistoryRows;
+  std::printf("{\"window_reads\": {%s}, \"numbers\": %d, \"events\": %d, \"peak_rss_kb\": %lld, \"rss_kb\": %lld, "
+              "\"ok\": %s}\n",
+              times.c_str(), numbers, events, static_cast<long long>(PeakResidentKb()),
+              static_cast<long long>(ResidentKb()), ok ? "true" : "false");
+  window.btn8Click();
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace torvane::bench
+
+int main(int argc, char** argv) {
+  const int64_t mainNs = torvane::bench::MonotonicNs();
+  return torvane::bench::Main(argc, argv, mainNs);
+}
