@@ -523,6 +523,24 @@ TEST_F(CommTest, ClosingFromInsideANotificationWorks) {
   EXPECT_FALSE(Comm.PortOpen());
 }
 
+// A target that can no longer take notifications (its window is gone) ends the workers: nothing more
+// can be queued, and the port still closes cleanly.
+TEST_F(CommTest, ATargetThatRefusesEndsTheWorkers) {
+  struct TRefusing : ICommNotifyTarget {
+    bool Post(std::function<void()>) override { return false; }
+  } refusing;
+  TComm c(refusing);
+  c.SetCommName(Pty.SlavePath());
+  c.OpenPort();
+  ASSERT_TRUE(c.PortOpen());
+  const uint8_t b = 1;
+  ASSERT_TRUE(PumpUntil([&] { return !c.SendBytes(&b, 1); }));
+  Pty.Send({1, 2, 3});
+  c.ClosePort();
+  EXPECT_FALSE(c.PortOpen());
+  EXPECT_TRUE(c.SendQueueEmpty());
+}
+
 TEST_F(CommTest, NotificationsAfterTheComponentIsGoneAreDropped) {
   TQueueNotifyTarget target;
   int calls = 0;
