@@ -85,7 +85,9 @@ TEST_P(HistoryXlsReaders, SeeAllRowsTheRecordNumberAndTheWidths) {
   int lastRow = 0;
   for (const auto& [place, cell] : sheet.Cells) {
     lastRow = std::max(lastRow, place.first);
-    if (place.first >= 5 && place.second > 1) EXPECT_EQ(cell.Value, "") << place.first << "," << place.second;
+    if (place.first >= 5 && place.second > 1) {
+      EXPECT_EQ(cell.Value, "") << place.first << "," << place.second;
+    }
   }
   EXPECT_EQ(lastRow, 1001);
   EXPECT_EQ(sheet.Cells.at({5, 1}).Value, "4");
