@@ -284,7 +284,10 @@ std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
                b.U16(0), b.U16(static_cast<uint16_t>(lastColumn));
                b.U16(0);
              }));
-  for (const auto& [column, width] : sheet.ColumnWidths()) {
+  for (const auto& entry : sheet.ColumnWidths()) {
+    // Plain copies: clang before 16 cannot capture structured bindings in a lambda.
+    const int column = entry.first;
+    const double width = entry.second;
     out.Record(0x007D, Body([&](TStream& b) {
                  b.U16(static_cast<uint16_t>(column - 1)), b.U16(static_cast<uint16_t>(column - 1));
                  b.U16(static_cast<uint16_t>(std::min(65535.0, StoredColumnWidth(width) * 256)));
