@@ -212,11 +212,15 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
   const TLocation at = Locate(address);
   if (at.Region == TRegion::None) return TraceLine("dropped: address outside every region");
 
-  // A real UART hands the request over only once its last byte has crossed the wire.
+  // A real UART hands the request over only once its last byte has crossed the wire. The reply is
+  // timed from that moment, not from whenever this thread wakes up: a late wake-up must not push
+  // every later byte back.
+  auto heard = TSteady::now();
   if (options_.Baud > 0) {
     const auto wire =
         std::chrono::nanoseconds(10'000'000'000LL * static_cast<int64_t>(frame.size()) / options_.Baud);
-    if (!SleepUntil(firstByte + wire)) return;
+    heard = firstByte + wire;
+    if (!SleepUntil(heard)) return;
   }
 
   const TFault* fault = nullptr;
@@ -252,7 +256,7 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
   reply.BuildFrame();
   std::vector<uint8_t> bytes(reply.Frame.begin(), reply.Frame.begin() + reply.FrameLength);
 
-  auto due = TSteady::now() + std::chrono::milliseconds(options_.LatencyMs);
+  auto due = heard + std::chrono::milliseconds(options_.LatencyMs);
   if (fault) {
     switch (fired.Kind) {
       case TFaultKind::BadChecksum:
@@ -288,8 +292,8 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
     }
   }
   if (!SleepUntil(due)) return;
-  SendReply(bytes);
-  if (fault && fired.Kind == TFaultKind::Duplicate) SendReply(bytes);
+  SendReply(bytes, due);
+  if (fault && fired.Kind == TFaultKind::Duplicate) SendReply(bytes, TSteady::now());
   Bump(&TDeviceCounters::Answered);
 }
 
@@ -339,12 +343,11 @@ std::vector<uint8_t> TVirtualDevice::Carry(uint8_t command, const TLocation& at,
   }
 }
 
-void TVirtualDevice::SendReply(const std::vector<uint8_t>& bytes) {
+void TVirtualDevice::SendReply(const std::vector<uint8_t>& bytes, TSteady::time_point start) {
   if (master_ < 0) return;
   TraceLine("out", bytes.data(), bytes.size());
   const auto byteTime = options_.Baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / options_.Baud)
                                           : std::chrono::nanoseconds(0);
-  const auto start = TSteady::now();
   size_t sent = 0;
   auto stalledSince = TSteady::now();
   while (sent < bytes.size() && !stopping_) {

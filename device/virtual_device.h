@@ -96,7 +96,8 @@ class TVirtualDevice {
   void TakeFrame(const std::vector<uint8_t>& frame, std::chrono::steady_clock::time_point firstByte);
   const TFault* MatchFault(uint8_t command, const TLocation& at);
   std::vector<uint8_t> Carry(uint8_t command, const TLocation& at, const uint8_t* payload, int length);
-  void SendReply(const std::vector<uint8_t>& bytes);
+  // Byte i of the reply leaves at start + (i + 1) byte times when paced.
+  void SendReply(const std::vector<uint8_t>& bytes, std::chrono::steady_clock::time_point start);
   bool SleepUntil(std::chrono::steady_clock::time_point t);
   void ClosePort();
   void SaveLocked();
