@@ -1,5 +1,5 @@
 # The spreadsheet component and the file helpers every file operation uses.
-pkg_check_modules(TORVANE_SHEET_LIBS REQUIRED IMPORTED_TARGET minizip pugixml freexl xlsxwriter libgsf-1 zlib)
+pkg_check_modules(TORVANE_SHEET_LIBS REQUIRED IMPORTED_TARGET minizip pugixml xlsxwriter libgsf-1 zlib)
 target_sources(torvane_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/csv_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/safe_file.cpp

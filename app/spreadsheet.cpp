@@ -428,6 +428,8 @@ TDateKind DateKindOfFormat(std::string_view code) {
 TSheet::TSheet() {
   formats_.push_back({"General", TDateKind::None, false});
   formats_.push_back({"@", TDateKind::None, false});
+  formatIndex_.emplace("General", kGeneral);
+  formatIndex_.emplace("@", kTextFormat);
 }
 
 const TCell* TSheet::Find(int row, int column) const {
@@ -508,13 +510,16 @@ std::string TSheet::Value(int row, int column) const {
 }
 
 uint16_t TSheet::AddFormat(std::string_view code, bool systemShortDate) {
-  for (size_t i = 0; i < formats_.size(); ++i)
-    if (formats_[i].Code == code && formats_[i].SystemShortDate == systemShortDate)
-      return static_cast<uint16_t>(i);
+  std::string key(code);
+  if (systemShortDate) key += '\1';
+  auto found = formatIndex_.find(key);
+  if (found != formatIndex_.end()) return found->second;
   if (formats_.size() >= 0xFFFF) return kGeneral;
   TDateKind kind = code == "@" ? TDateKind::None : DateKindOfFormat(code);
   formats_.push_back({std::string(code), kind, systemShortDate});
-  return static_cast<uint16_t>(formats_.size() - 1);
+  auto index = static_cast<uint16_t>(formats_.size() - 1);
+  formatIndex_.emplace(std::move(key), index);
+  return index;
 }
 
 void TSheet::SetColumnWidth(int column, double width) {
@@ -560,8 +565,7 @@ std::unique_ptr<TSheet> ReadWorkbookFile(const std::string& fileName) {
     if (bytes.size() >= 4 && std::memcmp(bytes.data(), kZip, 4) == 0) {
       sheetfile::ReadXlsx(fileName, bytes, *sheet);
     } else if (bytes.size() >= 8 && std::memcmp(bytes.data(), kCompound, 8) == 0) {
-      bytes = std::string();
-      sheetfile::ReadXls(fileName, *sheet);
+      sheetfile::ReadXls(fileName, bytes, *sheet);
     } else if (bytes.empty()) {
       FailOpen(fileName, "the file is empty");
     } else {

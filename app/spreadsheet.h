@@ -56,6 +56,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/safe_file.h"
@@ -69,7 +70,7 @@ class ESpreadsheetError : public EFileError {
 
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
-constexpr size_t kMaxCells = 2'000'000;
+constexpr size_t kMaxCells = 1'000'000;
 constexpr size_t kMaxPartBytes = 64u << 20;
 constexpr size_t kMaxFileBytes = 128u << 20;
 // An .xls sheet cannot hold more.
@@ -132,6 +133,7 @@ class TSheet {
     bool SystemShortDate;
   };
   std::vector<TFormat> formats_;
+  std::unordered_map<std::string, uint16_t> formatIndex_;  // code + '\1' when it follows the short date
   std::map<int, std::vector<TCell>> rows_;
   std::map<int, double> widths_;
   size_t cellCount_ = 0;

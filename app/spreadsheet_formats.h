@@ -13,7 +13,7 @@ namespace torvane::sheetfile {
 
 // `bytes` is the whole file; `fileName` only names it in messages.
 void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& sheet);
-void ReadXls(const std::string& fileName, TSheet& sheet);
+void ReadXls(const std::string& fileName, const std::string& bytes, TSheet& sheet);
 
 // Write the sheet to `path` (the temporary file); `fileName` names the target in messages.
 void WriteXlsx(const TSheet& sheet, const std::string& path, const std::string& fileName);

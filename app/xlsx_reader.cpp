@@ -347,7 +347,11 @@ void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& she
   if (!stringsPart.empty() && package.Has(stringsPart)) {
     TXml xml(package, stringsPart, package.Read(stringsPart));
     for (pugi::xml_node item = xml.Root().first_child(); item; item = item.next_sibling())
-      if (Is(item, "si")) strings.push_back(StringItem(item));
+      if (Is(item, "si")) {
+        if (strings.size() == kMaxCells)
+          package.Fail(stringsPart, "holds more than " + std::to_string(kMaxCells) + " texts");
+        strings.push_back(StringItem(item));
+      }
   }
 
   // Cell style index -> our number format.
@@ -360,6 +364,7 @@ void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& she
       if (Is(f, "numFmt")) custom[f.attribute("numFmtId").as_int(-1)] = f.attribute("formatCode").as_string();
     for (pugi::xml_node xf = Child(xml.Root(), "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
       if (!Is(xf, "xf")) continue;
+      if (styleFormats.size() == 65536) package.Fail(stylesPart, "holds more than 65536 cell formats");
       int id = xf.attribute("numFmtId").as_int(0);
       bool systemShortDate = false;
       auto found = custom.find(id);

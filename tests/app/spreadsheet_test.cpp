@@ -241,5 +241,22 @@ TEST(SpreadsheetSave, AFailedSaveLeavesTheOldFileAndSaysWhy) {
       << "a temporary file was left";
 }
 
+TEST(SpreadsheetRoundTripXls, TheFarCornerOfTheSheetAndNothingBeyond) {
+  TTempDir dir;
+  TExcelApplication excel;
+  TWorkbook& book = excel.WorkBooks().Add();
+  excel.Cells(1, 1).SetValue("Serial");
+  excel.Cells(kMaxXlsRows, kMaxXlsColumns).SetValue("corner");
+  book.SaveAs(dir / "corner.xls");
+  excel.Cells(1, kMaxXlsColumns + 1).SetValue("beyond");
+  EXPECT_THROW(book.SaveAs(dir / "corner.xls"), ESpreadsheetError);
+
+  TExcelApplication read;
+  read.WorkBooks().Open(dir / "corner.xls");
+  EXPECT_EQ(read.Cells(1, 1).Text(), "Serial");
+  EXPECT_EQ(read.Cells(kMaxXlsRows, kMaxXlsColumns).Text(), "corner");
+  EXPECT_EQ(read.Cells(1, kMaxXlsColumns + 1).Text(), "");
+}
+
 }  // namespace
 }  // namespace torvane
