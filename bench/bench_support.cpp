@@ -34,8 +34,8 @@ const device::TDeviceMemory& PopulatedMemory() {
 std::vector<uint8_t> ReplyFrom(const device::TDeviceMemory& memory, const std::vector<uint8_t>& request) {
   if (request.size() < 9 || request[0] != kFrameStart) throw std::logic_error("not a request frame");
   const uint8_t command = request[1];
-  const uint32_t address = (uint32_t{request[2]} << 24) | (uint32_t{request[3]} << 16) |
-                           (uint32_t{request[4]} << 8) | request[5];
+  const uint32_t address =
+      (uint32_t{request[2]} << 24) | (uint32_t{request[3]} << 16) | (uint32_t{request[4]} << 8) | request[5];
   if (command == CMD_READ) {
     const device::TLocation at = device::Locate(address);
     if (!at.PageStart()) throw std::logic_error("read outside the pages");
@@ -64,8 +64,10 @@ void ReadEverything(TSessionOnSink& s) {
   if (s.Operator.ErrorCount > 0) throw std::runtime_error("reading failed: " + s.Operator.LastError);
 }
 
-TScratchDir::TScratchDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "torvane-bench-XXXXXX").string();
+TScratchDir::TScratchDir(const std::string& base) {
+  const std::filesystem::path folder =
+      base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
+  std::string pattern = (folder / "torvane-bench-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
   path_ = pattern;
 }
@@ -86,7 +88,11 @@ int64_t StatusKb(const char* key) {
 }
 }  // namespace
 
-int64_t PeakResidentKb() { return StatusKb("VmHWM:"); }
-int64_t ResidentKb() { return StatusKb("VmRSS:"); }
+int64_t PeakResidentKb() {
+  return StatusKb("VmHWM:");
+}
+int64_t ResidentKb() {
+  return StatusKb("VmRSS:");
+}
 
 }  // namespace torvane::bench

@@ -36,7 +36,9 @@ class TYesOperator : public IOperator {
   }
   bool ConfirmRead(const std::string&) override { return true; }
   bool WarnOkCancel(const std::string&) override { return true; }
-  std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override { return Next(); }
+  std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+    return Next();
+  }
   std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&,
                                             const std::string&) override {
     return Next();
@@ -100,10 +102,11 @@ void AnswerUntilIdle(TSessionOnSink& s, const device::TDeviceMemory& memory);
 // Settings, number list and history of PopulatedMemory() read into the session's grids.
 void ReadEverything(TSessionOnSink& s);
 
-// A fresh directory under the system's temporary folder, removed with everything in it at exit.
+// A fresh directory under `base` (the system's temporary folder when empty), removed with
+// everything in it at exit.
 class TScratchDir {
  public:
-  TScratchDir();
+  explicit TScratchDir(const std::string& base = {});
   ~TScratchDir();
   TScratchDir(const TScratchDir&) = delete;
   TScratchDir& operator=(const TScratchDir&) = delete;
