@@ -2,6 +2,8 @@
 // xlwt, a hand-made package) through our readers, and hostile files.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "app/spreadsheet.h"
 #include "spreadsheet_test_util.h"
 
@@ -203,6 +205,49 @@ TEST_F(SpreadsheetFiles, XlwtWorkbookReadsThroughFreexl) {
   EXPECT_EQ(excel.Cells(3, 2).Text(), "Zürich 北京");
   EXPECT_EQ(excel.Cells(3, 3).Text(), "  ");
   EXPECT_EQ(excel.Cells(5, 10).Text(), "far");
+}
+
+// Damaged copies of good files: each one either reads or ends in ESpreadsheetError, never anything
+// worse. The .xls copies are damaged inside the workbook records, where our own parsing works.
+TEST_F(SpreadsheetFiles, RandomlyDamagedFilesReadOrFailCleanly) {
+  TTempDir out;
+  {
+    TExcelApplication excel;
+    TWorkbook& book = excel.WorkBooks().Add();
+    FillHistory(excel);
+    book.SaveAs(out / "ours.xls");
+  }
+  struct TSource {
+    std::string Path;
+    size_t From, To;
+  };
+  std::string ours = testing::FileBytes(out / "ours.xls");
+  const TSource sources[] = {{Fixture("handmade.xlsx"), 0, 0},
+                             {Fixture("openpyxl.xlsx"), 0, 0},
+                             {Fixture("xlwt.xls"), 512, 512 + 4096},
+                             {out / "ours.xls", 512, ours.size() - 2048}};
+  std::mt19937 random(20240506);
+  int failed = 0, read = 0;
+  for (const TSource& source : sources) {
+    std::string good = testing::FileBytes(source.Path);
+    ASSERT_FALSE(good.empty()) << source.Path;
+    size_t from = source.From, to = source.To == 0 ? good.size() : std::min(source.To, good.size());
+    for (int i = 0; i < 150; ++i) {
+      std::string bad = good;
+      for (int k = 1 + random() % 6; k > 0; --k)
+        bad[from + random() % (to - from)] = static_cast<char>(random());
+      testing::WriteBytes(out / "damaged", bad);
+      try {
+        ReadWorkbookFile(out / "damaged");
+        ++read;
+      } catch (const ESpreadsheetError& error) {
+        EXPECT_EQ(error.FileName(), out / "damaged");
+        ++failed;
+      }
+    }
+  }
+  EXPECT_GT(failed, 0);
+  EXPECT_EQ(failed + read, 600);
 }
 
 struct THostile {
