@@ -1,5 +1,6 @@
 #include "settings/basic_inf.h"
 
+#include <cstring>
 #include <span>
 
 namespace torvane {
@@ -15,6 +16,7 @@ void TBasicInf::ReadSettings() {
   if (!link_.Operator.ConfirmRead(kReadQuestion)) return;
   PageCount = kSettingsPageCount;
   NextPage = 1;
+  reading_ = true;
   ReadNextPage();
 }
 
@@ -22,6 +24,7 @@ void TBasicInf::SaveSettings() {
   if (link_.Busy()) return;
   PageCount = kSettingsPageCount;
   NextPage = 1;
+  reading_ = false;
   WriteNextPage();
 }
 
@@ -30,10 +33,14 @@ void TBasicInf::RequestPage(int page) {
 }
 
 void TBasicInf::ReadNextPage() {
+  // A settings reply that arrives with no read ever started (a login reply after its timeout) must
+  // not ask for "page 0", an address below the settings region.
+  if (NextPage == 0) return;
   if (NextPage < PageCount + 1) {
     RequestPage(NextPage);
     ++NextPage;
   } else if (NextPage == PageCount + 1) {
+    reading_ = false;
     link_.EndExchange();
     link_.Operator.Message(kReadDone);
   }
@@ -82,6 +89,13 @@ void TBasicInf::StopAfterFault() {
 }
 
 void TBasicInf::DecodePage() {
+  // A page nobody asked for (the second copy of a login reply, a login reply after its timeout, a
+  // read reply in the middle of a save) must neither overwrite what the operator is editing nor
+  // start a read of its own.
+  if (!reading_) {
+    std::memset(Buffer.data(), 0, kSettingsPageSize);
+    return;
+  }
   const std::span<const uint8_t, kSettingsPageSize> page(Buffer.data(), kSettingsPageSize);
   int pageNo = 0;
   if (Address == kSettingsBase) pageNo = 1;
@@ -106,6 +120,9 @@ void TBasicInf::DecodePage() {
       link_.Progress.SetProgress(50);
     }
   }
+  // The dispatcher copies only the bytes a reply carries: a short reply must leave zeros behind it,
+  // not the previous page's bytes decoded as this page's parameters.
+  std::memset(Buffer.data(), 0, kSettingsPageSize);
   ReadNextPage();
 }
 

@@ -41,6 +41,14 @@ class BasicInf : public ::testing::Test {
   TFakeSession f;
 };
 
+TEST_F(BasicInf, AStrayPageReplyWithNoReadStartedRequestsNothing) {
+  // A login reply that arrives after its timeout reaches the settings decoder with no read running.
+  f.Feed(MakeFrame(CMD_READ, 0x000, Page({{0, "1234"}})));
+  EXPECT_TRUE(f.Port.Sent.empty());
+  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_TRUE(f.Operator.Messages.empty());
+}
+
 TEST_F(BasicInf, ReadAsksFirstAndRequestsNothingWhenDeclined) {
   f.Operator.ConfirmAnswer = false;
   Settings().ReadSettings();
