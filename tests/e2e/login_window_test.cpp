@@ -27,12 +27,13 @@ void EnsureApp() {
   new QApplication(argc, argv);
 }
 
-// The buttons the login lock holds, by caption ("Delete all" is on two pages). The two clear-the-
-// screen buttons of the number and history pages are held too when the pages have them.
-const QStringList kLockedCaptions{
-    "HEX设置模式", "同步时间",  "Read Settings", "Save Settings", "Import profile", "Export profile",
-    "Read",        "Save",      "Import .XLS",   "Export .XLS",   "Export .CSV",    "All Always",
-    "Delete all",  "Read data", "Filter",        "Delete all",    "Export.XLS",     "Export.CSV"};
+// The 20 buttons the login lock holds, by caption ("Delete all" is on two pages; the two clear-the-
+// screen buttons of the number and history pages exist but are never shown).
+const QStringList kLockedCaptions{"HEX设置模式",    "同步时间",       "Read Settings", "Save Settings",
+                                  "Import profile", "Export profile", "Read",          "Save",
+                                  "Import .XLS",    "Export .XLS",    "Export .CSV",   "All Always",
+                                  "Delete all",     "Read data",      "Filter",        "Delete all",
+                                  "Export.XLS",     "Export.CSV",     "清空界面信息",  "清空界面记录"};
 const QStringList kClearCaptions{"清空界面信息", "清空界面记录"};
 
 class LoginWindowTest : public ::testing::Test {
@@ -123,6 +124,7 @@ TEST_F(LoginWindowTest, PasswordBoxStartsWithTheFactoryPassword) {
 TEST_F(LoginWindowTest, RightPasswordUnlocksTheOperationButtons) {
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
   ASSERT_TRUE(AllLockedButtonsPresent());
+  EXPECT_EQ(LockedCount(), 20);
   EXPECT_EQ(EnabledLockedButtons(), LockedCount());
   EXPECT_TRUE(Button("Log in")->isEnabled());
 }
