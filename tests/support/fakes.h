@@ -1,6 +1,7 @@
 #pragma once
 // Fakes of the operator, the status bar and the port, and a whole session built on them with a
 // manual clock: what most tests of the logic start from.
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -19,9 +20,9 @@ namespace torvane::testing {
 // Records every dialog; answers confirmations and file dialogs from what the test queued.
 class TFakeOperator : public IOperator {
  public:
-  std::vector<std::string> Messages;  // Message() texts, in order
-  std::vector<std::string> Errors;    // Error() texts
-  std::vector<std::string> Questions; // ConfirmRead() and WarnOkCancel() texts
+  std::vector<std::string> Messages;   // Message() texts, in order
+  std::vector<std::string> Errors;     // Error() texts
+  std::vector<std::string> Questions;  // ConfirmRead() and WarnOkCancel() texts
   bool ConfirmAnswer = true;
   bool WarnAnswer = true;
   std::deque<std::optional<std::string>> FileAnswers;  // empty queue: cancelled
@@ -104,26 +105,30 @@ struct TFakeSession {
   TFixedClock Clock{{2026, 12, 7, 18, 30, 5}};
   std::unique_ptr<TSession> Session;
 
-  TFakeSession() { Session = std::make_unique<TSession>(TSessionPorts{Port, Operator, StatusView, Timers, Clock}); }
+  TFakeSession() {
+    Session = std::make_unique<TSession>(TSessionPorts{Port, Operator, StatusView, Timers, Clock});
+  }
   void Feed(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) Session->cm1ReceiveData(&b, 1);
   }
 };
 
 // A reply frame as the device sends it.
-inline std::vector<uint8_t> MakeFrame(uint8_t command, uint32_t address, const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> f{0x23,
-                         command,
-                         static_cast<uint8_t>(address >> 24),
-                         static_cast<uint8_t>(address >> 16),
-                         static_cast<uint8_t>(address >> 8),
-                         static_cast<uint8_t>(address),
-                         static_cast<uint8_t>(payload.size() >> 8),
-                         static_cast<uint8_t>(payload.size())};
-  f.insert(f.end(), payload.begin(), payload.end());
+inline std::vector<uint8_t> MakeFrame(uint8_t command, uint32_t address,
+                                      const std::vector<uint8_t>& payload) {
+  std::vector<uint8_t> f(8 + payload.size() + 1);
+  f[0] = 0x23;
+  f[1] = command;
+  f[2] = static_cast<uint8_t>(address >> 24);
+  f[3] = static_cast<uint8_t>(address >> 16);
+  f[4] = static_cast<uint8_t>(address >> 8);
+  f[5] = static_cast<uint8_t>(address);
+  f[6] = static_cast<uint8_t>(payload.size() >> 8);
+  f[7] = static_cast<uint8_t>(payload.size());
+  std::copy(payload.begin(), payload.end(), f.begin() + 8);
   uint8_t x = 0;
-  for (size_t i = 1; i < f.size(); ++i) x ^= f[i];
-  f.push_back(x);
+  for (size_t i = 1; i + 1 < f.size(); ++i) x ^= f[i];
+  f.back() = x;
   return f;
 }
 
