@@ -39,6 +39,8 @@ class TBasicInf : public Tsend_rec_command {
  private:
   bool EncodePage(int page);
   void StopAfterFault();
+  // A read is running: from "Read Settings" until its last page or a save.
+  bool reading_ = false;
   TLink& link_;
   TGrid& grid_;
   TSettingsLists& lists_;
