@@ -144,9 +144,20 @@ def paced_rows(transfers):
         if not t:
             row("Paced at 115200 baud", name, "failed", "≤ 1.02 × floor", False)
             continue
-        row("Paced at 115200 baud", name + " (elapsed / wire floor)",
+        runs = " (median of %d)" % t["runs"] if t.get("runs", 1) > 1 else ""
+        row("Paced at 115200 baud", name + runs + " (elapsed / wire floor)",
             "%.3f s / %.3f s = %.4f ×" % (t["elapsed_s"], t["floor_s"], t["ratio"]), "≤ 1.02 × floor",
             t["ok"] and t["ratio"] <= 1.02)
+    for name in ("bare number list read", "bare history read"):
+        t = transfers.get(name)
+        if t:
+            row("Paced at 115200 baud", name.replace("bare ", "") + " by a bare blocking loop on the same device "
+                "(the pseudo-terminal's and the virtual device's own share)",
+                "%.3f s / %.3f s = %.4f ×" % (t["elapsed_s"], t["floor_s"], t["ratio"]))
+    turns = [transfers[n]["turnaround_us"] for n in TRANSFERS if n in transfers]
+    if turns:
+        row("Paced at 115200 baud", "program logic per exchange, last reply byte to next request (mean, worst transfer)",
+            "%.0f µs" % max(turns))
 
 
 def unpaced_rows(transfers):
