@@ -89,18 +89,18 @@ void TBasicInf::StopAfterFault() {
 }
 
 void TBasicInf::DecodePage() {
-  // A page nobody asked for (the second copy of a login reply, a login reply after its timeout, a
-  // read reply in the middle of a save) must neither overwrite what the operator is editing nor
-  // start a read of its own.
-  if (!reading_) {
-    std::memset(Buffer.data(), 0, kSettingsPageSize);
-    return;
-  }
-  const std::span<const uint8_t, kSettingsPageSize> page(Buffer.data(), kSettingsPageSize);
   int pageNo = 0;
   if (Address == kSettingsBase) pageNo = 1;
   if (Address == kSettingsBase + kPageSpan) pageNo = 2;
   if (Address == kSettingsBase + 2 * kPageSpan) pageNo = 3;
+  // A page nobody is waiting for (the second copy of a login reply or of a page, a login reply after
+  // its timeout, a read reply in the middle of a save) must neither overwrite what the operator is
+  // editing nor end or restart the read.
+  if (!reading_ || (pageNo != 0 && pageNo != NextPage - 1)) {
+    std::memset(Buffer.data(), 0, kSettingsPageSize);
+    return;
+  }
+  const std::span<const uint8_t, kSettingsPageSize> page(Buffer.data(), kSettingsPageSize);
   if (pageNo != 0) {
     TGridUpdate batch(grid_);
     if (pageNo == 1) {

@@ -96,6 +96,40 @@ TEST_F(BasicInf, ReplyWithAnotherAddressDecodesNothingButTheReadGoesOn) {
   EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x100, {}));
 }
 
+TEST_F(BasicInf, AShortPageReplyLeavesZerosNotThePreviousPage) {
+  Settings().ReadSettings();
+  Reply(0x000, Page({{46, "stale\xFF"}, {78, "\x07\x00"}, {204, "10.0.0.1\xFF"}}));
+  // A refused page 2 carries one byte; the rest of the page must not be page 1's bytes.
+  Settings().Address = 0x100;
+  Settings().Buffer[0] = 0;
+  Settings().DecodePage();
+  EXPECT_EQ(Content(21), "");
+  EXPECT_EQ(Content(23), "0");
+  EXPECT_EQ(Content(18), "10.0.0.1");
+}
+
+TEST_F(BasicInf, ASecondCopyOfAPageNeitherEndsTheReadNorTakesAPageNotAskedFor) {
+  Settings().ReadSettings();
+  Reply(0x000, Page({{0, "1234"}}));
+  Reply(0x100, Page({{78, "\x1E\x00"}}));
+  const size_t sent = f.Port.Sent.size();
+  Reply(0x100, Page({{78, "\x1F\x00"}}));  // the device answered page 2 twice
+  EXPECT_EQ(Content(23), "30");
+  EXPECT_EQ(f.Port.Sent.size(), sent);
+  EXPECT_TRUE(f.Operator.Messages.empty());
+  Reply(0x200, Page({{16, "pub"}}));
+  EXPECT_EQ(Content(27), "pub");
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic settings read to PC software success."}));
+}
+
+TEST_F(BasicInf, APageReplyDuringASaveLeavesTheGridAlone) {
+  S().SettingsGrid.SetCell(kContentCol, 1, "1111");
+  Settings().SaveSettings();
+  Reply(0x000, Page({{0, "9999"}}));
+  EXPECT_EQ(Content(1), "1111");
+  EXPECT_EQ(f.Port.Sent.size(), 1u);
+}
+
 TEST_F(BasicInf, SaveSendsEachPageEncodedAsItGoesOut) {
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");
   Settings().SaveSettings();
