@@ -2,6 +2,7 @@
 // The device stores texts in the PC's ANSI code page. On Linux there is no such setting, so the code
 // page is chosen from the locale the way Windows chooses it for that language (zh_CN -> CP936,
 // ru -> CP1251, ..., CP1252 otherwise); TORVANE_CODEPAGE (for example "CP936") overrides it.
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -33,5 +34,8 @@ class TCodePage {
   void* toUtf8_;
   void* fromUtf8_;
 };
+
+// Appends the code point `cp` (at most U+10FFFF) to `out` as UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp);
 
 }  // namespace torvane

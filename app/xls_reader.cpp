@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/codepage.h"
 #include "app/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -46,24 +47,6 @@ double RkValue(uint32_t rk) {
     std::memcpy(&value, &bits, sizeof value);
   }
   return (rk & 1) ? value / 100 : value;
-}
-
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 struct TRecord {
