@@ -5,31 +5,16 @@
 
 #include "device/virtual_device.h"
 #include "tests/device/pty_port.h"
+#include "tests/device/requests.h"
 
 namespace torvane::device {
 namespace {
 
+using testing::Frame;
 using testing::Hex;
+using testing::kCheckMode;
+using testing::kCheckModeReply;
 using testing::TPtyPort;
-
-std::vector<uint8_t> Frame(uint8_t command, uint32_t address, const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> f = {0x23,
-                            command,
-                            uint8_t(address >> 24),
-                            uint8_t(address >> 16),
-                            uint8_t(address >> 8),
-                            uint8_t(address),
-                            uint8_t(payload.size() >> 8),
-                            uint8_t(payload.size())};
-  f.insert(f.end(), payload.begin(), payload.end());
-  uint8_t x = 0;
-  for (size_t i = 1; i < f.size(); ++i) x ^= f[i];
-  f.push_back(x);
-  return f;
-}
-
-const std::vector<uint8_t> kCheckMode = Hex("23 04 00 00 00 00 00 00 04");
-const std::vector<uint8_t> kCheckModeReply = Hex("23 04 00 00 00 00 00 01 01 04");
 
 class FaultTest : public ::testing::Test {
  protected:
