@@ -24,20 +24,13 @@
 #include "numbers/numbers_page.h"
 #include "settings/settings_page.h"
 #include "support/fakes.h"
+#include "support/qt_app.h"
 
 namespace torvane {
 namespace {
 
 using testing::MakeFrame;
 using testing::TFakeOperator;
-
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "main_window_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
 
 // The device's end of a pseudo-terminal; the window opens the other end by its path.
 class TPty {
@@ -60,7 +53,7 @@ class TPty {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    testing::EnsureQtApp();
     ASSERT_TRUE(dir_.isValid());
     TForm1Options o;
     o.Operator = &op_;
@@ -373,7 +366,7 @@ TEST_F(MainWindowTest, ConfigDirIsMadeBesideTheProgram) {
 }
 
 TEST(MainWindowPortList, NamedPortComesFirstAndSelected) {
-  EnsureApp();
+  testing::EnsureQtApp();
   TFakeOperator op;
   TManualClock clock;
   QTemporaryDir dir;

@@ -10,17 +10,10 @@
 #include "app/main_window.h"
 #include "app/status_bar.h"
 #include "support/fakes.h"
+#include "support/qt_app.h"
 
 namespace torvane {
 namespace {
-
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "program_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
 
 TEST(ProgramArgs, ReadsEveryOption) {
   const auto a = ParseProgramArgs({"prog", "--port", "ttyUSB3", "--screenshot", "/tmp/x.png", "--tab", "2"});
@@ -48,7 +41,7 @@ TEST(ProgramArgs, RefusesWhatItDoesNotKnow) {
 class ScreenshotTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    testing::EnsureQtApp();
     ASSERT_TRUE(dir_.isValid());
     TForm1Options o;
     o.Operator = &op_;

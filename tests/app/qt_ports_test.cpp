@@ -16,16 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/qt_app.h"
+
 namespace torvane {
 namespace {
-
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "qt_ports_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
 
 TEST(ToQtFilter, PairsBecomeQtFilters) {
   EXPECT_EQ(ToQtFilter("Excel files|*.xls;*.xlsx|(*.*)|*.*"), "Excel files (*.xls *.xlsx);;(*.*) (*)");
@@ -36,7 +30,7 @@ TEST(ToQtFilter, PairsBecomeQtFilters) {
 }
 
 TEST(QtNotifyTarget, RunsPostedClosuresOnTheWindowThreadInOrder) {
-  EnsureApp();
+  testing::EnsureQtApp();
   TQtNotifyTarget target;
   std::vector<int> seen;
   bool allOnMain = true;
@@ -57,7 +51,7 @@ TEST(QtNotifyTarget, RunsPostedClosuresOnTheWindowThreadInOrder) {
 }
 
 TEST(QtNotifyTarget, ClosuresStillQueuedWhenTheTargetGoesAreDropped) {
-  EnsureApp();
+  testing::EnsureQtApp();
   int ran = 0;
   {
     TQtNotifyTarget target;
@@ -105,7 +99,7 @@ TSeenBox Seen(QWidget* w) {
 }
 
 TEST(QtOperator, MessageHasAnEmptyTitleAndOneOkButton) {
-  EnsureApp();
+  testing::EnsureQtApp();
   TQtOperator op(nullptr);
   TSeenBox seen;
   WhenModal([&](QWidget* w) {
@@ -120,7 +114,7 @@ TEST(QtOperator, MessageHasAnEmptyTitleAndOneOkButton) {
 }
 
 TEST(QtOperator, ReadConfirmationAsksWithItsOwnButtonsAtItsPlace) {
-  EnsureApp();
+  testing::EnsureQtApp();
   TQtOperator op(nullptr);
   for (const bool yes : {true, false}) {
     TSeenBox seen;
@@ -140,7 +134,7 @@ TEST(QtOperator, ReadConfirmationAsksWithItsOwnButtonsAtItsPlace) {
 }
 
 TEST(QtOperator, WarningOffersOkAndCancel) {
-  EnsureApp();
+  testing::EnsureQtApp();
   TQtOperator op(nullptr);
   for (const bool ok : {true, false}) {
     TSeenBox seen;
@@ -156,7 +150,7 @@ TEST(QtOperator, WarningOffersOkAndCancel) {
 }
 
 TEST(QtOperator, FileDialogsStartInTheFolderWithTheFilters) {
-  EnsureApp();
+  testing::EnsureQtApp();
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   TQtOperator op(nullptr);

@@ -13,19 +13,12 @@
 #include "app/main_window.h"
 #include "device/virtual_device.h"
 #include "support/fakes.h"
+#include "support/qt_app.h"
 
 namespace torvane::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
-
-void EnsureApp() {
-  if (QApplication::instance()) return;
-  static int argc = 1;
-  static char name[] = "login_window_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-}
 
 // The 20 buttons the login lock holds, by caption ("Delete all" is on two pages; the two clear-the-
 // screen buttons of the number and history pages exist but are never shown).
@@ -39,7 +32,7 @@ const QStringList kClearCaptions{"清空界面信息", "清空界面记录"};
 class LoginWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureApp();
+    EnsureQtApp();
     ASSERT_TRUE(Device.Start()) << Device.Error();
     TForm1Options options;
     options.Operator = &Operator;

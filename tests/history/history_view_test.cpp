@@ -15,22 +15,14 @@
 #include "history/history_inf.h"
 #include "history/history_page.h"
 #include "support/fakes.h"
+#include "support/qt_app.h"
 
 namespace torvane {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "history_view_test";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: tearing Qt down among the static destructors crashes at exit.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 class HistoryView : public ::testing::Test {
  protected:
-  void SetUp() override { App(); }
+  void SetUp() override { testing::EnsureQtApp(); }
   testing::TFakeSession f;
   TGrid& g = f.Session->HistoryGrid;
 };

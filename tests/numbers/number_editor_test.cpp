@@ -12,26 +12,17 @@
 
 #include "numbers/numbers_page.h"
 #include "support/fakes.h"
+#include "support/qt_app.h"
 
 namespace torvane {
 namespace {
 
 using testing::TFakeSession;
 
-QApplication& App() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "number_editor_test";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt's own exit-time clean-up must not run after the QApplication is gone.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 class NumberEditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testing::EnsureQtApp();
     page = std::make_unique<TNumbersPage>(s);
     page->resize(1062, 612);
     for (QPushButton* b : page->OperationButtons()) b->setEnabled(true);

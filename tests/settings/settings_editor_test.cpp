@@ -13,26 +13,17 @@
 #include "settings/settings_page.h"
 #include "settings/settings_table.h"
 #include "support/fakes.h"
+#include "support/qt_app.h"
 
 namespace torvane {
 namespace {
 
 using testing::TFakeSession;
 
-QApplication& App() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "settings_editor_test";
-  static char* argv[] = {name, nullptr};
-  // Left to the process's end: destroying it at exit races Qt's own static input devices.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 class SettingsEditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    testing::EnsureQtApp();
     page = std::make_unique<TSettingsPage>(*s.Session);
     page->resize(1062 - 75, 612);
     for (QPushButton* b : page->OperationButtons()) b->setEnabled(true);

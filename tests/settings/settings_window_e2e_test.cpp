@@ -9,19 +9,10 @@
 #include "settings/settings_page.h"
 #include "settings/settings_table.h"
 #include "support/e2e_harness.h"
+#include "support/qt_app.h"
 
 namespace torvane::testing {
 namespace {
-
-QApplication& App() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "settings_window_e2e_test";
-  static char* argv[] = {name, nullptr};
-  // Left to the process's end: destroying it at exit races Qt's own static input devices.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 struct SettingsWindowE2e : ::testing::Test {
   TE2eHarness H;
@@ -29,7 +20,7 @@ struct SettingsWindowE2e : ::testing::Test {
   TSettingsEditor* editor = nullptr;
 
   void SetUp() override {
-    App();
+    EnsureQtApp();
     ASSERT_TRUE(H.Start()) << H.Problem();
     ASSERT_TRUE(H.LogIn("6853"));
     page = std::make_unique<TSettingsPage>(H.Session());
