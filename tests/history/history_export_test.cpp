@@ -9,7 +9,7 @@
 #include "app/spreadsheet_test_util.h"
 #include "history/history_filter.h"
 #include "history/history_record.h"
-#include "support/fakes.h"
+#include "support/file_session.h"
 
 namespace torvane {
 namespace {
@@ -17,20 +17,13 @@ namespace {
 using testing::FileBytes;
 using testing::ParseForeign;
 using testing::RunFixtureScript;
-using testing::TFakeSession;
+using testing::SetGridRow;
 using testing::TForeignSheet;
-using testing::TTempDir;
+using testing::TReaderCase;
 
-void SetRecord(TGrid& grid, int row, const std::vector<std::string>& cells) {
-  for (size_t c = 0; c < cells.size(); ++c) grid.SetCell(static_cast<int>(c) + 1, row, cells[c]);
-}
-
-class HistoryExport : public ::testing::Test {
+class HistoryExport : public testing::TFileSessionTest {
  protected:
-  HistoryExport() { S().ConfigDir = dir_.Path() + "/"; }
-  TSession& S() { return *fake_.Session; }
   TGrid& Grid() { return S().HistoryGrid; }
-  testing::TFakeOperator& Op() { return fake_.Operator; }
 
   void ExportXls(const std::string& path) {
     Op().FileAnswers.push_back(path);
@@ -44,22 +37,15 @@ class HistoryExport : public ::testing::Test {
   // Five events on five days; a filter strictly between the first and the last keeps three.
   void FilterToThreeRows() {
     for (int r = 1; r <= 5; ++r)
-      SetRecord(Grid(), r,
-                {std::to_string(500 + r), "2024-03-0" + std::to_string(r), "12:00:00", "SMS", "Relay ON",
-                 "+123", "Door " + std::to_string(r)});
+      SetGridRow(Grid(), r,
+                 {std::to_string(500 + r), "2024-03-0" + std::to_string(r), "12:00:00", "SMS", "Relay ON",
+                  "+123", "Door " + std::to_string(r)});
     const THistoryFilterRange range{
         {2024, 3, 1}, {2000, 1, 1, 12, 0, 0}, {2024, 3, 5}, {2000, 1, 1, 12, 0, 0}};
     ASSERT_EQ(FilterRows(Grid(), range, Op(), S().Status), TFilterResult::Filtered);
   }
-
-  TTempDir dir_;
-  TFakeSession fake_;
 };
 
-struct TReaderCase {
-  const char* Extension;
-  const char* Reader;
-};
 class HistoryXlsReaders : public HistoryExport, public ::testing::WithParamInterface<TReaderCase> {};
 
 TEST_P(HistoryXlsReaders, SeeAllRowsTheRecordNumberAndTheWidths) {
@@ -121,9 +107,9 @@ TEST_F(HistoryExport, CsvHoldsTheFilteredRowsOnly) {
 }
 
 TEST_F(HistoryExport, CsvQuotesACommaAndWritesTheCodePage) {
-  SetRecord(Grid(), 1, {"513"});
-  SetRecord(Grid(), 2, {"514", "2024-03-07", "08:15:00", "SMS", "Relay ON", "+123", "Door, back"});
-  SetRecord(Grid(), 4, {"516", "", "", "", "", "", "Zürich \"Süd\""});
+  SetGridRow(Grid(), 1, {"513"});
+  SetGridRow(Grid(), 2, {"514", "2024-03-07", "08:15:00", "SMS", "Relay ON", "+123", "Door, back"});
+  SetGridRow(Grid(), 4, {"516", "", "", "", "", "", "Zürich \"Süd\""});
   const std::string path = dir_ / "his.cvs";
   ExportCsv(path, TCodePage("CP1252"));
   EXPECT_EQ(FileBytes(path),
@@ -148,7 +134,7 @@ TEST_F(HistoryExport, DialogsProposeStampedNamesInTheConfigurationFolder) {
 }
 
 TEST_F(HistoryExport, CancellingWritesNothing) {
-  SetRecord(Grid(), 1, {"513"});
+  SetGridRow(Grid(), 1, {"513"});
   S().HistoryFiles.ExportHistoryXls();
   S().HistoryFiles.ExportHistoryCsv();
   EXPECT_EQ(Op().ProposedNames.size(), 2u);
@@ -158,7 +144,7 @@ TEST_F(HistoryExport, CancellingWritesNothing) {
 }
 
 TEST_F(HistoryExport, FailedSavesAreReportedAndKeepTheOldFile) {
-  SetRecord(Grid(), 1, {"513"});
+  SetGridRow(Grid(), 1, {"513"});
   ExportXls(dir_ / "none/his.xls");
   ExportCsv(dir_ / "none/his.cvs", TCodePage("CP1252"));
   // A folder standing where the file should go cannot be replaced; it stays as it was.

@@ -11,23 +11,11 @@
 #include "numbers/numbers_page.h"
 #include "settings/settings_page.h"
 #include "settings/settings_table.h"
-#include "support/fakes.h"
+#include "support/file_session.h"
+#include "support/qt_app.h"
 
 namespace torvane {
 namespace {
-
-using testing::TFakeSession;
-using testing::TTempDir;
-
-QApplication& App() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "file_buttons_test";
-  static char* argv[] = {name, nullptr};
-  // Never destroyed: Qt's own exit-time clean-up must not run after the QApplication is gone.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 QPushButton* Button(const TTabPage& page, const char* caption) {
   for (QPushButton* b : page.OperationButtons())
@@ -42,17 +30,10 @@ void Click(const TTabPage& page, const char* caption) {
   QTest::mouseClick(b, Qt::LeftButton);
 }
 
-class FileButtons : public ::testing::Test {
+class FileButtons : public testing::TFileSessionTest {
  protected:
-  FileButtons() {
-    App();
-    fake_.Session->ConfigDir = dir_.Path() + "/";
-  }
-  TSession& S() { return *fake_.Session; }
-  void Answer(const std::string& path) { fake_.Operator.FileAnswers.push_back(path); }
-
-  TTempDir dir_;
-  TFakeSession fake_;
+  FileButtons() { testing::EnsureQtApp(); }
+  void Answer(const std::string& path) { Op().FileAnswers.push_back(path); }
 };
 
 TEST_F(FileButtons, ProfileExportAndImport) {

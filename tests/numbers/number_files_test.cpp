@@ -12,7 +12,7 @@
 #include "app/spreadsheet.h"
 #include "app/spreadsheet_test_util.h"
 #include "numbers/number_record.h"
-#include "support/fakes.h"
+#include "support/file_session.h"
 
 namespace torvane {
 namespace {
@@ -20,8 +20,10 @@ namespace {
 using testing::FileBytes;
 using testing::ParseForeign;
 using testing::RunFixtureScript;
+using testing::SetGridRow;
 using testing::TFakeSession;
 using testing::TForeignSheet;
+using testing::TReaderCase;
 using testing::TTempDir;
 
 const std::vector<std::string> kHeadings{"Serial",   "Authorized number", "Start Date", "Start Time ",
@@ -34,22 +36,18 @@ std::vector<std::string> Snapshot(const TGrid& grid) {
   return cells;
 }
 
-void SetRow(TGrid& grid, int row, const std::vector<std::string>& cells) {
-  for (size_t c = 0; c < cells.size(); ++c) grid.SetCell(static_cast<int>(c) + 1, row, cells[c]);
-}
-
 // A list as an operator keeps it: windows, always allowed rows, rows to delete, empty rows.
 void FillNumbers(TGrid& grid) {
   for (int r = 1; r <= kNumberRows; ++r) {
     if (r % 7 == 0)
-      SetRow(grid, r,
-             {"1380013" + std::to_string(r), "2024-05-06", "07:05", "2025-12-31", "23:59", "no", "no"});
+      SetGridRow(grid, r,
+                 {"1380013" + std::to_string(r), "2024-05-06", "07:05", "2025-12-31", "23:59", "no", "no"});
     else if (r % 11 == 0)
-      SetRow(grid, r, {"+86" + std::to_string(r), "", "", "", "", "yes", "no"});
+      SetGridRow(grid, r, {"+86" + std::to_string(r), "", "", "", "", "yes", "no"});
     else if (r % 13 == 0)
-      SetRow(grid, r, {"0" + std::to_string(r), "2024/01/0", "", "", "", "no", "yes"});
+      SetGridRow(grid, r, {"0" + std::to_string(r), "2024/01/0", "", "", "", "no", "yes"});
   }
-  SetRow(grid, kNumberRows, {"0123", "2030-01-02", "00:00", "2030-01-03", "9:5", "yes", "yes"});
+  SetGridRow(grid, kNumberRows, {"0123", "2030-01-02", "00:00", "2030-01-03", "9:5", "yes", "yes"});
 }
 
 // A sheet with the headings and whatever the test puts in, saved under `path`.
@@ -67,12 +65,9 @@ void SetSheetRow(TExcelApplication& excel, int gridRow, const std::vector<std::s
     excel.Cells(gridRow + 1, static_cast<int>(c) + 1).SetValue(cells[c]);
 }
 
-class NumberFiles : public ::testing::Test {
+class NumberFiles : public testing::TFileSessionTest {
  protected:
-  NumberFiles() { S().ConfigDir = dir_.Path() + "/"; }
-  TSession& S() { return *fake_.Session; }
   TGrid& Grid() { return S().NumberGrid; }
-  testing::TFakeOperator& Op() { return fake_.Operator; }
 
   void Export(const std::string& path) {
     Op().FileAnswers.push_back(path);
@@ -86,9 +81,6 @@ class NumberFiles : public ::testing::Test {
     Op().FileAnswers.push_back(path);
     ExportNumbersCsv(S().Link, Grid(), S().ConfigDir, codePage);
   }
-
-  TTempDir dir_;
-  TFakeSession fake_;
 };
 
 class NumberRoundTrip : public NumberFiles, public ::testing::WithParamInterface<const char*> {};
@@ -167,14 +159,10 @@ TEST_F(NumberFiles, FailedSaveIsReportedWithTheFileName) {
 }
 
 // Our files as the spreadsheet programs' own libraries read them.
-struct TReaderCase {
-  const char* Extension;
-  const char* Reader;
-};
 class NumberExportReaders : public NumberFiles, public ::testing::WithParamInterface<TReaderCase> {};
 
 TEST_P(NumberExportReaders, SeeTextCellsTheHeadingsAndTheWidths) {
-  SetRow(Grid(), 4, {"0123", "2024-05-06", "07:05", "2025-12-31", "23:59", "no", "yes"});
+  SetGridRow(Grid(), 4, {"0123", "2024-05-06", "07:05", "2025-12-31", "23:59", "no", "yes"});
   const std::string path = dir_ / (std::string("list") + GetParam().Extension);
   Export(path);
   auto [ok, output] = RunFixtureScript(GetParam().Reader, path);
@@ -276,7 +264,7 @@ TEST_F(NumberFiles, RowMarkedForDeletionSkipsTheCheckAndKeepsTheGridsMark) {
   WriteSheet(path, [](TExcelApplication& excel) {
     SetSheetRow(excel, 2, {"2", "555", "", "07:05", "2025-01-01", "08:00", "no", "yes"});
   });
-  SetRow(Grid(), 2, {"999", "2020-01-01", "01:00", "2021-01-01", "02:00", "no", "no"});
+  SetGridRow(Grid(), 2, {"999", "2020-01-01", "01:00", "2021-01-01", "02:00", "no", "no"});
   Import(path);
   EXPECT_TRUE(Op().Messages.empty());
   EXPECT_EQ(Grid().Cell(kColNumber, 2), "555");
@@ -294,7 +282,7 @@ TEST_F(NumberFiles, ShortFileEmptiesTheRowsAfterIt) {
                    r % 2 ? "yes" : "no", "no"});
   });
   for (int r = 1; r <= kNumberRows; ++r)
-    SetRow(Grid(), r, {"1", "2024-01-01", "01:00", "2024-01-02", "02:00", "yes"});
+    SetGridRow(Grid(), r, {"1", "2024-01-01", "01:00", "2024-01-02", "02:00", "yes"});
   Import(path);
   ASSERT_TRUE(Op().Messages.empty());
   for (int r = 1; r <= 10; ++r) {
@@ -363,9 +351,9 @@ TEST_F(NumberFiles, CsvOfANewGridHas3000RowsAndTheEmptyLastLine) {
 }
 
 TEST_F(NumberFiles, CsvWritesTheCellsInTheCodePage) {
-  SetRow(Grid(), 1, {"555"});
-  SetRow(Grid(), 2, {"+123", "2024-05-06", "07:05", "2025-12-31", "23:59", "yes", "yes"});
-  SetRow(Grid(), 3, {"1,2", "Zürich"});
+  SetGridRow(Grid(), 1, {"555"});
+  SetGridRow(Grid(), 2, {"+123", "2024-05-06", "07:05", "2025-12-31", "23:59", "yes", "yes"});
+  SetGridRow(Grid(), 3, {"1,2", "Zürich"});
   const std::string path = dir_ / "list.cvs";
   ExportCsv(path, TCodePage("CP1252"));
   const std::string bytes = FileBytes(path);

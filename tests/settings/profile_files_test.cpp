@@ -9,7 +9,7 @@
 #include "app/spreadsheet_test_util.h"
 #include "settings/settings_profile.h"
 #include "settings/settings_table.h"
-#include "support/fakes.h"
+#include "support/file_session.h"
 
 namespace torvane {
 namespace {
@@ -18,7 +18,7 @@ using testing::ParseForeign;
 using testing::RunFixtureScript;
 using testing::TFakeSession;
 using testing::TForeignSheet;
-using testing::TTempDir;
+using testing::TReaderCase;
 
 std::vector<std::string> Snapshot(const TGrid& grid, TSettingsLists& lists) {
   std::vector<std::string> cells;
@@ -28,13 +28,10 @@ std::vector<std::string> Snapshot(const TGrid& grid, TSettingsLists& lists) {
   return cells;
 }
 
-class ProfileFiles : public ::testing::Test {
+class ProfileFiles : public testing::TFileSessionTest {
  protected:
-  ProfileFiles() { S().ConfigDir = dir_.Path() + "/"; }
-  TSession& S() { return *fake_.Session; }
   TGrid& Grid() { return S().SettingsGrid; }
   TSettingsLists& Lists() { return S().SettingsLists; }
-  testing::TFakeOperator& Op() { return fake_.Operator; }
 
   void Export(const std::string& path) {
     Op().FileAnswers.push_back(path);
@@ -56,9 +53,6 @@ class ProfileFiles : public ::testing::Test {
     book.SaveAs(path);
     return path;
   }
-
-  TTempDir dir_;
-  TFakeSession fake_;
 };
 
 // Every value and description changed from the start-up grid, every list moved off its default.
@@ -100,10 +94,6 @@ TEST_P(ProfileRoundTrip, RestoresValuesDescriptionsAndLists) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, ProfileRoundTrip, ::testing::Values(".xlsx", ".xls"));
 
-struct TReaderCase {
-  const char* Extension;
-  const char* Reader;
-};
 class ProfileReaders : public ProfileFiles, public ::testing::WithParamInterface<TReaderCase> {};
 
 TEST_P(ProfileReaders, SeeTheSheetLayoutAsText) {
