@@ -5,6 +5,7 @@
 
 #include "app/csv_file.h"
 #include "app/file_stamp.h"
+#include "app/grid_sheet.h"
 #include "app/spreadsheet.h"
 #include "history/history_record.h"
 
@@ -24,16 +25,11 @@ void Tcustomstringgrid_his::ExportHistoryXls() {
     const auto fileName = link_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
     if (!fileName) return;
 
-    for (int r = 0; r <= kHistoryRows; ++r) {
-      for (int c = 0; c < kHisColumnCount; ++c) {
-        TCellRef cell = excel.Cells(r + 1, c + 1);
-        cell.SetNumberFormatLocal("@");
-        cell.SetValue(grid_.Cell(c, r));
-      }
+    WriteGridAsText(excel, grid_, kHistoryRows, kHisColumnCount, [&](int r) {
       if (r > 0) link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
       link_.Status.ShowStatus("historical information records:" + std::to_string(r) + "/" +
                               std::to_string(kHistoryRows));
-    }
+    });
     book.SaveAs(*fileName);
     book.Close();
   } catch (const std::exception& e) {

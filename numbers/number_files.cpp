@@ -5,6 +5,7 @@
 
 #include "app/csv_file.h"
 #include "app/file_stamp.h"
+#include "app/grid_sheet.h"
 #include "app/spreadsheet.h"
 #include "numbers/number_record.h"
 
@@ -90,17 +91,11 @@ void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configD
     const auto fileName = link.Operator.ChooseSaveFile(kNumbersXlsExportFilter, configDir, proposed);
     if (!fileName) return;
 
-    for (int r = 0; r <= kNumberRows; ++r) {
-      for (int c = 0; c < kNumberColCount; ++c) {
-        TCellRef cell = excel.Cells(r + 1, c + 1);
-        cell.SetNumberFormatLocal("@");
-        cell.SetValue(grid.Cell(c, r));
-      }
-      if (r >= 1) {
-        link.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kNumberRows));
-        link.Status.ShowStatus("Save:" + std::to_string(r) + "/" + std::to_string(kNumberRows));
-      }
-    }
+    WriteGridAsText(excel, grid, kNumberRows, kNumberColCount, [&](int r) {
+      if (r == 0) return;
+      link.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kNumberRows));
+      link.Status.ShowStatus("Save:" + std::to_string(r) + "/" + std::to_string(kNumberRows));
+    });
     book.SaveAs(*fileName);
     book.Close();
     link.Status.ShowStatus("");
@@ -111,24 +106,9 @@ void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configD
 
 void ImportNumbersXls(TLink& link, TGrid& grid, const std::string& configDir) {
   TExcelApplication excel;
-  const auto fileName = link.Operator.ChooseOpenFile(kNumbersXlsImportFilter, configDir);
-  if (!fileName) {
-    excel.Quit();
+  if (!OpenSheetToImport(link.Operator, excel, kNumbersXlsImportFilter, configDir, "Serial",
+                         kWrongNumbersFormat))
     return;
-  }
-  try {
-    // The whole file is read here: a broken one ends the import before anything is checked or loaded.
-    excel.WorkBooks().Open(*fileName);
-  } catch (const std::exception& e) {
-    ReportFailure(link, e);
-    excel.Quit();
-    return;
-  }
-  if (excel.Cells(1, 1).Text() != "Serial") {
-    link.Operator.Message(kWrongNumbersFormat);
-    excel.Quit();
-    return;
-  }
 
   // Rows that the device will not look at (no number, always allowed, to be deleted) need no window.
   std::vector<int> wrongRows;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/file_stamp.h"
+#include "app/grid_sheet.h"
 #include "app/spreadsheet.h"
 #include "settings/settings_table.h"
 
@@ -33,14 +34,10 @@ void Tcustomstringgrid_basis::ExportProfile() {
     const auto fileName = link_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
     if (!fileName) return;
 
-    for (int r = 0; r <= kLastRow; ++r) {
-      for (int c = 0; c < kColumns; ++c) {
-        excel.Cells(r + 1, c + 1).SetNumberFormatLocal("@");
-        excel.Cells(r + 1, c + 1).SetValue(grid_.Cell(c, r));
-      }
+    WriteGridAsText(excel, grid_, kLastRow, kColumns, [&](int r) {
       link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
       link_.Status.ShowStatus(kSaveProfileStatus);
-    }
+    });
     // The grid cell under a list is not what the operator sees: the list's item is.
     for (TListChoice* list : lists_.All()) excel.Cells(list->Row + 1, kContentCol + 1).SetValue(list->Text());
 
@@ -54,24 +51,9 @@ void Tcustomstringgrid_basis::ExportProfile() {
 
 void Tcustomstringgrid_basis::ImportProfile() {
   TExcelApplication excel;
-  const auto fileName = link_.Operator.ChooseOpenFile(kProfileImportFilter, configDir_);
-  if (!fileName) {
-    excel.Quit();
+  if (!OpenSheetToImport(link_.Operator, excel, kProfileImportFilter, configDir_, "Items",
+                         kWrongProfileFormat))
     return;
-  }
-  try {
-    // The whole file is read here; a broken one ends the import before the grid is touched.
-    excel.WorkBooks().Open(*fileName);
-  } catch (const std::exception& e) {
-    link_.Operator.Error(e.what());
-    excel.Quit();
-    return;
-  }
-  if (excel.Cells(1, 1).Text() != "Items") {
-    link_.Operator.Message(kWrongProfileFormat);
-    excel.Quit();
-    return;
-  }
 
   {
     TGridUpdate batch(grid_);
