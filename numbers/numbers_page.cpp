@@ -20,7 +20,7 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   exportCsv_ = AddButton("Export .CSV", 7, 271, 85, 30, false);
   allAlways_ = AddButton("All Always", 7, 330, 85, 30, false);
   deleteAll_ = AddButton("Delete all", 7, 385, 85, 30, false);
-  // Kept under the login lock like the others but never shown,.
+  // Kept under the login lock like the others but never shown.
   AddButton("清空界面信息", 7, 440, 85, 30, false)->setVisible(false);
   editor_ = new TNumberEditor(session_.NumberGrid, this);
   editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
