@@ -64,6 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool zeros = false;
   for (int row = 1; row < 29; ++row) zeros |= grid.Cell(kContentCol, row).find('\0') != std::string::npos;
   if (zeros) return 0;
+  // Likewise a character outside 0x20..0x7F in a text that is read "while printable" (parameters
+  // 24 to 28): read from a later FF-ended part it reaches the cell, saved it lands in the printable
+  // part and ends the text there on the next read.
+  for (int row = 24; row <= 28; ++row)
+    for (char c : grid.Cell(kContentCol, row))
+      if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7F) return 0;
   if (saved != savedAgain) {
     for (size_t i = 0; i < saved.size(); ++i)
       if (saved[i] != savedAgain[i])
