@@ -145,7 +145,7 @@ TEST_F(HistoryPageTest, StripAndColumnAsDesigned) {
   EXPECT_EQ(page->ExportCsvButton()->text(), "Export.CSV");
   EXPECT_EQ(page->ExportXlsButton()->text(), "Export.XLS");
   EXPECT_EQ(page->DeleteAllButton()->text(), "Delete all");
-  EXPECT_EQ(page->OperationButtons().size(), 5);
+  EXPECT_EQ(page->OperationButtons().size(), 6);  // with the never-shown clear button
   // Left to right along the strip.
   const QWidget* strip[] = {page->ReadDataButton(), page->StartDate(), page->StartTime(),
                             page->EndDate(),        page->EndTime(),   page->FilterButton()};
