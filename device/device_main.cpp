@@ -31,7 +31,7 @@ const char* kUsage =
     "  --baud B            pace the bytes as a UART at B baud, 10 bits a byte, both ways\n"
     "                      (default 0: full speed)\n"
     "  --latency MS        wait MS milliseconds before each reply (default 0)\n"
-    "  --fault SPEC        commit a fault on chosen requests; repeatable (syntax below)\n"
+    "  --fault FAULT       commit a fault on chosen requests; repeatable (syntax below)\n"
     "  --trace             print every frame in and out in hexadecimal, one line each, time-stamped\n"
     "  --link PATH         also make a symbolic link PATH to the port (removed at exit)\n"
     "  --dump FILE         print the state file FILE in readable form and exit\n"

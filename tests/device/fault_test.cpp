@@ -18,9 +18,9 @@ using testing::TPtyPort;
 
 class FaultTest : public ::testing::Test {
  protected:
-  void Begin(const std::string& spec) {
-    auto fault = ParseFault(spec);
-    ASSERT_TRUE(fault) << spec;
+  void Begin(const std::string& text) {
+    auto fault = ParseFault(text);
+    ASSERT_TRUE(fault) << text;
     device.AddFault(*fault);
     ASSERT_TRUE(device.Start()) << device.Error();
     port = std::make_unique<TPtyPort>(device.PortPath());

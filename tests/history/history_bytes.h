@@ -8,7 +8,7 @@
 
 namespace torvane::testing {
 
-struct TRecordSpec {
+struct TRecordFields {
   uint32_t Number = 1;
   uint8_t Year = 24, Month = 3, Day = 7, Hour = 8, Minute = 15, Second = 0;
   uint8_t Source = 1, Action = 2;
@@ -16,7 +16,7 @@ struct TRecordSpec {
   std::string Content = "Door";  // code-page bytes
 };
 
-inline std::array<uint8_t, 128> MakeRecord(const TRecordSpec& s) {
+inline std::array<uint8_t, 128> MakeRecord(const TRecordFields& s) {
   std::array<uint8_t, 128> r{};
   r[0] = s.Number & 0xFF;
   r[1] = (s.Number >> 8) & 0xFF;

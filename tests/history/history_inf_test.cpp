@@ -12,7 +12,7 @@ using testing::EmptySlot;
 using testing::MakeFrame;
 using testing::MakePage;
 using testing::MakeRecord;
-using testing::TRecordSpec;
+using testing::TRecordFields;
 
 class HistoryTransfer : public ::testing::Test {
  protected:
@@ -29,11 +29,11 @@ class HistoryTransfer : public ::testing::Test {
   }
   static std::vector<uint8_t> Empty() { return MakePage(EmptySlot(), EmptySlot()); }
   static std::array<uint8_t, 128> Rec(uint32_t number, uint8_t year = 24) {
-    TRecordSpec spec;
-    spec.Number = number;
-    spec.Year = year;
-    spec.Content = "event " + std::to_string(number);
-    return MakeRecord(spec);
+    TRecordFields fields;
+    fields.Number = number;
+    fields.Year = year;
+    fields.Content = "event " + std::to_string(number);
+    return MakeRecord(fields);
   }
   std::vector<std::string> Numbers() const {
     std::vector<std::string> v;

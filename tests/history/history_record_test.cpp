@@ -8,7 +8,7 @@ namespace torvane {
 namespace {
 
 using testing::MakeRecord;
-using testing::TRecordSpec;
+using testing::TRecordFields;
 
 std::array<std::string, 7> Decode(const std::array<uint8_t, 128>& r, const char* cp = "CP1252") {
   TCodePage codePage(cp);
@@ -16,7 +16,7 @@ std::array<std::string, 7> Decode(const std::array<uint8_t, 128>& r, const char*
 }
 
 TEST(HistoryRecord, DecodesEveryFieldOfAnOrdinaryRecord) {
-  TRecordSpec s;
+  TRecordFields s;
   s.Number = 513;
   const auto c = Decode(MakeRecord(s));
   EXPECT_EQ(c[0], "513");
@@ -67,7 +67,7 @@ TEST(HistoryRecord, DateAndTimeNeedAllThreeBytesReadable) {
 }
 
 TEST(HistoryRecord, FieldsAboveNinetyNineAreWrittenInFull) {
-  TRecordSpec s;
+  TRecordFields s;
   s.Month = 171;
   s.Hour = 200;
   s.Day = 5;
@@ -77,7 +77,7 @@ TEST(HistoryRecord, FieldsAboveNinetyNineAreWrittenInFull) {
 }
 
 TEST(HistoryRecord, ExecutantStopsAtTheFirstOtherByte) {
-  TRecordSpec s;
+  TRecordFields s;
   s.Executant = "+1234567";
   EXPECT_EQ(Decode(MakeRecord(s))[5], "+1234567");
   s.Executant = "12A34";
@@ -89,7 +89,7 @@ TEST(HistoryRecord, ExecutantStopsAtTheFirstOtherByte) {
 }
 
 TEST(HistoryRecord, ContentIsCutAtFortyOneBytesOrAZero) {
-  TRecordSpec s;
+  TRecordFields s;
   s.Content = std::string(41, 'x');
   auto r = MakeRecord(s);
   for (int i = 75; i < 128; ++i) r[i] = 'y';  // the unused tail never shows
@@ -99,7 +99,7 @@ TEST(HistoryRecord, ContentIsCutAtFortyOneBytesOrAZero) {
 }
 
 TEST(HistoryRecord, ContentIsCodePageText) {
-  TRecordSpec s;
+  TRecordFields s;
   s.Content = "\xC3\xC5\xBF\xAA";  // "门开" in CP936
   EXPECT_EQ(Decode(MakeRecord(s), "CP936")[6], "\xE9\x97\xA8\xE5\xBC\x80");
   s.Content = "caf\xE9";
@@ -123,7 +123,7 @@ TEST(HistoryRecord, PlaceActionsReplaceTheSource) {
       {9, 10, "", ""},
   };
   for (const auto& k : cases) {
-    TRecordSpec s;
+    TRecordFields s;
     s.Source = k.Source;
     s.Action = k.Action;
     const auto c = Decode(MakeRecord(s));
