@@ -6,6 +6,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStringList>
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <mutex>
 
 namespace torvane {
 
@@ -79,27 +83,139 @@ std::optional<std::string> TQtOperator::ChooseSaveFile(const std::string& filter
   return Chosen(QFileDialog::getSaveFileName(parent_, QString(), start, ToQtFilter(filter)));
 }
 
-TQtTimer::TQtTimer(int intervalMs) {
+namespace {
+
+int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+TQtTimer::TQtTimer(int intervalMs, TNow now)
+    : now_(now ? std::move(now) : TNow(SteadyNs)), intervalMs_(intervalMs) {
   // The status line's 3000 ms is shown to the operator; a coarse timer could be 150 ms off.
-  timer_.setTimerType(Qt::PreciseTimer);
-  timer_.setInterval(intervalMs);
-  QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (OnTimer) OnTimer();
-  });
+  wake_.setTimerType(Qt::PreciseTimer);
+  wake_.setSingleShot(true);
+  QObject::connect(&wake_, &QTimer::timeout, [this] { Wake(); });
 }
 
 void TQtTimer::Start() {
-  // QTimer::start() restarts a running timer; ours keeps its period.
-  if (!timer_.isActive()) timer_.start();
+  // Starting a running timer keeps its period.
+  if (enabled_) return;
+  enabled_ = true;
+  deadlineNs_ = now_() + int64_t{intervalMs_} * 1'000'000;
+  // A QTimer still armed for an earlier deadline wakes first and waits on from there.
+  if (!wake_.isActive() || armedForNs_ > deadlineNs_) ArmFor(deadlineNs_);
 }
 
 void TQtTimer::SetInterval(int ms) {
-  // Setting the interval a timer already has must not restart its period.
-  if (ms != timer_.interval()) timer_.setInterval(ms);
+  if (ms == intervalMs_) return;
+  intervalMs_ = ms;
+  // A running timer starts a fresh period of the new length, as QTimer does.
+  if (enabled_) {
+    enabled_ = false;
+    Start();
+  }
+}
+
+void TQtTimer::ArmFor(int64_t deadlineNs) {
+  const int64_t leftNs = std::max<int64_t>(0, deadlineNs - now_());
+  // Rounded up: waking a little late is harmless, waking early costs another round.
+  wake_.start(static_cast<int>((leftNs + 999'999) / 1'000'000));
+  armedForNs_ = deadlineNs;
+  ++armCount_;
+}
+
+void TQtTimer::Wake() {
+  if (!enabled_) return;  // stopped since it was armed; the next Start arms it again
+  const int64_t now = now_();
+  if (now < deadlineNs_) {
+    ArmFor(deadlineNs_);
+    return;
+  }
+  // The next period counts from this one's due time, not from a late wake-up, unless a whole
+  // period has already gone by.
+  deadlineNs_ += int64_t{intervalMs_} * 1'000'000;
+  if (deadlineNs_ <= now) deadlineNs_ = now + int64_t{intervalMs_} * 1'000'000;
+  ArmFor(deadlineNs_);
+  // Last: the handler may stop, restart or even delete this timer.
+  if (OnTimer) OnTimer();
+}
+
+struct TQtNotifyTarget::TQueue {
+  std::mutex Mutex;
+  std::deque<std::function<void()>> Items;
+  QObject* Receiver = nullptr;
+  bool Scheduled = false;  // a drain event is posted and has not begun
+  bool Closed = false;
+  int Events = 0;
+};
+
+namespace {
+
+using TQueuePtr = std::shared_ptr<TQtNotifyTarget::TQueue>;
+
+void Drain(TQueuePtr queue);
+
+// Called with the queue's mutex held, which also keeps the receiver from going away meanwhile.
+bool ScheduleLocked(const TQueuePtr& queue) {
+  if (!QMetaObject::invokeMethod(
+          queue->Receiver, [queue] { Drain(queue); }, Qt::QueuedConnection))
+    return false;
+  queue->Scheduled = true;
+  ++queue->Events;
+  return true;
+}
+
+void Drain(TQueuePtr queue) {
+  {
+    std::lock_guard lock(queue->Mutex);
+    queue->Scheduled = false;
+  }
+  for (;;) {
+    std::function<void()> next;
+    {
+      std::lock_guard lock(queue->Mutex);
+      if (queue->Closed || queue->Items.empty()) return;
+      // Taken off before it runs: a nested drain never sees it again.
+      next = std::move(queue->Items.front());
+      queue->Items.pop_front();
+      // A delivery may open a modal box whose event loop must go on delivering what is left (and
+      // what arrives meanwhile) in order, so while anything is queued a drain stays scheduled.
+      if (!queue->Items.empty() && !queue->Scheduled) ScheduleLocked(queue);
+    }
+    next();
+  }
+}
+
+}  // namespace
+
+TQtNotifyTarget::TQtNotifyTarget() : queue_(std::make_shared<TQueue>()) {
+  queue_->Receiver = &receiver_;
+}
+
+TQtNotifyTarget::~TQtNotifyTarget() {
+  std::deque<std::function<void()>> dropped;
+  std::lock_guard lock(queue_->Mutex);
+  queue_->Closed = true;
+  queue_->Receiver = nullptr;
+  dropped.swap(queue_->Items);
 }
 
 bool TQtNotifyTarget::Post(std::function<void()> deliver) {
-  return QMetaObject::invokeMethod(&receiver_, std::move(deliver), Qt::QueuedConnection);
+  std::lock_guard lock(queue_->Mutex);
+  if (queue_->Closed) return false;
+  queue_->Items.push_back(std::move(deliver));
+  if (queue_->Scheduled || ScheduleLocked(queue_)) return true;
+  queue_->Items.pop_back();
+  return false;
+}
+
+int TQtNotifyTarget::EventsPosted() const {
+  std::lock_guard lock(queue_->Mutex);
+  return queue_->Events;
 }
 
 }  // namespace torvane

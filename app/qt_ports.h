@@ -6,6 +6,9 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "app/operator.h"
 #include "app/timer.h"
@@ -32,17 +35,36 @@ class TQtOperator : public IOperator {
   QPointer<QWidget> parent_;
 };
 
+// The reply timer is stopped by every received byte and started again by the next request, so
+// Start and Stop only move a deadline; one single-shot QTimer is armed for the nearest deadline and
+// re-armed when it wakes early. Re-registering a QTimer for every byte took about a tenth of the
+// window's instructions during a read.
 class TQtTimer : public ITimer {
  public:
-  explicit TQtTimer(int intervalMs);
+  // Nanoseconds of a steady clock; tests pass their own and call Wake() by hand.
+  using TNow = std::function<int64_t()>;
+
+  explicit TQtTimer(int intervalMs, TNow now = {});
   void Start() override;
-  void Stop() override { timer_.stop(); }
-  bool Enabled() const override { return timer_.isActive(); }
+  void Stop() override { enabled_ = false; }
+  bool Enabled() const override { return enabled_; }
   void SetInterval(int ms) override;
-  int Interval() const override { return timer_.interval(); }
+  int Interval() const override { return intervalMs_; }
+
+  // What the QTimer's timeout runs: fires OnTimer once the deadline has passed, else waits on.
+  void Wake();
+  bool Armed() const { return wake_.isActive(); }
+  int ArmCount() const { return armCount_; }
 
  private:
-  QTimer timer_;
+  void ArmFor(int64_t deadlineNs);
+  TNow now_;
+  QTimer wake_;
+  int intervalMs_;
+  bool enabled_ = false;
+  int64_t deadlineNs_ = 0;
+  int64_t armedForNs_ = 0;  // the deadline the QTimer was last armed for
+  int armCount_ = 0;
 };
 
 class TQtTimerFactory : public ITimerFactory {
@@ -53,12 +75,20 @@ class TQtTimerFactory : public ITimerFactory {
 };
 
 // Runs each posted closure on the thread that owns this object (the window's), in posting order.
-// Closures still queued when it goes away are dropped.
+// The serial workers post one closure per received byte; they wait in a queue, and one Qt event
+// runs all that are there when it comes. Closures still queued when it goes away are dropped.
 class TQtNotifyTarget : public ICommNotifyTarget {
  public:
+  TQtNotifyTarget();
+  ~TQtNotifyTarget() override;
   bool Post(std::function<void()> deliver) override;
+  // Qt events posted so far; a burst of closures needs only one or two.
+  int EventsPosted() const;
+
+  struct TQueue;  // shared with the posted events, which may outlive a drain in progress
 
  private:
+  std::shared_ptr<TQueue> queue_;
   QObject receiver_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,164 @@ TEST(QtNotifyTarget, RunsPostedClosuresOnTheWindowThreadInOrder) {
   ASSERT_EQ(seen.size(), 500u);
   for (int i = 0; i < 500; ++i) ASSERT_EQ(seen[i], i);
   EXPECT_TRUE(allOnMain);
+  // The whole burst waited for one Qt event (and one more kept ready while it was delivered).
+  EXPECT_LE(target.EventsPosted(), 2);
+  // Once the queue has run dry and the spare event has come and found nothing, the next closure
+  // needs an event of its own.
+  QCoreApplication::processEvents();
+  const int before = target.EventsPosted();
+  target.Post([&] { seen.push_back(500); });
+  EXPECT_EQ(target.EventsPosted(), before + 1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(seen.back(), 500);
+}
+
+// A delivery that opens a modal box runs an event loop of its own before it returns. That loop must
+// go on delivering, in order, both what was already queued behind it and what arrives meanwhile,
+// and the outer drain must not run any of it again.
+TEST(QtNotifyTarget, DeliveriesGoOnInOrderInsideANestedEventLoop) {
+  testing::EnsureQtApp();
+  for (const int modalAt : {1, 4}) {  // in the middle of the queue, and its last closure
+    TQtNotifyTarget target;
+    std::vector<int> seen;
+    std::vector<int> depthSeen;
+    int depth = 0;
+    auto record = [&](int i) {
+      seen.push_back(i);
+      depthSeen.push_back(depth);
+    };
+    for (int i = 0; i < 5; ++i)
+      target.Post([&, i] {
+        record(i);
+        if (i != modalAt) return;
+        ++depth;
+        std::thread worker([&] {
+          for (int j = 100; j < 103; ++j) target.Post([&, j] { record(j); });
+        });
+        worker.join();
+        QEventLoop modal;
+        QTimer::singleShot(0, &modal, &QEventLoop::quit);
+        modal.exec();
+        --depth;
+      });
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    const std::vector<int> expected{0, 1, 2, 3, 4, 100, 101, 102};
+    EXPECT_EQ(seen, expected) << "modal at " << modalAt;
+    for (size_t k = 0; k < seen.size(); ++k)
+      EXPECT_EQ(depthSeen[k], seen[k] > modalAt ? 1 : 0) << "closure " << seen[k] << ", modal at " << modalAt;
+  }
+}
+
+TEST(QtNotifyTarget, ADeliveryThatEndsTheTargetDropsTheRest) {
+  testing::EnsureQtApp();
+  auto target = std::make_unique<TQtNotifyTarget>();
+  std::vector<int> seen;
+  target->Post([&] { seen.push_back(0); });
+  target->Post([&] {
+    seen.push_back(1);
+    target.reset();
+  });
+  target->Post([&] { seen.push_back(2); });
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(seen, (std::vector<int>{0, 1}));
+}
+
+// The timer's deadline is kept by hand; the QTimer behind it is only woken (here: Wake() is called
+// as its timeout would) and fires the handler once the deadline has passed.
+class QtTimerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::EnsureQtApp();
+    timer_ = std::make_unique<TQtTimer>(3000, [this] { return nowMs_ * 1'000'000; });
+    timer_->OnTimer = [this] { ++fired_; };
+  }
+  void At(int64_t ms) { nowMs_ = ms; }
+
+  int64_t nowMs_ = 0;
+  int fired_ = 0;
+  std::unique_ptr<TQtTimer> timer_;
+};
+
+TEST_F(QtTimerTest, StopAndStartPerByteDoNotRearmTheQtTimer) {
+  timer_->Start();
+  EXPECT_TRUE(timer_->Enabled());
+  EXPECT_TRUE(timer_->Armed());
+  EXPECT_EQ(timer_->ArmCount(), 1);
+  for (int i = 1; i <= 1000; ++i) {
+    At(i);
+    timer_->Stop();
+    EXPECT_FALSE(timer_->Enabled());
+    timer_->Start();
+  }
+  EXPECT_EQ(timer_->ArmCount(), 1);
+  // Stop then Start is a fresh period: due 3000 ms after the last Start, not the first.
+  At(3000);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 0);
+  At(3999);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 0);
+  At(4000);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 1);
+}
+
+TEST_F(QtTimerTest, StartingARunningTimerKeepsItsPeriod) {
+  timer_->Start();
+  At(2000);
+  timer_->Start();
+  timer_->SetInterval(3000);  // the interval it has: nothing changes
+  At(3000);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 1);
+  // It goes on ticking every period, counted from when each was due.
+  At(5999);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 1);
+  At(6000);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 2);
+}
+
+TEST_F(QtTimerTest, ANewIntervalStartsAFreshPeriod) {
+  timer_->Start();
+  At(1000);
+  timer_->SetInterval(500);
+  EXPECT_EQ(timer_->Interval(), 500);
+  EXPECT_TRUE(timer_->Enabled());
+  At(1499);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 0);
+  At(1500);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 1);
+  // A stopped timer only takes the new interval for its next Start.
+  timer_->Stop();
+  timer_->SetInterval(200);
+  EXPECT_FALSE(timer_->Enabled());
+  At(10000);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 1);
+  timer_->Start();
+  At(10200);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 2);
+}
+
+TEST_F(QtTimerTest, AHandlerMayStopItsTimer) {
+  timer_->OnTimer = [this] {
+    ++fired_;
+    timer_->Stop();
+  };
+  timer_->Start();
+  At(3000);
+  timer_->Wake();
+  At(6000);
+  timer_->Wake();
+  EXPECT_EQ(fired_, 1);
+  EXPECT_FALSE(timer_->Enabled());
 }
 
 TEST(QtNotifyTarget, ClosuresStillQueuedWhenTheTargetGoesAreDropped) {
