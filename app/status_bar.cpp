@@ -1,6 +1,7 @@
 #include "app/status_bar.h"
 
 #include <QAccessible>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QStyleOptionFrame>
@@ -68,7 +69,15 @@ QString TStatusBar::PanelText(int panel) const {
   return panel >= 0 && panel < kPanelCount ? texts_[panel] : QString();
 }
 
+void TStatusBar::SetStatusText(const std::string& text) {
+  if (statusUtf8Known_ && text == statusUtf8_) return;
+  SetPanelText(2, QString::fromStdString(text));
+  statusUtf8_ = text;
+  statusUtf8Known_ = true;
+}
+
 void TStatusBar::SetPanelText(int panel, const QString& text) {
+  if (panel == 2) statusUtf8Known_ = false;
   if (panel < 0 || panel >= kPanelCount || texts_[panel] == text) return;
   texts_[panel] = text;
   if (panel == 2) {
@@ -89,11 +98,15 @@ void TStatusBar::SetProgressPosition(int position) {
   progress_->setValue(std::clamp(position, 0, 100));
 }
 
-void TStatusBar::paintEvent(QPaintEvent*) {
+void TStatusBar::paintEvent(QPaintEvent* event) {
+  // The progress bar repaints at once on every new value and the bar beneath it with it; only the
+  // panels in the dirty area are drawn, which spares laying out the texts for it.
+  const QRect dirty = event->rect();
   QPainter p(this);
-  p.fillRect(rect(), palette().window());
+  p.fillRect(dirty, palette().window());
   for (int i = 0; i < kPanelCount; ++i) {
     const QRect r = PanelRect(i);
+    if (!r.intersects(dirty)) continue;
     // A sunken bevel around each panel.
     p.setPen(palette().color(QPalette::Mid));
     p.drawLine(r.topLeft(), r.topRight());
@@ -103,8 +116,9 @@ void TStatusBar::paintEvent(QPaintEvent*) {
     p.drawLine(r.topRight(), r.bottomRight());
   }
   p.setPen(palette().color(QPalette::WindowText));
-  p.drawText(PanelRect(0), Qt::AlignCenter, texts_[0]);
-  p.drawText(PanelRect(2).adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[2]);
+  if (PanelRect(0).intersects(dirty)) p.drawText(PanelRect(0), Qt::AlignCenter, texts_[0]);
+  if (PanelRect(2).intersects(dirty))
+    p.drawText(PanelRect(2).adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[2]);
 }
 
 void TStatusBar::resizeEvent(QResizeEvent*) {

@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QString>
 #include <QWidget>
+#include <string>
 
 #include "app/status.h"
 
@@ -28,7 +29,8 @@ class TStatusBar : public QWidget, public IStatusView {
   QProgressBar* ProgressBar() const { return progress_; }
 
   // IStatusView: panel 2 and the bar over panel 3.
-  void SetStatusText(const std::string& text) override { SetPanelText(2, QString::fromStdString(text)); }
+  // Every received byte shows the same text again; it is compared before it is converted.
+  void SetStatusText(const std::string& text) override;
   void SetProgressVisible(bool visible) override { progress_->setVisible(visible); }
   void SetProgressPosition(int position) override;
 
@@ -39,6 +41,8 @@ class TStatusBar : public QWidget, public IStatusView {
  private:
   void PlaceProgressBar();
   QString texts_[kPanelCount];
+  std::string statusUtf8_;        // panel 2's text as last given to SetStatusText
+  bool statusUtf8Known_ = false;  // false once panel 2 was set otherwise
   QLabel* redLamp_;
   QLabel* greenLamp_;
   QProgressBar* progress_;
