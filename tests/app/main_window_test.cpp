@@ -178,8 +178,15 @@ TEST_F(MainWindowTest, SelectedTabCaptionIsBlue) {
 }
 
 TEST_F(MainWindowTest, HelpPageShowsItsPicture) {
-  auto* picture = window_->Pages().widget(3)->findChild<QLabel*>("HelpPicture");
+  auto* help = qobject_cast<THelpPage*>(window_->Pages().widget(3));
+  ASSERT_NE(help, nullptr);
+  auto* picture = help->findChild<QLabel*>("HelpPicture");
   ASSERT_NE(picture, nullptr);
+  // Not decoded while nobody has looked at it.
+  EXPECT_FALSE(help->PictureLoaded());
+  EXPECT_TRUE(picture->pixmap().isNull());
+  window_->Pages().setCurrentIndex(3);
+  EXPECT_TRUE(help->PictureLoaded());
   EXPECT_EQ(picture->geometry(), QRect(64, 40, 761, 521));
   EXPECT_EQ(picture->pixmap().size(), QSize(761, 521));
 }
@@ -211,6 +218,20 @@ TEST_F(MainWindowTest, StatusLineClearsThreeSecondsAfterStartUp) {
   clock_.Advance(1);
   EXPECT_EQ(bar.PanelText(2), "");
   EXPECT_FALSE(bar.ProgressBar()->isVisible());
+}
+
+TEST_F(MainWindowTest, StatusTextIsShownWhicheverWayItWasSet) {
+  TStatusBar& bar = window_->StatusBar();
+  bar.SetStatusText("Data communication");
+  bar.SetStatusText("Data communication");
+  EXPECT_EQ(bar.PanelText(2), "Data communication");
+  bar.SetPanelText(2, "Reading number list:1/375");
+  // The same text as before the panel was set directly must still replace what it shows now.
+  bar.SetStatusText("Data communication");
+  EXPECT_EQ(bar.PanelText(2), "Data communication");
+  EXPECT_EQ(bar.accessibleDescription(), "Data communication");
+  bar.SetStatusText("");
+  EXPECT_EQ(bar.PanelText(2), "");
 }
 
 TEST_F(MainWindowTest, ProgressAboveHundredShowsAFullBar) {
