@@ -1,5 +1,4 @@
 #pragma once
-// ENGINEER OF serial/: before anything else read /tmp/common_brief.md (binding rules for the shared tree: git, build dirs, naming); then delete this line.
 // TComm: the serial port component. The window thread opens and closes the port and queues byte
 // blocks; a write worker puts them on the line in order, and a read worker hands every received block
 // to a notification target that delivers it on the window thread, in arrival order.
