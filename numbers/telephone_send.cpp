@@ -30,6 +30,9 @@ void TtelephoneSend::RequestPage(int page) {
 }
 
 void TtelephoneSend::ReadNextPage() {
+  // A page reply with no read ever started must not ask for "page 0", which lies in the settings
+  // region.
+  if (NextPage == 0) return;
   if (NextPage <= PageCount) {
     RequestPage(NextPage);
     ++NextPage;

@@ -122,6 +122,15 @@ TEST_F(TelephoneSendTest, ShortReplyDoesNotRepeatThePreviousPage) {
   EXPECT_EQ(grid.Cell(kColNumber, 8), "4711");
 }
 
+TEST_F(TelephoneSendTest, APageReplyWithNoReadStartedAsksForNothing) {
+  std::array<uint8_t, kNumberPageSize> page{};
+  f.Feed(testing::MakeFrame(CMD_READ, TtelephoneSend::PageAddress(1),
+                            std::vector<uint8_t>(page.begin(), page.end())));
+  EXPECT_TRUE(f.Port.Sent.empty());
+  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_TRUE(f.Operator.Messages.empty());
+}
+
 TEST_F(TelephoneSendTest, ReplyBeyondTheLastPageIsIgnored) {
   numbers.StartRead();
   grid.SetCell(kColNumber, 3000, "kept");
