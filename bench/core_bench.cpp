@@ -161,25 +161,14 @@ void BM_EncodeSettingsPage(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeSettingsPage)->ArgName("page")->DenseRange(1, 3);
 
-// The number decoder's own loop: eight records into six cells each.
+// The number decoder: eight records into six cells each.
 void BM_DecodeNumbersPage(benchmark::State& state) {
   TGrid grid(8, 3001);
   SetUpNumberGrid(grid);
   const auto pages = RegionPages(device::TRegion::Numbers, kNumberPageCount);
   int page = 1;
   for (auto _ : state) {
-    const TPage& bytes = pages[page - 1];
-    TGridUpdate batch(grid);
-    for (int r = 0; r < kNumbersPerPage; ++r) {
-      const int row = (page - 1) * kNumbersPerPage + r + 1;
-      const TNumberRecordText t = DecodeNumberRecord(bytes.data() + r * kNumberRecordSize);
-      grid.SetCell(kColNumber, row, t.Number);
-      grid.SetCell(kColStartDate, row, t.StartDate);
-      grid.SetCell(kColStartTime, row, t.StartTime);
-      grid.SetCell(kColEndDate, row, t.EndDate);
-      grid.SetCell(kColEndTime, row, t.EndTime);
-      grid.SetCell(kColAlways, row, t.Always ? kMarkYes : kMarkNo);
-    }
+    DecodeNumberPage(grid, page, pages[page - 1].data());
     page = page % kNumberPageCount + 1;
   }
 }
@@ -203,7 +192,7 @@ void BM_EncodeNumbersPage(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeNumbersPage);
 
-// The history decoder's own loop: two records into seven cells each. The device alone writes the log,
+// The history decoder: two records into seven cells each. The device alone writes the log,
 // so the program has no history encoder to time.
 void BM_DecodeHistoryPage(benchmark::State& state) {
   TGrid grid(8, 1001);
@@ -211,12 +200,7 @@ void BM_DecodeHistoryPage(benchmark::State& state) {
   const auto pages = RegionPages(device::TRegion::History, kHistoryPageCount);
   int page = 1;
   for (auto _ : state) {
-    const TPage& bytes = pages[page - 1];
-    TGridUpdate batch(grid);
-    for (int r = 0; r < 2; ++r) {
-      const auto cells = DecodeHistoryRecord(bytes.data() + r * kHistoryRecordSize, TCodePage::System());
-      for (int c = 0; c < 7; ++c) grid.SetCell(c + 1, (page - 1) * 2 + r + 1, cells[c]);
-    }
+    DecodeHistoryPage(grid, (page - 1) * 2 + 1, pages[page - 1].data(), TCodePage::System());
     page = page % kHistoryPageCount + 1;
   }
 }

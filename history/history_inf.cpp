@@ -49,20 +49,22 @@ void THistoryInf::ReadNextPage() {
 void THistoryInf::DecodePage() {
   const int64_t offset = static_cast<int64_t>(Address) - kHistoryBase;
   const int64_t firstRow = offset / kPageSpan * 2 + 1;
-  {
-    TGridUpdate update(grid_);
-    for (int r = 0; r < 2; ++r) {
-      const int64_t row = firstRow + r;
-      // An address outside the log has no row to go to.
-      if (offset < 0 || row > kHistoryRows) continue;
-      const auto cells = DecodeHistoryRecord(Buffer.data() + r * kHistoryRecordSize, codePage_);
-      for (int c = 0; c < 7; ++c) grid_.SetCell(c + 1, static_cast<int>(row), cells[c]);
-    }
-  }
+  // An address outside the log has no row to go to.
+  if (offset >= 0) DecodeHistoryPage(grid_, firstRow, Buffer.data(), codePage_);
   // The dispatcher copies only the bytes a reply carries. Emptying the page after use makes a short
   // reply end in zeros (an empty slot) instead of in the previous page's records.
   std::memset(Buffer.data(), 0, kPageBytes);
   ReadNextPage();
+}
+
+void DecodeHistoryPage(TGrid& grid, int64_t firstRow, const uint8_t* bytes, const TCodePage& codePage) {
+  TGridUpdate update(grid);
+  for (int r = 0; r < 2; ++r) {
+    const int64_t row = firstRow + r;
+    if (row < 1 || row > kHistoryRows) continue;
+    const auto cells = DecodeHistoryRecord(bytes + r * kHistoryRecordSize, codePage);
+    for (int c = 0; c < 7; ++c) grid.SetCell(c + 1, static_cast<int>(row), cells[c]);
+  }
 }
 
 void THistoryInf::CompactRows() {

@@ -39,6 +39,9 @@ class THistoryInf : public Tsend_rec_command {
 void SetUpHistoryGrid(TGrid& grid);
 
 // Columns 1..7 of a grid row, and back.
+// The two records of a page into rows firstRow and firstRow + 1 (rows outside the log are skipped):
+// one grid change for the whole page.
+void DecodeHistoryPage(TGrid& grid, int64_t firstRow, const uint8_t* bytes, const TCodePage& codePage);
 historyinf_r ReadHistoryRow(const TGrid& grid, int row);
 void WriteHistoryRow(TGrid& grid, int row, const historyinf_r& r);
 

@@ -50,19 +50,7 @@ void TtelephoneSend::DecodePage() {
     link_.EndExchange();
     return;
   }
-  {
-    TGridUpdate batch(grid_);
-    for (int r = 0; r < kNumbersPerPage; ++r) {
-      const int row = (page - 1) * kNumbersPerPage + r + 1;
-      const TNumberRecordText t = DecodeNumberRecord(Buffer.data() + r * kNumberRecordSize);
-      grid_.SetCell(kColNumber, row, t.Number);
-      grid_.SetCell(kColStartDate, row, t.StartDate);
-      grid_.SetCell(kColStartTime, row, t.StartTime);
-      grid_.SetCell(kColEndDate, row, t.EndDate);
-      grid_.SetCell(kColEndTime, row, t.EndTime);
-      grid_.SetCell(kColAlways, row, t.Always ? kMarkYes : kMarkNo);
-    }
-  }
+  DecodeNumberPage(grid_, page, Buffer.data());
   // The dispatcher copies only the bytes a reply carries; emptying the page after use makes a short
   // reply end in empty records instead of repeating the previous page's numbers in these rows.
   std::memset(Buffer.data(), 0, kNumberPageSize);
@@ -112,6 +100,20 @@ bool TtelephoneSend::CheckBeforeSave() {
       "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:" +
       std::to_string(wrong) + "\rWrong serial number:" + serials);
   return false;
+}
+
+void DecodeNumberPage(TGrid& grid, int page, const uint8_t* bytes) {
+  TGridUpdate batch(grid);
+  for (int r = 0; r < kNumbersPerPage; ++r) {
+    const int row = (page - 1) * kNumbersPerPage + r + 1;
+    const TNumberRecordText t = DecodeNumberRecord(bytes + r * kNumberRecordSize);
+    grid.SetCell(kColNumber, row, t.Number);
+    grid.SetCell(kColStartDate, row, t.StartDate);
+    grid.SetCell(kColStartTime, row, t.StartTime);
+    grid.SetCell(kColEndDate, row, t.EndDate);
+    grid.SetCell(kColEndTime, row, t.EndTime);
+    grid.SetCell(kColAlways, row, t.Always ? kMarkYes : kMarkNo);
+  }
 }
 
 void SetUpNumberGrid(TGrid& grid) {

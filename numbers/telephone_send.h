@@ -35,6 +35,9 @@ class TtelephoneSend : public Tsend_rec_command {
   TGrid& grid_;
 };
 
+// Page `page` (1..375) of eight records into its rows: one grid change for the whole page.
+void DecodeNumberPage(TGrid& grid, int page, const uint8_t* bytes);
+
 // Headings, serials 1..3000 and the "no" marks of the number grid.
 void SetUpNumberGrid(TGrid& grid);
 
