@@ -7,6 +7,9 @@
 namespace torvane {
 namespace {
 
+// Shown for every byte that arrives; one string kept rather than one made per byte.
+const std::string kDataCommunication = "Data communication";
+
 // "Reading number list:1/375": the page whose reply just arrived is one behind NextPage, which was
 // advanced when that page was requested.
 std::string PageCounter(const std::string& caption, const Tsend_rec_command& transfer) {
@@ -30,7 +33,7 @@ void TReceiveDispatcher::cm1ReceiveData(const uint8_t* buffer, uint16_t length) 
 
 void TReceiveDispatcher::TakeByte(uint8_t b) {
   link_.ReplyTimer.Stop();
-  link_.Status.ShowStatus("Data communication");
+  link_.Status.ShowStatus(kDataCommunication);
 
   // Only one request is ever outstanding, so a frame still half collected when a new request went
   // out is a stale remnant (the tail of a late reply): start afresh rather than let it swallow the
