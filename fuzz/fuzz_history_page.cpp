@@ -12,7 +12,11 @@ using torvane::fuzz::Require;
 using torvane::testing::TFakeSession;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TFakeSession* fake = new TFakeSession;
+  static TFakeSession* fake = [] {
+    auto* f = new TFakeSession;
+    f->StatusView.KeepHistory = false;  // texts of millions of pages would only pile up
+    return f;
+  }();
   TSession& s = *fake->Session;
   if (size < 4) return 0;
   // The address as the reply carried it: mostly within the log, sometimes anywhere above its base.
