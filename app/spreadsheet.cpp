@@ -91,6 +91,14 @@ std::string BuiltinFormat(int id, bool* systemShortDate) {
   return {};
 }
 
+uint16_t SheetFormatOf(TSheet& sheet, int id, const std::string* customCode) {
+  bool systemShortDate = false;
+  const std::string code = customCode ? *customCode : BuiltinFormat(id, &systemShortDate);
+  if (code.empty() || code == "General") return TSheet::kGeneral;
+  if (code == "@") return TSheet::kTextFormat;
+  return sheet.AddFormat(code, systemShortDate);
+}
+
 double StoredColumnWidth(double characters) {
   if (characters <= 0) return 0;
   return std::floor((characters * 7 + 5) / 7 * 256) / 256;

@@ -23,6 +23,10 @@ std::string BuildXls(const TSheet& sheet, const std::string& fileName);
 // format follows the system's short date.
 std::string BuiltinFormat(int id, bool* systemShortDate);
 
+// The sheet's format for a cell-format record of number format `id`: the file's own code for it when
+// it defines one (`customCode`), otherwise the built-in one.
+uint16_t SheetFormatOf(TSheet& sheet, int id, const std::string* customCode);
+
 // Column widths: the spreadsheet's character units <-> the stored width, which includes the cell
 // padding (5 pixels on a 7-pixel digit of the default font).
 double StoredColumnWidth(double characters);

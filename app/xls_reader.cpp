@@ -284,12 +284,8 @@ void ReadXls(const std::string& fileName, const std::string& bytes, TSheet& shee
 
   std::vector<uint16_t> xfSheetFormats;
   for (uint16_t id : xfFormats) {
-    bool systemShortDate = false;
     auto found = formatCodes.find(id);
-    std::string code = found != formatCodes.end() ? found->second : BuiltinFormat(id, &systemShortDate);
-    xfSheetFormats.push_back(code.empty() || code == "General" ? TSheet::kGeneral
-                             : code == "@"                     ? TSheet::kTextFormat
-                                                               : sheet.AddFormat(code, systemShortDate));
+    xfSheetFormats.push_back(SheetFormatOf(sheet, id, found != formatCodes.end() ? &found->second : nullptr));
   }
   auto formatOf = [&](uint16_t xf) {
     return xf < xfSheetFormats.size() ? xfSheetFormats[xf] : TSheet::kGeneral;

@@ -366,12 +366,8 @@ void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& she
       if (!Is(xf, "xf")) continue;
       if (styleFormats.size() == 65536) package.Fail(stylesPart, "holds more than 65536 cell formats");
       int id = xf.attribute("numFmtId").as_int(0);
-      bool systemShortDate = false;
       auto found = custom.find(id);
-      std::string code = found != custom.end() ? found->second : BuiltinFormat(id, &systemShortDate);
-      styleFormats.push_back(code.empty() || code == "General" ? TSheet::kGeneral
-                             : code == "@"                     ? TSheet::kTextFormat
-                                                               : sheet.AddFormat(code, systemShortDate));
+      styleFormats.push_back(SheetFormatOf(sheet, id, found != custom.end() ? &found->second : nullptr));
     }
   }
 
