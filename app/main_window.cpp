@@ -11,14 +11,14 @@
 #include <algorithm>
 #include <exception>
 
-#include "app/config_dir.h"
 #include "app/help_page.h"
+#include "app/history_page.h"
+#include "app/numbers_page.h"
 #include "app/qt_ports.h"
+#include "app/settings_page.h"
 #include "app/status_bar.h"
-#include "history/history_page.h"
-#include "numbers/numbers_page.h"
+#include "core/config_dir.h"
 #include "serial/port_list.h"
-#include "settings/settings_page.h"
 
 namespace torvane {
 

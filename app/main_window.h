@@ -9,10 +9,10 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/clock.h"
-#include "app/operator.h"
 #include "app/session.h"
-#include "app/timer.h"
+#include "core/clock.h"
+#include "core/operator.h"
+#include "core/timer.h"
 #include "serial/comm.h"
 
 namespace torvane {

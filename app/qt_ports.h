@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/operator.h"
-#include "app/timer.h"
+#include "core/operator.h"
+#include "core/timer.h"
 #include "serial/comm.h"
 
 namespace torvane {

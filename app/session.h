@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "app/clock.h"
-#include "app/grid.h"
-#include "app/operator.h"
-#include "app/status.h"
-#include "app/timer.h"
+#include "core/clock.h"
+#include "core/grid.h"
+#include "core/operator.h"
+#include "core/status.h"
+#include "core/timer.h"
 #include "history/history_export.h"
 #include "history/history_inf.h"
 #include "numbers/telephone_send.h"

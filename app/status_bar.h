@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <string>
 
-#include "app/status.h"
+#include "core/status.h"
 
 namespace torvane {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/operator.h"
 #include "app/session.h"
-#include "app/status.h"
-#include "app/timer.h"
+#include "core/clock.h"
+#include "core/operator.h"
+#include "core/status.h"
+#include "core/timer.h"
 #include "device/device_memory.h"
 #include "serial/send_port.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/codepage.h"
 #include "bench/bench_support.h"
+#include "core/codepage.h"
 #include "history/history_filter.h"
 #include "history/history_inf.h"
 #include "history/history_record.h"

@@ -23,14 +23,14 @@
 #include <functional>
 #include <string>
 
+#include "app/history_page.h"
 #include "app/main_window.h"
+#include "app/numbers_page.h"
+#include "app/settings_page.h"
 #include "bench/bench_support.h"
 #include "bench/device_process.h"
-#include "history/history_page.h"
 #include "history/history_record.h"
 #include "numbers/number_record.h"
-#include "numbers/numbers_page.h"
-#include "settings/settings_page.h"
 
 namespace torvane::bench {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 namespace torvane::device {
 

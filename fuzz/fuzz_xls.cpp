@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/spreadsheet.h"
+#include "files/spreadsheet.h"
 #include "fuzz/sheet_walk.h"
 
 using namespace torvane;

@@ -3,7 +3,7 @@
 // finding.
 #include <string>
 
-#include "app/spreadsheet_formats.h"
+#include "files/spreadsheet_formats.h"
 #include "fuzz/sheet_walk.h"
 
 using namespace torvane;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/spreadsheet.h"
 #include "device/device_memory.h"
+#include "files/spreadsheet.h"
 #include "support/fakes.h"
 
 namespace fs = std::filesystem;

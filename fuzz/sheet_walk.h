@@ -1,7 +1,7 @@
 #pragma once
 // Reads back every cell of a sheet the way the file imports do (Text and Value), so that the
 // display and date conversions run on whatever the reader let through.
-#include "app/spreadsheet.h"
+#include "files/spreadsheet.h"
 
 namespace torvane::fuzz {
 

@@ -1,7 +1,7 @@
 #pragma once
 // "Delete all": erases the event log on the device after the operator has confirmed a warning. The
 // grid is left as it is; a following read shows the emptied log.
-#include "app/operator.h"
+#include "core/operator.h"
 #include "protocol/commands.h"
 
 namespace torvane {

@@ -5,8 +5,8 @@
 // view, is written in both.
 #include <string>
 
-#include "app/codepage.h"
-#include "app/grid.h"
+#include "core/codepage.h"
+#include "core/grid.h"
 #include "protocol/link.h"
 
 namespace torvane {

@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "app/clock.h"
-#include "app/grid.h"
-#include "app/operator.h"
-#include "app/status.h"
+#include "core/clock.h"
+#include "core/grid.h"
+#include "core/operator.h"
+#include "core/status.h"
 #include "history/history_record.h"
 
 namespace torvane {

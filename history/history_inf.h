@@ -3,8 +3,8 @@
 // grid, which is compacted once the last page is in.
 #include <cstdint>
 
-#include "app/codepage.h"
-#include "app/grid.h"
+#include "core/codepage.h"
+#include "core/grid.h"
 #include "history/history_record.h"
 #include "protocol/frame.h"
 #include "protocol/link.h"

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 namespace torvane {
 

@@ -6,7 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
-#include "app/grid.h"
+#include "core/grid.h"
 
 namespace torvane {
 

@@ -8,7 +8,7 @@
 #include <QTableView>
 #include <QTimeEdit>
 
-#include "app/grid.h"
+#include "core/grid.h"
 
 namespace torvane {
 

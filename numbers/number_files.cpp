@@ -3,10 +3,10 @@
 #include <exception>
 #include <optional>
 
-#include "app/csv_file.h"
-#include "app/file_stamp.h"
-#include "app/grid_sheet.h"
-#include "app/spreadsheet.h"
+#include "files/csv_file.h"
+#include "files/file_stamp.h"
+#include "files/grid_sheet.h"
+#include "files/spreadsheet.h"
 #include "numbers/number_record.h"
 
 namespace torvane {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/codepage.h"
-#include "app/grid.h"
+#include "core/codepage.h"
+#include "core/grid.h"
 #include "protocol/link.h"
 
 namespace torvane {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 namespace torvane {
 

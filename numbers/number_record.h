@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/grid.h"
+#include "core/grid.h"
 
 namespace torvane {
 

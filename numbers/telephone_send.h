@@ -3,7 +3,7 @@
 // from the number grid one page per reply.
 #include <cstdint>
 
-#include "app/grid.h"
+#include "core/grid.h"
 #include "numbers/number_record.h"
 #include "protocol/frame.h"
 #include "protocol/link.h"

@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "app/clock.h"
-#include "app/operator.h"
-#include "app/status.h"
-#include "app/timer.h"
+#include "core/clock.h"
+#include "core/operator.h"
+#include "core/status.h"
+#include "core/timer.h"
 #include "serial/send_port.h"
 
 namespace torvane {

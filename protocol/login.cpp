@@ -3,7 +3,7 @@
 #include <locale>
 #include <string_view>
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "protocol/frame.h"
 
 namespace torvane {

@@ -3,8 +3,8 @@
 // settings grid and its six lists one page per reply.
 #include <string>
 
-#include "app/codepage.h"
-#include "app/grid.h"
+#include "core/codepage.h"
+#include "core/grid.h"
 #include "protocol/frame.h"
 #include "protocol/link.h"
 #include "settings/settings_codec.h"

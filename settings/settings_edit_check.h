@@ -4,7 +4,7 @@
 // installer types always fits the device's field.
 #include <string>
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 namespace torvane {
 

@@ -8,8 +8,8 @@
 #include <QTableView>
 #include <array>
 
-#include "app/codepage.h"
-#include "app/grid.h"
+#include "core/codepage.h"
+#include "core/grid.h"
 #include "settings/settings_lists.h"
 
 namespace torvane {

@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "app/file_stamp.h"
-#include "app/grid_sheet.h"
-#include "app/spreadsheet.h"
+#include "files/file_stamp.h"
+#include "files/grid_sheet.h"
+#include "files/spreadsheet.h"
 #include "settings/settings_table.h"
 
 namespace torvane {

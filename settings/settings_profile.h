@@ -8,7 +8,7 @@
 // item ("1:NO", "3:Admin Number;Caller Number"), whose first character is the item index.
 #include <string>
 
-#include "app/grid.h"
+#include "core/grid.h"
 #include "protocol/link.h"
 #include "settings/settings_lists.h"
 

@@ -18,11 +18,11 @@
 #include <fstream>
 
 #include "app/help_page.h"
+#include "app/history_page.h"
+#include "app/numbers_page.h"
+#include "app/settings_page.h"
 #include "app/status_bar.h"
 #include "app/tab_page.h"
-#include "history/history_page.h"
-#include "numbers/numbers_page.h"
-#include "settings/settings_page.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "app/spreadsheet_test_util.h"
+#include "files/spreadsheet_test_util.h"
 #include "history/history_filter.h"
 #include "history/history_record.h"
 #include "support/file_session.h"

@@ -12,8 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/history_page.h"
 #include "history/history_inf.h"
-#include "history/history_page.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 

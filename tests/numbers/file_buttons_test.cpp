@@ -5,11 +5,11 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/spreadsheet_test_util.h"
-#include "history/history_page.h"
+#include "app/history_page.h"
+#include "app/numbers_page.h"
+#include "app/settings_page.h"
+#include "files/spreadsheet_test_util.h"
 #include "numbers/number_record.h"
-#include "numbers/numbers_page.h"
-#include "settings/settings_page.h"
 #include "settings/settings_table.h"
 #include "support/file_session.h"
 #include "support/qt_app.h"

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <cstring>
 
-#include "numbers/numbers_page.h"
+#include "app/numbers_page.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 

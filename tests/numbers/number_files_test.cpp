@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/codepage.h"
-#include "app/spreadsheet.h"
-#include "app/spreadsheet_test_util.h"
+#include "core/codepage.h"
+#include "files/spreadsheet.h"
+#include "files/spreadsheet_test_util.h"
 #include "numbers/number_record.h"
 #include "support/file_session.h"
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/spreadsheet.h"
-#include "app/spreadsheet_test_util.h"
+#include "files/spreadsheet.h"
+#include "files/spreadsheet_test_util.h"
 #include "settings/settings_profile.h"
 #include "settings/settings_table.h"
 #include "support/file_session.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/codepage.h"
-#include "app/grid.h"
+#include "core/codepage.h"
+#include "core/grid.h"
 #include "settings/basic_inf.h"
 #include "settings/settings_lists.h"
 #include "settings/settings_table.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 namespace torvane {
 namespace {

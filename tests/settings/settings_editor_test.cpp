@@ -10,7 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "settings/settings_page.h"
+#include "app/settings_page.h"
 #include "settings/settings_table.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"

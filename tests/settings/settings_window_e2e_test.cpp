@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "settings/settings_page.h"
+#include "app/settings_page.h"
 #include "settings/settings_table.h"
 #include "support/e2e_harness.h"
 #include "support/qt_app.h"

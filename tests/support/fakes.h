@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/operator.h"
 #include "app/session.h"
-#include "app/status.h"
-#include "app/timer.h"
+#include "core/clock.h"
+#include "core/operator.h"
+#include "core/status.h"
+#include "core/timer.h"
 #include "serial/send_port.h"
 #include "support/frames.h"
 
@@ -70,7 +70,7 @@ class TFakeStatusView : public IStatusView {
  public:
   std::string Text;
   std::vector<std::string> History;  // every text written, in order
-  bool KeepHistory = true;            // off where millions of texts would only pile up
+  bool KeepHistory = true;           // off where millions of texts would only pile up
   bool ProgressVisible = true;
   int ProgressPosition = 0;
   std::vector<int> Positions;

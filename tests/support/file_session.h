@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/spreadsheet_test_util.h"
+#include "files/spreadsheet_test_util.h"
 #include "support/fakes.h"
 
 namespace torvane::testing {

@@ -1,0 +1,24 @@
+#pragma once
+// What the profile, number list and history files do alike with a spreadsheet: a grid written out as
+// text cells, and a file to import opened and recognised by its first cell.
+#include <functional>
+#include <string>
+
+#include "core/grid.h"
+#include "core/operator.h"
+#include "files/spreadsheet.h"
+
+namespace torvane {
+
+// Grid rows 0..lastRow, columns 0..columnCount-1, as text cells of the active sheet (grid row r is
+// sheet row r + 1). `afterRow(r)` runs once each row is written, for the progress display.
+void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, int columnCount,
+                     const std::function<void(int row)>& afterRow);
+
+// Asks the operator for a spreadsheet and reads it whole. False, with every workbook dropped, when
+// there is nothing to import: the dialog was cancelled, the file could not be read (the operator is
+// told why), or its first cell is not `heading` (the operator is told `wrongFormat`).
+bool OpenSheetToImport(IOperator& op, TExcelApplication& excel, const std::string& filter,
+                       const std::string& folder, const std::string& heading, const std::string& wrongFormat);
+
+}  // namespace torvane

@@ -1,0 +1,400 @@
+// .xls (Excel 97-2003, BIFF8). libgsf opens the compound document; the workbook stream's records are
+// read here with every length checked against what is left, because a hostile file must not be able
+// to make the reader step outside its buffers (freexl 1.0.6 can be made to, by a bad directory entry
+// or a bad string length, so it is not used for files the operator picks).
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-utils.h>
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "core/codepage.h"
+#include "files/spreadsheet_formats.h"
+
+namespace torvane::sheetfile {
+
+namespace {
+
+constexpr size_t kMaxRecordLength = 8224;
+
+uint16_t U16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t U32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+double F64(const uint8_t* p) {
+  uint64_t bits = 0;
+  for (int i = 7; i >= 0; --i) bits = bits << 8 | p[i];
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// The 30-bit packed number of RK and MULRK records.
+double RkValue(uint32_t rk) {
+  double value;
+  if (rk & 2) {
+    value = static_cast<double>(static_cast<int32_t>(rk) >> 2);
+  } else {
+    uint64_t bits = static_cast<uint64_t>(rk & 0xFFFFFFFC) << 32;
+    std::memcpy(&value, &bits, sizeof value);
+  }
+  return (rk & 1) ? value / 100 : value;
+}
+
+struct TRecord {
+  uint16_t Type;
+  const uint8_t* Data;
+  size_t Length;
+};
+
+class TBiffReader {
+ public:
+  TBiffReader(const std::string& fileName, const std::string& stream)
+      : fileName_(fileName), stream_(stream) {}
+
+  [[noreturn]] void Damaged(const std::string& what) const {
+    FailOpen(fileName_, "the file is damaged (" + what + ")");
+  }
+
+  bool At(size_t position) {
+    if (position > stream_.size()) return false;
+    position_ = position;
+    return true;
+  }
+  // The next record; false at the end of the stream.
+  bool Next(TRecord& record) {
+    if (stream_.size() - position_ < 4) return false;
+    const auto* p = reinterpret_cast<const uint8_t*>(stream_.data()) + position_;
+    record.Type = U16(p);
+    record.Length = U16(p + 2);
+    if (record.Length > kMaxRecordLength || stream_.size() - position_ - 4 < record.Length)
+      Damaged("a record runs past the end of the workbook");
+    record.Data = p + 4;
+    position_ += 4 + record.Length;
+    return true;
+  }
+  // The type of the record that follows, without moving; 0 at the end.
+  uint16_t PeekType() const {
+    if (stream_.size() - position_ < 4) return 0;
+    return U16(reinterpret_cast<const uint8_t*>(stream_.data()) + position_);
+  }
+
+ private:
+  std::string fileName_;
+  const std::string& stream_;
+  size_t position_ = 0;
+};
+
+// Reads the pieces of a record and of the CONTINUE records after it as one run of bytes, with the
+// one BIFF8 twist: character data that runs into a CONTINUE record starts there with a fresh option
+// byte saying whether the characters are one or two bytes wide.
+class TPieces {
+ public:
+  TPieces(TBiffReader& reader, const TRecord& first) : reader_(reader), record_(first) {}
+
+  bool Empty() const { return offset_ == record_.Length; }
+
+  void Need(size_t bytes) {
+    if (record_.Length - offset_ >= bytes) return;
+    if (offset_ == record_.Length && NextContinue() && record_.Length >= bytes) return;
+    reader_.Damaged("a text or number runs past its record");
+  }
+  uint8_t U8() {
+    Need(1);
+    return record_.Data[offset_++];
+  }
+  uint16_t Word() {
+    Need(2);
+    uint16_t v = U16(record_.Data + offset_);
+    offset_ += 2;
+    return v;
+  }
+  uint32_t Dword() {
+    Need(4);
+    uint32_t v = U32(record_.Data + offset_);
+    offset_ += 4;
+    return v;
+  }
+  void Skip(size_t bytes) {
+    while (bytes > 0) {
+      if (offset_ == record_.Length && !NextContinue()) reader_.Damaged("a text runs past its record");
+      size_t step = std::min(bytes, record_.Length - offset_);
+      offset_ += step;
+      bytes -= step;
+    }
+  }
+  // A Unicode string whose character count is `count` (XLUnicodeString or a shared-string entry).
+  std::string Text(size_t count, bool readFlags = true, uint8_t flags = 0) {
+    if (readFlags) flags = U8();
+    bool wide = flags & 1;
+    size_t runs = (flags & 8) ? Word() : 0;
+    size_t extra = (flags & 4) ? Dword() : 0;
+    std::string text;
+    uint32_t pendingHigh = 0;
+    for (size_t done = 0; done < count;) {
+      if (offset_ == record_.Length) {
+        if (!NextContinue()) reader_.Damaged("a text runs past its record");
+        wide = U8() & 1;
+        continue;
+      }
+      uint32_t unit;
+      if (wide) {
+        Need(2);
+        unit = U16(record_.Data + offset_);
+        offset_ += 2;
+      } else {
+        unit = record_.Data[offset_++];
+      }
+      ++done;
+      if (unit >= 0xD800 && unit < 0xDC00) {
+        pendingHigh = unit;
+        continue;
+      }
+      if (unit >= 0xDC00 && unit < 0xE000 && pendingHigh != 0) {
+        AppendUtf8(text, 0x10000 + ((pendingHigh - 0xD800) << 10) + (unit - 0xDC00));
+      } else {
+        AppendUtf8(text, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+      }
+      pendingHigh = 0;
+    }
+    Skip(runs * 4 + extra);
+    return text;
+  }
+
+ private:
+  bool NextContinue() {
+    if (reader_.PeekType() != 0x003C) return false;
+    TRecord next;
+    if (!reader_.Next(next)) return false;
+    record_ = next;
+    offset_ = 0;
+    return true;
+  }
+
+  TBiffReader& reader_;
+  TRecord record_;
+  size_t offset_ = 0;
+};
+
+std::once_flag gsfReady;
+
+// The "Workbook" stream of the compound document ("Book" is the older format's name).
+std::string WorkbookStream(const std::string& fileName, const std::string& bytes) {
+  std::call_once(gsfReady, [] { gsf_init(); });
+  GsfInput* memory = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
+                                          static_cast<gsf_off_t>(bytes.size()), FALSE);
+  GError* error = nullptr;
+  GsfInfile* compound = gsf_infile_msole_new(memory, &error);
+  g_object_unref(memory);
+  if (compound == nullptr) {
+    if (error != nullptr) g_error_free(error);
+    FailOpen(fileName, "the file is damaged (its compound document cannot be read)");
+  }
+  GsfInput* stream = gsf_infile_child_by_name(compound, "Workbook");
+  bool oldFormat = false;
+  if (stream == nullptr) {
+    GsfInput* book = gsf_infile_child_by_name(compound, "Book");
+    oldFormat = book != nullptr;
+    if (book != nullptr) g_object_unref(book);
+  }
+  g_object_unref(compound);
+  if (oldFormat)
+    FailOpen(fileName,
+             "the workbook is in an old Excel format; only Excel 97-2003 (BIFF8) .xls files can be read");
+  if (stream == nullptr) FailOpen(fileName, "the file holds no Excel workbook");
+  gsf_off_t size = gsf_input_size(stream);
+  std::string data;
+  bool ok = size >= 0 && static_cast<size_t>(size) <= kMaxFileBytes;
+  if (ok) {
+    data.resize(static_cast<size_t>(size));
+    ok = size == 0 ||
+         gsf_input_read(stream, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data())) != nullptr;
+  }
+  g_object_unref(stream);
+  if (!ok) FailOpen(fileName, "the file is damaged (its workbook stream cannot be read)");
+  return data;
+}
+
+}  // namespace
+
+void ReadXls(const std::string& fileName, const std::string& bytes, TSheet& sheet) {
+  std::string stream = WorkbookStream(fileName, bytes);
+  TBiffReader reader(fileName, stream);
+  TRecord record{};
+  if (!reader.Next(record) || record.Type != 0x0809 || record.Length < 4)
+    FailOpen(fileName, "the file holds no Excel workbook");
+  if (U16(record.Data) != 0x0600)
+    FailOpen(fileName,
+             "the workbook is in an old Excel format; only Excel 97-2003 (BIFF8) .xls files can be read");
+
+  // Workbook globals: date system, number formats, cell formats, the first worksheet, shared strings.
+  std::map<uint16_t, std::string> formatCodes;
+  std::vector<uint16_t> xfFormats;
+  std::vector<std::string> strings;
+  int64_t sheetOffset = -1;
+  while (reader.Next(record) && record.Type != 0x000A) {
+    switch (record.Type) {
+      case 0x002F:
+        FailOpen(fileName, "the workbook is encrypted");
+      case 0x0022:
+        if (record.Length >= 2) sheet.Date1904 = U16(record.Data) == 1;
+        break;
+      case 0x041E: {
+        TPieces pieces(reader, record);
+        uint16_t id = pieces.Word();
+        uint16_t count = pieces.Word();
+        formatCodes[id] = pieces.Text(count);
+        break;
+      }
+      case 0x00E0:
+        if (record.Length < 4) reader.Damaged("a cell format record is too short");
+        xfFormats.push_back(U16(record.Data + 2));
+        break;
+      case 0x0085:
+        // The first sheet that is a worksheet (not a chart or macro sheet).
+        if (record.Length < 6) reader.Damaged("a sheet record is too short");
+        if (sheetOffset < 0 && record.Data[5] == 0) sheetOffset = U32(record.Data);
+        break;
+      case 0x00FC: {
+        TPieces pieces(reader, record);
+        pieces.Dword();
+        uint32_t unique = pieces.Dword();
+        if (unique > kMaxCells)
+          FailOpen(fileName, "the workbook holds more than " + std::to_string(kMaxCells) + " texts");
+        strings.reserve(unique);
+        for (uint32_t i = 0; i < unique; ++i) {
+          uint16_t count = pieces.Word();
+          strings.push_back(pieces.Text(count));
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (sheetOffset < 0) FailOpen(fileName, "the workbook has no worksheet");
+
+  std::vector<uint16_t> xfSheetFormats;
+  for (uint16_t id : xfFormats) {
+    auto found = formatCodes.find(id);
+    xfSheetFormats.push_back(SheetFormatOf(sheet, id, found != formatCodes.end() ? &found->second : nullptr));
+  }
+  auto formatOf = [&](uint16_t xf) {
+    return xf < xfSheetFormats.size() ? xfSheetFormats[xf] : TSheet::kGeneral;
+  };
+  auto put = [&](const uint8_t* head, TCellKind kind, double number, std::string text) {
+    if (kind == TCellKind::Text && text.empty()) return;
+    TCell& cell = sheet.At(U16(head) + 1, U16(head + 2) + 1);
+    cell.Kind = kind;
+    cell.Number = number;
+    cell.Text = std::move(text);
+    cell.Format = formatOf(U16(head + 4));
+  };
+  auto need = [&](size_t length) {
+    if (record.Length < length) reader.Damaged("a cell record is too short");
+  };
+
+  if (!reader.At(static_cast<size_t>(sheetOffset)) || !reader.Next(record) || record.Type != 0x0809)
+    reader.Damaged("the first worksheet cannot be found");
+  while (reader.Next(record) && record.Type != 0x000A) {
+    switch (record.Type) {
+      case 0x00FD:  // a shared text
+        need(10);
+        if (U32(record.Data + 6) >= strings.size())
+          reader.Damaged("a cell refers to a text that does not exist");
+        put(record.Data, TCellKind::Text, 0, strings[U32(record.Data + 6)]);
+        break;
+      case 0x0204:  // a text of its own, and the same with formatting runs
+      case 0x00D6: {
+        need(8);
+        TPieces pieces(reader, record);
+        pieces.Skip(6);
+        uint16_t count = pieces.Word();
+        put(record.Data, TCellKind::Text, 0, pieces.Text(count));
+        break;
+      }
+      case 0x0203:
+        need(14);
+        put(record.Data, TCellKind::Number, F64(record.Data + 6), {});
+        break;
+      case 0x027E:
+        need(10);
+        put(record.Data, TCellKind::Number, RkValue(U32(record.Data + 6)), {});
+        break;
+      case 0x00BD: {  // several packed numbers in a row
+        need(6);
+        uint16_t row = U16(record.Data);
+        uint16_t first = U16(record.Data + 2);
+        size_t count = (record.Length - 6) / 6;
+        for (size_t i = 0; i < count; ++i) {
+          const uint8_t* item = record.Data + 4 + 6 * i;
+          uint8_t head[6] = {static_cast<uint8_t>(row & 0xFF),
+                             static_cast<uint8_t>(row >> 8),
+                             static_cast<uint8_t>((first + i) & 0xFF),
+                             static_cast<uint8_t>((first + i) >> 8),
+                             item[0],
+                             item[1]};
+          put(head, TCellKind::Number, RkValue(U32(item + 2)), {});
+        }
+        break;
+      }
+      case 0x0205:
+        need(8);
+        if (record.Data[7] == 0) {
+          put(record.Data, TCellKind::Boolean, record.Data[6] != 0, {});
+        } else {
+          static const std::map<uint8_t, const char*> kErrors = {
+              {0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
+              {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"}};
+          auto found = kErrors.find(record.Data[6]);
+          put(record.Data, TCellKind::Error, 0, found != kErrors.end() ? found->second : "#N/A");
+        }
+        break;
+      case 0x0006: {  // a formula: its last result
+        need(14);
+        const uint8_t* result = record.Data + 6;
+        if (U16(result + 6) != 0xFFFF) {
+          put(record.Data, TCellKind::Number, F64(result), {});
+        } else if (result[0] == 0) {
+          // Its text follows, after the shared-formula or array records that may come between.
+          while (reader.PeekType() == 0x04BC || reader.PeekType() == 0x0221 || reader.PeekType() == 0x0236) {
+            TRecord skipped{};
+            reader.Next(skipped);
+          }
+          if (reader.PeekType() != 0x0207) break;
+          TRecord text{};
+          reader.Next(text);
+          if (text.Length < 2) reader.Damaged("a formula's text is too short");
+          TPieces pieces(reader, text);
+          uint16_t count = pieces.Word();
+          put(record.Data, TCellKind::Text, 0, pieces.Text(count));
+        } else if (result[0] == 1) {
+          put(record.Data, TCellKind::Boolean, result[2] != 0, {});
+        } else if (result[0] == 2) {
+          put(record.Data, TCellKind::Error, 0, "#N/A");
+        }
+        break;
+      }
+      case 0x007D: {
+        need(6);
+        double width = CharactersOfStoredWidth(U16(record.Data + 4) / 256.0);
+        for (unsigned c = U16(record.Data);
+             c <= U16(record.Data + 2) && c < static_cast<unsigned>(kMaxXlsColumns); ++c)
+          sheet.SetColumnWidth(static_cast<int>(c) + 1, width);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace torvane::sheetfile
