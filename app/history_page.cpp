@@ -89,7 +89,7 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
 
   Label("Start:", strip, 212);
   Label("End:", strip, 464);
-  const TDateTime started = session_.Link.Clock.Now();
+  const TDateTime started = session_.Exchange.Clock.Now();
   auto makeDate = [&](int left, const QDate& value) {
     auto* e = new QDateEdit(value, strip);
     e->setDisplayFormat("yyyy-MM-dd");
@@ -109,11 +109,11 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
 
   connect(readData_, &QPushButton::clicked, this, [this] { session_.History.ReadData(); });
   connect(filter_, &QPushButton::clicked, this,
-          [this] { FilterRows(session_.HistoryGrid, Range(), session_.Link.Operator, session_.Status); });
+          [this] { FilterRows(session_.HistoryGrid, Range(), session_.Exchange.Operator, session_.Status); });
   connect(exportCsv_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryCsv(); });
   connect(exportXls_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryXls(); });
   connect(deleteAll_, &QPushButton::clicked, this,
-          [this] { DeleteAllHistory(session_.Link.Operator, session_.DeleteHistory); });
+          [this] { DeleteAllHistory(session_.Exchange.Operator, session_.DeleteHistory); });
 }
 
 THistoryFilterRange THistoryPage::Range() const {

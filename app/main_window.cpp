@@ -26,6 +26,8 @@ namespace {
 
 constexpr const char* kCaption = "Torvane Configurator V1.8.1";
 constexpr const char* kPortError = "COM Port error";
+// The adapter was pulled out (or the device end went away) while the port was open.
+constexpr const char* kDisconnected = "The device on %1 was disconnected; the port is closed.";
 constexpr int kTabWidth = 75;
 constexpr int kTabHeight = 80;
 
@@ -143,14 +145,16 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   comm_->OnReceiveData = [this](TComm&, const char* buffer, uint16_t length) {
     session_->cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
   };
+  comm_->OnRequestHangup = [this](TComm&) { PortHungUp(); };
   BuildPages();
 
+  firstPort_ = options.FirstPort;
   FillPortList(options.FirstPort);
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
   // Whoever listened before the window keeps being told.
-  session_->Link.OnControlsChanged = [this, earlier = std::move(session_->Link.OnControlsChanged)] {
+  session_->Exchange.OnControlsChanged = [this, earlier = std::move(session_->Exchange.OnControlsChanged)] {
     if (earlier) earlier();
     ControlsChanged();
   };
@@ -165,7 +169,7 @@ TForm1::~TForm1() {
   // The pages hold on to the session's grids; they go before it does.
   delete pages_;
   pages_ = nullptr;
-  if (session_) session_->Link.OnControlsChanged = nullptr;
+  if (session_) session_->Exchange.OnControlsChanged = nullptr;
   comm_->ClosePort();
 }
 
@@ -276,6 +280,7 @@ void TForm1::btn8Click() {
       SetCaption(btn8_, "Open");
       comm_->ClosePort();
       statusBar_->SetLampGreen(false);
+      session_->PortLost();
     }
   } catch (const std::exception&) {
     failed = true;
@@ -288,13 +293,33 @@ void TForm1::btn8Click() {
   }
 }
 
+void TForm1::PortHungUp() {
+  // The notification may come from both workers, or after a Close: only an open port is closed.
+  if (!comm_->PortOpen()) return;
+  const QString port = QString::fromStdString(comm_->CommName());
+  ++clickCounter_;
+  SetCaption(btn8_, "Open");
+  comm_->ClosePort();
+  statusBar_->SetLampGreen(false);
+  session_->PortLost();
+  // The adapter's name is gone from the system; the list shows what is left (and what was typed).
+  const QString typed = cmb1_->currentText();
+  FillPortList(firstPort_);
+  const int at = cmb1_->findText(typed);
+  if (at >= 0)
+    cmb1_->setCurrentIndex(at);
+  else
+    cmb1_->setEditText(typed);
+  operator_->Message(QString(kDisconnected).arg(port).toStdString());
+}
+
 void TForm1::btn1Click() {
   session_->PasswordText = edt1_->text().toStdString();
   session_->Login.BeginLogin();
 }
 
 void TForm1::ControlsChanged() {
-  const TLink& link = session_->Link;
+  const TExchange& link = session_->Exchange;
   const bool unlocked = link.Unlocked();
   const bool idle = !link.Busy();
   for (TTabPage* page : {static_cast<TTabPage*>(settingsPage_), static_cast<TTabPage*>(numbersPage_),
@@ -306,6 +331,8 @@ void TForm1::ControlsChanged() {
   btnCheckMode_->setEnabled(unlocked && idle);
   btnTimeSync_->setEnabled(unlocked && idle);
   btn1_->setEnabled(idle);
+  // The port stays open while a transfer runs: closing it would cut the device off mid-page.
+  btn8_->setEnabled(idle || !comm_->PortOpen());
 }
 
 }  // namespace torvane

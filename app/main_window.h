@@ -66,6 +66,8 @@ class TForm1 : public QWidget {
  public slots:
   void btn8Click();  // Open/Close
   void btn1Click();  // Log in
+  // The serial component's hang-up notification: the adapter was pulled out.
+  void PortHungUp();
 
  private:
   void BuildTopBar();
@@ -97,6 +99,7 @@ class TForm1 : public QWidget {
 
   std::unique_ptr<TSession> session_;
   int32_t clickCounter_ = 0;
+  QString firstPort_;
 };
 
 }  // namespace torvane

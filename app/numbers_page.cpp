@@ -28,11 +28,11 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
   connect(importXls_, &QPushButton::clicked, this,
-          [this] { ImportNumbersXls(session_.Link, session_.NumberGrid, session_.ConfigDir); });
+          [this] { ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
   connect(exportXls_, &QPushButton::clicked, this,
-          [this] { ExportNumbersXls(session_.Link, session_.NumberGrid, session_.ConfigDir); });
+          [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
   connect(exportCsv_, &QPushButton::clicked, this,
-          [this] { ExportNumbersCsv(session_.Link, session_.NumberGrid, session_.ConfigDir); });
+          [this] { ExportNumbersCsv(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
   connect(allAlways_, &QPushButton::clicked, this, [this] {
     allAlwaysOn_ = !allAlwaysOn_;
     SetNumberMarks(session_.NumberGrid, kColAlways, allAlwaysOn_);

@@ -7,18 +7,18 @@ TSession::TSession(TSessionPorts p)
       StatusClearTimer(p.Timers.CreateTimer(3000)),
       Status(p.StatusView, *StatusClearTimer),
       Progress(p.StatusView),
-      Link(p.Port, p.Operator, Status, Progress, *ReplyTimer, p.Clock),
-      Numbers(Link, NumberGrid),
-      History(Link, HistoryGrid),
-      Settings(Link, SettingsGrid, SettingsLists),
-      Login(Link, [this] { return PasswordText; }),
-      CheckMode(Link, CMD_CHECK_MODE),
-      DeleteHistory(Link, CMD_DELETE_HISTORY),
-      TimeSync(Link),
-      Dispatcher(Link, RecData, ValidCom, Login, Settings, Numbers, History) {
+      Exchange(p.Port, p.Operator, Status, Progress, *ReplyTimer, p.Clock),
+      Numbers(Exchange, NumberGrid),
+      History(Exchange, HistoryGrid),
+      Settings(Exchange, SettingsGrid, SettingsLists),
+      Login(Exchange, [this] { return PasswordText; }),
+      CheckMode(Exchange, CMD_CHECK_MODE),
+      DeleteHistory(Exchange, CMD_DELETE_HISTORY),
+      TimeSync(Exchange),
+      Dispatcher(Exchange, RecData) {
   ReplyTimer->OnTimer = [this] { tmr1Timer(); };
   StatusClearTimer->OnTimer = [this] { tmr2Timer(); };
-  Link.LockControls();
+  Exchange.LockControls();
   RecData.RawCount = 0;
   SetUpSettingsGrid(SettingsGrid, SettingsLists);
   SetUpNumberGrid(NumberGrid);
@@ -27,15 +27,13 @@ TSession::TSession(TSessionPorts p)
 }
 
 void TSession::tmr1Timer() {
-  ReplyTimer->Stop();
-  // A frame cut short would otherwise keep the assembler collecting and swallow the next reply, and a
-  // login left pending would take the next settings read for a password check.
+  // The engine asks again or, after the last try, ends the transfer with "Receive timeout".
+  Exchange.OnReplyTimeout();
+}
+
+void TSession::PortLost() {
   Dispatcher.ResetAssembler();
-  Login.Verifying = false;
-  Link.EndExchange();
-  Link.Operator.Message("Receive timeout");
-  Status.SetPanelText("");
-  Progress.SetProgress(100);
+  Exchange.Abandon(TExchangeFailure::Disconnected);
 }
 
 void TSession::tmr2Timer() {

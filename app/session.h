@@ -15,8 +15,8 @@
 #include "numbers/telephone_send.h"
 #include "protocol/commands.h"
 #include "protocol/dispatcher.h"
+#include "protocol/exchange.h"
 #include "protocol/frame.h"
-#include "protocol/link.h"
 #include "protocol/login.h"
 #include "serial/send_port.h"
 #include "settings/basic_inf.h"
@@ -44,12 +44,14 @@ class TSession {
   // Reply timer expiry and status-clear timer expiry.
   void tmr1Timer();
   void tmr2Timer();
+  // The port went away (unplugged) or was closed: whatever runs ends now, without a box of its own.
+  void PortLost();
 
   std::unique_ptr<ITimer> ReplyTimer;        // 3000 ms, off at start
   std::unique_ptr<ITimer> StatusClearTimer;  // 3000 ms, on at start
   Tstatusbar_ctrl Status;
   Tprogressbar_ctrl Progress;
-  TLink Link;
+  TExchange Exchange;
 
   // The tables the operator sees.
   TGrid SettingsGrid{3, 29};
@@ -60,7 +62,6 @@ class TSession {
   std::string PasswordText = "6853";
 
   TRecData RecData;
-  TRecValidCom ValidCom;
   TtelephoneSend Numbers;
   THistoryInf History;
   TBasicInf Settings;
@@ -74,8 +75,8 @@ class TSession {
   std::string ConfigDir;
 
   // The profile and history file operations (their dialogs start in ConfigDir).
-  Tcustomstringgrid_basis Profiles{Link, SettingsGrid, SettingsLists, ConfigDir};
-  Tcustomstringgrid_his HistoryFiles{Link, HistoryGrid, ConfigDir};
+  Tcustomstringgrid_basis Profiles{Exchange, SettingsGrid, SettingsLists, ConfigDir};
+  Tcustomstringgrid_his HistoryFiles{Exchange, HistoryGrid, ConfigDir};
 };
 
 }  // namespace torvane

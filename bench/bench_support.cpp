@@ -47,7 +47,7 @@ std::vector<uint8_t> ReplyFrom(const device::TDeviceMemory& memory, const std::v
 
 void AnswerUntilIdle(TSessionOnSink& s, const device::TDeviceMemory& memory) {
   TSession& session = *s.Session;
-  while (session.Link.Busy()) {
+  while (session.Exchange.Busy()) {
     const std::vector<uint8_t> reply = ReplyFrom(memory, s.Port.Last);
     for (uint8_t b : reply) session.cm1ReceiveData(&b, 1);
   }

@@ -59,7 +59,7 @@ BENCHMARK(BM_BuildWritePage);
 // The whole send sequence of a request: frame, queue, status text, reply timer.
 void BM_SendFrame(benchmark::State& state) {
   TSessionOnSink s;
-  TLink& link = s.Session->Link;
+  TExchange& link = s.Session->Exchange;
   for (auto _ : state) {
     link.SendFrame(CMD_READ, kNumbersBase, 0, nullptr, "Reading number list");
     link.EndExchange();
@@ -99,7 +99,7 @@ void BM_ReplyByteByByte(benchmark::State& state) {
   };
   std::map<uint32_t, std::vector<uint8_t>> replies;
   StartRead(session, table);
-  while (session.Link.Busy()) {
+  while (session.Exchange.Busy()) {
     auto reply = ReplyFrom(memory, s.Port.Last);
     replies[address()] = reply;
     for (uint8_t b : reply) session.cm1ReceiveData(&b, 1);
@@ -110,7 +110,7 @@ void BM_ReplyByteByByte(benchmark::State& state) {
     const std::vector<uint8_t>& reply = replies.at(address());
     for (uint8_t b : reply) session.cm1ReceiveData(&b, 1);
     bytes += static_cast<int64_t>(reply.size());
-    if (!session.Link.Busy()) StartRead(session, table);
+    if (!session.Exchange.Busy()) StartRead(session, table);
   }
   if (s.Operator.ErrorCount > 0) state.SkipWithError(s.Operator.LastError.c_str());
   state.SetBytesProcessed(bytes);
@@ -237,13 +237,13 @@ struct TNumberFiles {
   std::string File(const std::string& ext) const { return Dir.Path() + "/telinf" + ext; }
   bool Export(const std::string& file) {
     S.Operator.Files.push_back(file);
-    ExportNumbersXls(S.Session->Link, S.Session->NumberGrid, Dir.Path());
+    ExportNumbersXls(S.Session->Exchange, S.Session->NumberGrid, Dir.Path());
     return S.Operator.ErrorCount == 0;
   }
   bool Import(const std::string& file) {
     const int messages = S.Operator.MessageCount;
     S.Operator.Files.push_back(file);
-    ImportNumbersXls(S.Session->Link, S.Session->NumberGrid, Dir.Path());
+    ImportNumbersXls(S.Session->Exchange, S.Session->NumberGrid, Dir.Path());
     // A refused file shows a message; a loaded one shows none.
     return S.Operator.ErrorCount == 0 && S.Operator.MessageCount == messages;
   }

@@ -123,7 +123,7 @@ class TRun {
     const auto t0 = TSteady::now();
     auto ticked = t0;
     start();
-    while (Session->Link.Busy()) {
+    while (Session->Exchange.Busy()) {
       Target.WaitAndPump(5);
       const auto now = TSteady::now();
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - ticked).count();
@@ -150,7 +150,7 @@ class TRun {
     return r;
   }
 
-  uint64_t Sends() const { return Session->Link.SendCount(); }
+  uint64_t Sends() const { return Session->Exchange.SendCount(); }
 
   TYesOperator Operator;
   TLatestStatusView StatusView;
@@ -287,7 +287,7 @@ int Main(int argc, char** argv) {
   TSession& s = *run.Session;
 
   const TResult login = run.Measure("login", [&] { s.Login.BeginLogin(); });
-  if (!login.Ok || !s.Link.Unlocked()) {
+  if (!login.Ok || !s.Exchange.Unlocked()) {
     std::fprintf(stderr, "torvane-bench-e2e: login failed: %s %s\n", login.Problem.c_str(),
                  run.Operator.LastMessage.c_str());
     return 1;

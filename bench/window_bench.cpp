@@ -83,11 +83,11 @@ double WaitIdle(TForm1& window, double limitS) {
   QTimer check;
   check.setTimerType(Qt::PreciseTimer);
   QObject::connect(&check, &QTimer::timeout, [&] {
-    if (!window.Session().Link.Busy() || t.elapsed() > limitS * 1000) loop.quit();
+    if (!window.Session().Exchange.Busy() || t.elapsed() > limitS * 1000) loop.quit();
   });
   check.start(1);
-  if (window.Session().Link.Busy()) loop.exec();
-  if (window.Session().Link.Busy()) return -1;
+  if (window.Session().Exchange.Busy()) loop.exec();
+  if (window.Session().Exchange.Busy()) return -1;
   return static_cast<double>(t.nsecsElapsed()) / 1e9;
 }
 
@@ -145,7 +145,7 @@ int Main(int argc, char** argv, int64_t mainNs) {
   }
   window.PasswordEdit()->setText("6853");
   window.btn1Click();
-  if (WaitIdle(window, 10) < 0 || !window.Session().Link.Unlocked()) {
+  if (WaitIdle(window, 10) < 0 || !window.Session().Exchange.Unlocked()) {
     std::fprintf(stderr, "torvane-bench-window: login failed: %s\n", op.LastMessage.c_str());
     return 1;
   }

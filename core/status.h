@@ -25,6 +25,12 @@ class Tstatusbar_ctrl {
   void ShowStatus(const std::string& text);
   // Writes the panel without arming the timer (the page texts of a settings read, the timeout).
   void SetPanelText(const std::string& text) { view_.SetStatusText(text); }
+  // Writes the panel and stops a running clear timer: the text stays until another one replaces it
+  // (why a transfer ended, which the operator may look at after closing the box).
+  void ShowLasting(const std::string& text) {
+    timer_.Stop();
+    view_.SetStatusText(text);
+  }
 
  private:
   IStatusView& view_;

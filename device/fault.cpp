@@ -14,7 +14,7 @@ const std::vector<std::pair<TFaultKind, const char*>>& KindNames() {
       {TFaultKind::Refuse, "refuse"},   {TFaultKind::Cut, "cut"},
       {TFaultKind::Noise, "noise"},     {TFaultKind::Oversize, "oversize"},
       {TFaultKind::Late, "late"},       {TFaultKind::Duplicate, "duplicate"},
-      {TFaultKind::Hangup, "hangup"},
+      {TFaultKind::Hangup, "hangup"},   {TFaultKind::WrongPage, "wrong-page"},
   };
   return names;
 }
@@ -124,6 +124,7 @@ const char* FaultSyntaxHelp() {
          "    late          answer after a delay longer than the PC waits (delay=MS, default 3500)\n"
          "    duplicate     send the reply twice\n"
          "    hangup        close the port instead of answering\n"
+         "    wrong-page    carry the request out but answer with the next page's address\n"
          "  keys choosing the requests (all optional):\n"
          "    cmd=read|write|sync|check|delete|CODE   the command\n"
          "    region=settings|numbers|history          reads and writes of that region\n"

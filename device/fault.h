@@ -19,6 +19,7 @@ enum class TFaultKind {
   Late,         // the reply leaves DelayMs later than it would
   Duplicate,    // the reply is sent twice
   Hangup,       // the device closes its port instead of answering
+  WrongPage,    // the reply carries the address of the page after the one asked for
 };
 
 struct TFault {

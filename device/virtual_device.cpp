@@ -251,7 +251,8 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
   TDataPackage reply;
   reply.SetCommand(command);
   reply.SetLength(static_cast<int32_t>(payload.size()));
-  reply.SetAddress(static_cast<int32_t>(address));
+  reply.SetAddress(
+      static_cast<int32_t>(fault && fired.Kind == TFaultKind::WrongPage ? address + kPageSize : address));
   reply.SetPayload(payload.data());
   reply.BuildFrame();
   std::vector<uint8_t> bytes(reply.Frame.begin(), reply.Frame.begin() + reply.FrameLength);

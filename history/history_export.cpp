@@ -20,41 +20,42 @@ void Tcustomstringgrid_his::ExportHistoryXls() {
   try {
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Add();
-    const std::string proposed = kHistoryXlsNamePrefix + FileNameStamp(link_.Clock.Now());
+    const std::string proposed = kHistoryXlsNamePrefix + FileNameStamp(exchange_.Clock.Now());
     for (int c = 0; c < kHisColumnCount; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
-    const auto fileName = link_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
+    const auto fileName = exchange_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
     if (!fileName) return;
 
     WriteGridAsText(excel, grid_, kHistoryRows, kHisColumnCount, [&](int r) {
-      if (r > 0) link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
-      link_.Status.ShowStatus("historical information records:" + std::to_string(r) + "/" +
-                              std::to_string(kHistoryRows));
+      if (r > 0) exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
+      exchange_.Status.ShowStatus("historical information records:" + std::to_string(r) + "/" +
+                                  std::to_string(kHistoryRows));
     });
     book.SaveAs(*fileName);
     book.Close();
   } catch (const std::exception& e) {
-    link_.Operator.Error(e.what());
+    exchange_.Operator.Error(e.what());
   }
 }
 
 void Tcustomstringgrid_his::ExportHistoryCsv() {
   const std::string proposed =
-      kHistoryCsvNamePrefix + FileNameStamp(link_.Clock.Now()) + kHistoryCsvExtension;
+      kHistoryCsvNamePrefix + FileNameStamp(exchange_.Clock.Now()) + kHistoryCsvExtension;
   TCsvFile csv;
   std::vector<std::string> fields(kCsvFields);
   for (int r = 1; r <= kHistoryRows; ++r) {
     if (grid_.Cell(kHisNumber, r).empty()) continue;
     for (int c = 0; c < kCsvFields; ++c) fields[c] = grid_.Cell(c, r);
     csv.AddLine(fields);
-    link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kHistoryRows + 1)));
-    link_.Status.ShowStatus("Export.csv:" + std::to_string(r - 1) + "/" + std::to_string(kHistoryRows));
+    exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kHistoryRows + 1)));
+    exchange_.Status.ShowStatus(kHistoryCsvStatus + std::to_string(r - 1) + "/" +
+                                std::to_string(kHistoryRows));
   }
-  const auto fileName = link_.Operator.ChooseSaveFile(kHistoryCsvFilter, configDir_, proposed);
+  const auto fileName = exchange_.Operator.ChooseSaveFile(kHistoryCsvFilter, configDir_, proposed);
   if (!fileName) return;
   try {
     csv.Save(*fileName, codePage_);
   } catch (const std::exception& e) {
-    link_.Operator.Error(e.what());
+    exchange_.Operator.Error(e.what());
   }
 }
 

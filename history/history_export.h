@@ -7,23 +7,18 @@
 
 #include "core/codepage.h"
 #include "core/grid.h"
-#include "protocol/link.h"
+#include "history/history_texts.h"
+#include "protocol/exchange.h"
 
 namespace torvane {
-
-inline constexpr const char* kHistoryXlsFilter = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
-inline constexpr const char* kHistoryCsvFilter = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
-inline constexpr const char* kHistoryXlsNamePrefix = "hisinf_R";
-inline constexpr const char* kHistoryCsvNamePrefix = "hisinf_CSV";
-inline constexpr const char* kHistoryCsvExtension = ".cvs";
 
 // Carries the two history exports.
 class Tcustomstringgrid_his {
  public:
   // configDir is read when a dialog opens (the window sets it after start-up).
-  Tcustomstringgrid_his(TLink& link, const TGrid& grid, const std::string& configDir,
+  Tcustomstringgrid_his(TExchange& link, const TGrid& grid, const std::string& configDir,
                         const TCodePage& codePage = TCodePage::System())
-      : link_(link), grid_(grid), configDir_(configDir), codePage_(codePage) {}
+      : exchange_(link), grid_(grid), configDir_(configDir), codePage_(codePage) {}
 
   // Cancelling either dialog writes nothing; a failed save leaves any file of that name as it was
   // and is reported to the operator.
@@ -31,7 +26,7 @@ class Tcustomstringgrid_his {
   void ExportHistoryCsv();
 
  private:
-  TLink& link_;
+  TExchange& exchange_;
   const TGrid& grid_;
   const std::string& configDir_;
   const TCodePage& codePage_;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "history/history_inf.h"
+#include "history/history_texts.h"
 
 namespace torvane {
 
@@ -46,11 +47,11 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
     const int32_t endDate = DateKeyOf(range.EndDate, range.EndDate.Year);
     const int32_t startTime = TimeKeyOf(range.StartTime), endTime = TimeKeyOf(range.EndTime);
     if (!(startDate < endDate || (startDate == endDate && startTime < endTime))) {
-      op.Message("Time selection error");
+      op.Message(kFilterTimeError);
       return TFilterResult::TimeSelectionError;
     }
   }
-  status.ShowStatus("Ready to order");
+  status.ShowStatus(kFilterReady);
 
   std::vector<historyinf_r> rows;
   rows.reserve(kHistoryRows + 1);
@@ -69,10 +70,10 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
         rows.push_back(std::move(r));
       }
     }
-    status.ShowStatus("Records:" + std::to_string(rows.size()));
+    status.ShowStatus(kFilterRecords + std::to_string(rows.size()));
   }
   if (rows.empty()) {
-    op.Message("No correct records");
+    op.Message(kFilterNoCorrectRecords);
     return TFilterResult::NoCorrectRecords;
   }
 
@@ -88,15 +89,15 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
   std::vector<historyinf_r> matching;
   for (const auto& r : rows) {
     if (inside(r)) matching.push_back(r);
-    status.ShowStatus("Search");
+    status.ShowStatus(kFilterSearch);
   }
   if (matching.empty()) {
-    op.Message("No records");
+    op.Message(kFilterNoRecords);
     return TFilterResult::NoRecords;
   }
-  status.ShowStatus("Loading");
+  status.ShowStatus(kFilterLoading);
 
-  status.ShowStatus("Sort date");
+  status.ShowStatus(kFilterSortDate);
   // Rows of the same moment keep their grid order.
   std::stable_sort(matching.begin(), matching.end(), [](const historyinf_r& a, const historyinf_r& b) {
     return a.DateKey != b.DateKey ? a.DateKey < b.DateKey : a.TimeKey < b.TimeKey;
@@ -107,7 +108,7 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
     for (int c = kHisNumber; c < kHisColumnCount; ++c) grid.SetCell(c, row, "");
   for (size_t i = 0; i < matching.size(); ++i) {
     WriteHistoryRow(grid, static_cast<int>(i) + 1, matching[i]);
-    status.ShowStatus("Records");
+    status.ShowStatus(kFilterDone);
   }
   return TFilterResult::Filtered;
 }

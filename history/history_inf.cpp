@@ -1,13 +1,17 @@
 #include "history/history_inf.h"
 
-#include <cstring>
 #include <vector>
+
+#include "history/history_texts.h"
 
 namespace torvane {
 
 namespace {
 
-constexpr int kPageBytes = 256;
+const TPagedTexts kTexts{.ReadRequest = kHistoryReadRequest,
+                         .ReadReply = kHistoryReadReply,
+                         .ReadDone = kHistoryReadDone,
+                         .Counted = true};
 
 // The year at the front of a "Date" cell, or -1 when the cell does not start with four digits.
 int LeadingYear(const std::string& date) {
@@ -22,39 +26,22 @@ int LeadingYear(const std::string& date) {
 
 }  // namespace
 
+THistoryInf::THistoryInf(TExchange& exchange, TGrid& grid, const TCodePage& codePage)
+    : Tsend_rec_command(exchange, kHistoryBase, kHistoryPageCount, kTexts),
+      grid_(grid),
+      codePage_(codePage) {}
+
 void THistoryInf::ReadData() {
-  PageCount = kHistoryPageCount;
-  NextPage = 1;
-  std::memset(Buffer.data(), 0, kPageBytes);
-  ReadNextPage();
+  BeginRead();
 }
 
-void THistoryInf::RequestPage(int page) {
-  link_.SendFrame(CMD_READ, kHistoryBase + (page - 1) * kPageSpan, 0, nullptr, "Reading historical data");
+void THistoryInf::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {
+  DecodeHistoryPage(grid_, (page - 1) * 2 + 1, bytes.data(), codePage_);
 }
 
-void THistoryInf::ReadNextPage() {
-  // NextPage 0: no read was ever started, so a stray history reply must not ask for "page 0",
-  // which would lie in the number list.
-  if (NextPage == 0) return;
-  if (NextPage < PageCount + 1) {
-    RequestPage(NextPage);
-    ++NextPage;
-  } else if (NextPage == PageCount + 1) {
-    CompactRows();
-    link_.EndExchange();
-  }
-}
-
-void THistoryInf::DecodePage() {
-  const int64_t offset = static_cast<int64_t>(Address) - kHistoryBase;
-  const int64_t firstRow = offset / kPageSpan * 2 + 1;
-  // An address outside the log has no row to go to.
-  if (offset >= 0) DecodeHistoryPage(grid_, firstRow, Buffer.data(), codePage_);
-  // The dispatcher copies only the bytes a reply carries. Emptying the page after use makes a short
-  // reply end in zeros (an empty slot) instead of in the previous page's records.
-  std::memset(Buffer.data(), 0, kPageBytes);
-  ReadNextPage();
+void THistoryInf::ReadFinished() {
+  CompactRows();
+  Tsend_rec_command::ReadFinished();
 }
 
 void DecodeHistoryPage(TGrid& grid, int64_t firstRow, const uint8_t* bytes, const TCodePage& codePage) {

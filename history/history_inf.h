@@ -2,12 +2,13 @@
 // The history transfer: 500 pages of two 128-byte records from 0x30000, decoded into the history
 // grid, which is compacted once the last page is in.
 #include <cstdint>
+#include <span>
 
 #include "core/codepage.h"
 #include "core/grid.h"
 #include "history/history_record.h"
-#include "protocol/frame.h"
-#include "protocol/link.h"
+#include "protocol/exchange.h"
+#include "protocol/paged_transfer.h"
 
 namespace torvane {
 
@@ -15,22 +16,18 @@ constexpr uint16_t kHistoryPageCount = 500;
 
 class THistoryInf : public Tsend_rec_command {
  public:
-  THistoryInf(TLink& link, TGrid& grid, const TCodePage& codePage = TCodePage::System())
-      : link_(link), grid_(grid), codePage_(codePage) {}
+  THistoryInf(TExchange& exchange, TGrid& grid, const TCodePage& codePage = TCodePage::System());
 
   // The "Read data" button: the whole log from page 1, without asking and without clearing the grid.
   void ReadData();
-  // One read request for page 1..500.
-  void RequestPage(int page);
-  // The next page, or the compaction after the last one.
-  void ReadNextPage();
-  // The reply in Address/Buffer into its two grid rows, then the next request.
-  void DecodePage() override;
   // Gathers the readable records at the top of the grid, in page order.
   void CompactRows();
 
+ protected:
+  void DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) override;
+  void ReadFinished() override;
+
  private:
-  TLink& link_;
   TGrid& grid_;
   const TCodePage& codePage_;
 };
@@ -38,10 +35,10 @@ class THistoryInf : public Tsend_rec_command {
 // Headings and the serial numbers 1..1000 of the history grid.
 void SetUpHistoryGrid(TGrid& grid);
 
-// Columns 1..7 of a grid row, and back.
 // The two records of a page into rows firstRow and firstRow + 1 (rows outside the log are skipped):
 // one grid change for the whole page.
 void DecodeHistoryPage(TGrid& grid, int64_t firstRow, const uint8_t* bytes, const TCodePage& codePage);
+// Columns 1..7 of a grid row, and back.
 historyinf_r ReadHistoryRow(const TGrid& grid, int row);
 void WriteHistoryRow(TGrid& grid, int row, const historyinf_r& r);
 

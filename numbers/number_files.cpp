@@ -60,7 +60,7 @@ bool TimeValid(const std::string& text) {
   return IsNumber(Part(chars, 1, 2)) && IsNumber(LastTwo(chars)) && chars.size() == 5;
 }
 
-void ReportFailure(TLink& link, const std::exception& e) {
+void ReportFailure(TExchange& link, const std::exception& e) {
   link.Operator.Error(e.what());
 }
 
@@ -81,7 +81,7 @@ std::string WrongNumberRowsMessage(const std::vector<int>& wrongRows) {
   return text;
 }
 
-void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configDir) {
+void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& configDir) {
   try {
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Add();
@@ -104,7 +104,7 @@ void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configD
   }
 }
 
-void ImportNumbersXls(TLink& link, TGrid& grid, const std::string& configDir) {
+void ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir) {
   TExcelApplication excel;
   if (!OpenSheetToImport(link.Operator, excel, kNumbersXlsImportFilter, configDir, "Serial",
                          kWrongNumbersFormat))
@@ -140,7 +140,7 @@ void ImportNumbersXls(TLink& link, TGrid& grid, const std::string& configDir) {
   excel.Quit();
 }
 
-void ExportNumbersCsv(TLink& link, const TGrid& grid, const std::string& configDir,
+void ExportNumbersCsv(TExchange& link, const TGrid& grid, const std::string& configDir,
                       const TCodePage& codePage) {
   const std::string proposed = kNumbersCsvNamePrefix + FileNameStamp(link.Clock.Now()) + kNumbersCsvExtension;
   TCsvFile csv;

@@ -14,28 +14,18 @@
 
 #include "core/codepage.h"
 #include "core/grid.h"
-#include "protocol/link.h"
+#include "numbers/number_texts.h"
+#include "protocol/exchange.h"
 
 namespace torvane {
 
-inline constexpr const char* kNumbersXlsExportFilter = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
-inline constexpr const char* kNumbersXlsImportFilter = "EXCEL file|*.xls;*.xlsx|(*.*)|*.*";
-inline constexpr const char* kNumbersCsvFilter = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
-inline constexpr const char* kNumbersXlsNamePrefix = "telinf_R";
-inline constexpr const char* kNumbersCsvNamePrefix = "telinf_CSV";
-inline constexpr const char* kNumbersCsvExtension = ".cvs";
-// The number list import shares the settings profile's refusal text.
-inline constexpr const char* kWrongNumbersFormat = "Wrong format of the setting profile";
-inline constexpr const char* kWrongNumberRows =
-    "Wrong information on the profile,please correct it and then import again,error:";
-
 // The "Export .XLS" button: the whole grid, headings included, to a spreadsheet file.
-void ExportNumbersXls(TLink& link, const TGrid& grid, const std::string& configDir);
+void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& configDir);
 // The "Import .XLS" button: checks every row of the chosen file first and loads it only when no row
 // is wrong; otherwise, and for a file that cannot be read, the grid is left as it was.
-void ImportNumbersXls(TLink& link, TGrid& grid, const std::string& configDir);
+void ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir);
 // The "Export .CSV" button. The lines are built before the dialog opens.
-void ExportNumbersCsv(TLink& link, const TGrid& grid, const std::string& configDir,
+void ExportNumbersCsv(TExchange& link, const TGrid& grid, const std::string& configDir,
                       const TCodePage& codePage = TCodePage::System());
 
 // The import's check of one row's window (the values of sheet columns C..F): each date gives its

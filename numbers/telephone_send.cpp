@@ -1,84 +1,57 @@
 #include "numbers/telephone_send.h"
 
-#include <array>
-#include <cstring>
+#include <algorithm>
 #include <string>
+
+#include "numbers/number_texts.h"
 
 namespace torvane {
 
 namespace {
+
 const char* const kHeadings[kNumberColCount] = {"Serial",   "Authorized number", "Start Date", "Start Time ",
                                                 "End Date", "End Time",          "Always(V)",  "Delete(V)"};
-}
+
+const TPagedTexts kTexts{.ReadRequest = kNumbersReadRequest,
+                         .ReadReply = kNumbersReadReply,
+                         .WriteRequest = kNumbersWriteRequest,
+                         .WriteReply = kNumbersWriteReply,
+                         .ReadDone = kNumbersReadDone,
+                         .WriteDone = kNumbersWriteDone,
+                         .WriteRefused = kNumbersWriteRefused,
+                         .Counted = true};
+
+}  // namespace
+
+TtelephoneSend::TtelephoneSend(TExchange& exchange, TGrid& grid)
+    : Tsend_rec_command(exchange, kNumbersBase, kNumberPageCount, kTexts), grid_(grid) {}
 
 void TtelephoneSend::StartRead() {
-  if (!link_.Operator.ConfirmRead("Read the Authorized number list from GSM device to PC software?")) return;
-  PageCount = kNumberPageCount;
-  NextPage = 1;
-  ReadNextPage();
+  if (exchange_.Busy()) return;
+  if (!exchange_.Operator.ConfirmRead(kNumbersReadQuestion)) return;
+  BeginRead();
 }
 
 void TtelephoneSend::StartSave() {
+  if (exchange_.Busy()) return;
   if (!CheckBeforeSave()) return;
-  PageCount = kNumberPageCount;
-  NextPage = 1;
-  WriteNextPage();
+  BeginWrite();
 }
 
-void TtelephoneSend::RequestPage(int page) {
-  link_.SendFrame(CMD_READ, PageAddress(page), 0, nullptr, "Reading telephone number information");
+void TtelephoneSend::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {
+  DecodeNumberPage(grid_, page, bytes.data());
 }
 
-void TtelephoneSend::ReadNextPage() {
-  // A page reply with no read ever started must not ask for "page 0", which lies in the settings
-  // region.
-  if (NextPage == 0) return;
-  if (NextPage <= PageCount) {
-    RequestPage(NextPage);
-    ++NextPage;
-  } else if (NextPage == PageCount + 1) {
-    link_.EndExchange();
-    link_.Operator.Message("Authorized number list read to PC software success.");
-  }
-}
-
-void TtelephoneSend::DecodePage() {
-  const int page = (Address - kNumbersBase) / kPageSpan + 1;
-  // The region the dispatcher routes here is far larger than the list; a page past the last record
-  // has no rows to fill, and asking for "the next" one would only walk further off the end.
-  if (Address < kNumbersBase || page > kNumberPageCount) {
-    link_.EndExchange();
-    return;
-  }
-  DecodeNumberPage(grid_, page, Buffer.data());
-  // The dispatcher copies only the bytes a reply carries; emptying the page after use makes a short
-  // reply end in empty records instead of repeating the previous page's numbers in these rows.
-  std::memset(Buffer.data(), 0, kNumberPageSize);
-  ReadNextPage();
-}
-
-bool TtelephoneSend::SendPage(int page) {
-  std::array<uint8_t, kNumberPageSize> payload{};
+bool TtelephoneSend::EncodePage(int page, std::span<uint8_t, kPageBytes> out) {
+  std::fill(out.begin(), out.end(), 0);
   for (int r = 0; r < kNumbersPerPage; ++r) {
     const int row = (page - 1) * kNumbersPerPage + r + 1;
-    if (auto bad = EncodeNumberRecord(NumberRowCells(grid_, row), payload.data() + r * kNumberRecordSize)) {
-      // The pages before this one are stored already; this one and the rest are not sent.
-      link_.EndExchange();
-      link_.Operator.Error(NotAnIntegerMessage(*bad));
+    if (auto bad = EncodeNumberRecord(NumberRowCells(grid_, row), out.data() + r * kNumberRecordSize)) {
+      exchange_.Operator.Error(NotAnIntegerMessage(*bad));
       return false;
     }
   }
-  link_.SendFrame(CMD_WRITE, PageAddress(page), kNumberPageSize, payload.data(), "Save list");
   return true;
-}
-
-void TtelephoneSend::WriteNextPage() {
-  if (NextPage <= PageCount) {
-    if (SendPage(NextPage)) ++NextPage;
-  } else if (NextPage == PageCount + 1) {
-    link_.EndExchange();
-    link_.Operator.Message("Authorized number list saved success");
-  }
 }
 
 bool TtelephoneSend::CheckBeforeSave() {
@@ -96,9 +69,7 @@ bool TtelephoneSend::CheckBeforeSave() {
   }
   if (wrong == 0) return true;
   if (wrong > 3) serials += ",....";
-  link_.Operator.Message(
-      "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:" +
-      std::to_string(wrong) + "\rWrong serial number:" + serials);
+  exchange_.Operator.Message(kNumbersWrongRows + std::to_string(wrong) + kNumbersWrongSerials + serials);
   return false;
 }
 

@@ -2,36 +2,33 @@
 // The number-list transfer: 375 pages of eight 32-byte records from 0x1000, read into and written
 // from the number grid one page per reply.
 #include <cstdint>
+#include <span>
 
 #include "core/grid.h"
 #include "numbers/number_record.h"
-#include "protocol/frame.h"
-#include "protocol/link.h"
+#include "protocol/exchange.h"
+#include "protocol/paged_transfer.h"
 
 namespace torvane {
 
 class TtelephoneSend : public Tsend_rec_command {
  public:
-  TtelephoneSend(TLink& link, TGrid& grid) : link_(link), grid_(grid) {}
+  TtelephoneSend(TExchange& exchange, TGrid& grid);
 
   // The "Read" button: asks first, then reads all pages from page 1.
   void StartRead();
   // The "Save" button: checks the grid, then writes all pages from page 1.
   void StartSave();
-
-  void RequestPage(int page);
-  void ReadNextPage();
-  void DecodePage() override;
-  // Encodes and sends one page; false when a cell could not be converted (the operator was told).
-  bool SendPage(int page);
-  void WriteNextPage() override;
   // True when every row with a number has a mark or a whole time window.
   bool CheckBeforeSave();
 
-  static int32_t PageAddress(int page) { return kNumbersBase + (page - 1) * kPageSpan; }
+  static int32_t PageAddressOf(int page) { return kNumbersBase + (page - 1) * kPageSpan; }
+
+ protected:
+  void DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) override;
+  bool EncodePage(int page, std::span<uint8_t, kPageBytes> out) override;
 
  private:
-  TLink& link_;
   TGrid& grid_;
 };
 

@@ -1,23 +1,34 @@
 #pragma once
-// The single commands: checking mode (4), delete history (133) and time sync (3).
+// The single commands: checking mode (4), delete history (133) and time sync (3). Each is one request
+// answered on its own command, with the device's verdict in the first payload byte.
+#include <functional>
+
+#include "protocol/exchange.h"
 #include "protocol/frame.h"
-#include "protocol/link.h"
 
 namespace torvane {
 
-class Tsingalcmd : public TTemplate {
+class Tsingalcmd : public TTemplate, protected IExchangeClient {
  public:
-  Tsingalcmd(TLink& link, uint8_t code) : CommandCode(code), link_(link) {}
+  Tsingalcmd(TExchange& exchange, uint8_t code) : CommandCode(code), exchange_(exchange) {}
   uint8_t CommandCode;
   virtual void Send();
 
+  // Told at the end of every run of the command: true when the device said yes.
+  std::function<void(bool accepted)> OnCommandEnded;
+
  protected:
-  TLink& link_;
+  void SendWith(std::span<const uint8_t> payload, const char* statusText);
+  TExchange& exchange_;
+
+ private:
+  bool OnReply(const TReply& reply) override;
+  void OnFailed(TExchangeFailure why) override;
 };
 
 class Tsynchronizationtime_sc : public Tsingalcmd {
  public:
-  explicit Tsynchronizationtime_sc(TLink& link) : Tsingalcmd(link, CMD_TIME_SYNC) {}
+  explicit Tsynchronizationtime_sc(TExchange& exchange) : Tsingalcmd(exchange, CMD_TIME_SYNC) {}
   void Send() override;
 };
 

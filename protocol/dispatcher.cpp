@@ -1,27 +1,23 @@
 #include "protocol/dispatcher.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <string>
+
+#include "protocol/protocol_texts.h"
 
 namespace torvane {
 namespace {
 
 // Shown for every byte that arrives; one string kept rather than one made per byte.
-const std::string kDataCommunication = "Data communication";
-
-// "Reading number list:1/375": the page whose reply just arrived is one behind NextPage, which was
-// advanced when that page was requested.
-std::string PageCounter(const std::string& caption, const Tsend_rec_command& transfer) {
-  return caption + std::to_string(static_cast<int>(transfer.NextPage) - 1) + "/" +
-         std::to_string(transfer.PageCount);
-}
+const std::string kByteText = kDataCommunication;
 
 }  // namespace
 
 void TReceiveDispatcher::ResetAssembler() {
   rec_.RawCount = 0;
   rec_.Receiving = false;
+  skip_ = 0;
 }
 
 void TReceiveDispatcher::cm1ReceiveData(const uint8_t* buffer, uint16_t length) {
@@ -32,23 +28,22 @@ void TReceiveDispatcher::cm1ReceiveData(const uint8_t* buffer, uint16_t length) 
 }
 
 void TReceiveDispatcher::TakeByte(uint8_t b) {
-  link_.ReplyTimer.Stop();
-  link_.Status.ShowStatus(kDataCommunication);
-
-  // Only one request is ever outstanding, so a frame still half collected when a new request went
-  // out is a stale remnant (the tail of a late reply): start afresh rather than let it swallow the
-  // answer to the new request.
-  if (link_.SendCount() != seenSendCount_) {
-    seenSendCount_ = link_.SendCount();
+  // Only one request is ever outstanding, so a frame still half collected when a new request (or a
+  // repeat) went out is a stale remnant: start afresh rather than let it swallow the new answer.
+  if (exchange_.SendCount() != seenSendCount_) {
+    seenSendCount_ = exchange_.SendCount();
     ResetAssembler();
   }
-
+  if (skip_ > 0) {
+    // The rest of a frame too long to take passes without a word per byte; once it is all there, the
+    // device has said all it will say to this try.
+    if (--skip_ == 0) exchange_.OnBadFrame(true);
+    return;
+  }
+  // Bytes nobody waits for (the tail of a reply given up on) leave the status line alone: it says why
+  // the last transfer ended.
+  if (exchange_.Outstanding()) exchange_.Status.ShowStatus(kByteText);
   Collect(b);
-
-  // Every byte stops the reply timer; while a reply is still awaited it runs again from this byte,
-  // so a device that stops mid-frame still ends in "Receive timeout" instead of leaving the
-  // exchange open for ever.
-  if (link_.Busy()) link_.ReplyTimer.Start();
 }
 
 void TReceiveDispatcher::Collect(uint8_t b) {
@@ -59,15 +54,28 @@ void TReceiveDispatcher::Collect(uint8_t b) {
   rec_.RawBytes[rec_.RawCount] = b;
   if (rec_.RawCount == 7) {
     rec_.ExpectedLength = rec_.RawBytes[5] * 256 + rec_.RawBytes[6];
-    // The record holds at most 256 payload bytes; a longer declared length can only be garbage.
+    // The record holds at most 256 payload bytes; a longer declared length can only be garbage, and the
+    // bytes it declares (payload and checksum) are let pass.
     if (rec_.ExpectedLength > kMaxPayload) {
-      Reject();
+      if (OnFrameReceived) {
+        std::array<uint8_t, 8> header{kFrameStart};
+        std::copy_n(rec_.RawBytes.begin(), 7, header.begin() + 1);
+        OnFrameReceived(header, false);
+      }
+      // The byte just taken was the first of the declared payload; the rest of it and the checksum
+      // are still to come.
+      const int rest = rec_.ExpectedLength;
+      ResetAssembler();
+      skip_ = rest;
+      exchange_.OnBadFrame(false);
       return;
     }
   }
   ++rec_.RawCount;
-  if (rec_.RawCount != rec_.ExpectedLength + 8) return;
+  if (rec_.RawCount == rec_.ExpectedLength + 8) Complete();
+}
 
+void TReceiveDispatcher::Complete() {
   const int n = rec_.ExpectedLength;
   rec_.ReceivedChecksum = rec_.RawBytes[n + 7];
   rec_.Command = rec_.RawBytes[0];
@@ -75,115 +83,36 @@ void TReceiveDispatcher::Collect(uint8_t b) {
   std::copy_n(&rec_.RawBytes[5], 2, rec_.LengthBytes.begin());
   std::copy_n(&rec_.RawBytes[7], n, rec_.Payload.begin());
   rec_.ComputeChecksum();
-  if (rec_.Checksum != rec_.ReceivedChecksum) {
-    Reject();
+  const bool good = rec_.Checksum == rec_.ReceivedChecksum;
+  rec_.RawCount = 0;
+  rec_.Receiving = false;
+  if (OnFrameReceived) {
+    std::array<uint8_t, kMaxPayload + 9> whole{kFrameStart};
+    std::copy_n(rec_.RawBytes.begin(), n + 8, whole.begin() + 1);
+    OnFrameReceived(std::span<const uint8_t>(whole.data(), static_cast<size_t>(n) + 9), good);
+  }
+  if (!good) {
+    exchange_.OnBadFrame(true);
     return;
   }
-  ResetAssembler();
-
-  valid_.Command = rec_.RawBytes[0];
-  valid_.Address =
-      static_cast<int32_t>((uint32_t{rec_.RawBytes[1]} << 24) | (uint32_t{rec_.RawBytes[2]} << 16) |
-                           (uint32_t{rec_.RawBytes[3]} << 8) | uint32_t{rec_.RawBytes[4]});
-  valid_.Length = static_cast<uint16_t>(n);
-  // Nothing of an earlier reply may stay behind the payload: the password check reads four bytes
-  // whatever the length.
-  valid_.Data.fill(0);
-  std::copy_n(&rec_.RawBytes[7], n + 1, valid_.Data.begin());
-
-  const uint64_t sentBefore = link_.SendCount();
-  Route();
-  ResetAssembler();
-  seenSendCount_ = link_.SendCount();
-  // A handler that asked for the next page keeps the exchange open; anything else ends it.
-  if (link_.SendCount() == sentBefore) link_.EndExchange();
-}
-
-void TReceiveDispatcher::Reject() {
-  link_.Status.ShowStatus("Invalid data");
-  ResetAssembler();
-  link_.EndExchange();
-}
-
-void TReceiveDispatcher::CopyInto(Tsend_rec_command& target, int count) {
-  std::memcpy(target.Buffer.data(), valid_.Data.data(), static_cast<size_t>(count));
-  target.Address = valid_.Address;
-}
-
-void TReceiveDispatcher::ShowPageProgress(const Tsend_rec_command& transfer) {
-  if (transfer.PageCount == 0) return;
-  link_.Progress.SetProgress(static_cast<uint16_t>(transfer.NextPage * 100 / transfer.PageCount));
-}
-
-void TReceiveDispatcher::Route() {
+  const uint8_t command = rec_.Command;
   // Regions are compared unsigned: an address with its top bit set lies above the history base.
-  const auto a = static_cast<uint32_t>(valid_.Address);
-  const bool settingsRegion = a < static_cast<uint32_t>(kNumbersBase);
-  const bool numbersRegion = !settingsRegion && a < static_cast<uint32_t>(kHistoryBase);
-  const int length = valid_.Length;
-  // A reply without payload carries no verdict; behind an empty payload sits the checksum byte,
-  // which must not pass for "accepted".
-  const bool accepted = length >= 1 && valid_.Data[0] == 1;
-
-  switch (valid_.Command) {
-    case CMD_READ:
-      if (settingsRegion) {
-        link_.Status.ShowStatus("Reading basic setting");
-        if (login_.Verifying) {
-          login_.CheckPassword(valid_.Data.data());
-        } else {
-          CopyInto(settings_, length);
-          settings_.DecodePage();
-        }
-      } else if (numbersRegion) {
-        link_.Status.ShowStatus(PageCounter("Reading number list:", numbers_));
-        ShowPageProgress(numbers_);
-        CopyInto(numbers_, length);
-        numbers_.DecodePage();
-      } else {
-        link_.Status.ShowStatus(PageCounter("Reading historical data:", history_));
-        if (history_.NextPage != 0) ShowPageProgress(history_);
-        CopyInto(history_, length);
-        history_.DecodePage();
-      }
-      break;
-    case CMD_WRITE:
-      if (settingsRegion) {
-        link_.Status.ShowStatus("Save basic settings");
-        CopyInto(settings_, length);
-        if (accepted)
-          settings_.WriteNextPage();
-        else
-          link_.Operator.Message("Basic setting error");
-      } else if (numbersRegion) {
-        link_.Status.ShowStatus(PageCounter("Save number list:", numbers_));
-        ShowPageProgress(numbers_);
-        // The number-list write step also sees the checksum byte behind the payload.
-        CopyInto(numbers_, length + 1);
-        if (accepted)
-          numbers_.WriteNextPage();
-        else
-          link_.Operator.Message("Number list data error");
-      } else {
-        link_.Status.ShowStatus("Undefined address");
-      }
-      break;
-    case CMD_TIME_SYNC:
-      link_.Status.ShowStatus("Receives the data synchronization command returns");
-      link_.Operator.Message(accepted ? "1同步时间返回正确" : "0同步时间返回错误");
-      break;
-    case CMD_CHECK_MODE:
-      link_.Status.ShowStatus("Checking mode");
-      link_.Operator.Message(accepted ? "Enter" : "Error");
-      break;
-    case CMD_DELETE_HISTORY:
-      link_.Status.ShowStatus("Delete command");
-      link_.Operator.Message(accepted ? "Historical data deleted" : "Historical data delet error");
-      break;
-    default:
-      link_.Status.ShowStatus("Undefined data");
-      break;
+  const auto address =
+      static_cast<int32_t>((uint32_t{rec_.AddressBytes[0]} << 24) | (uint32_t{rec_.AddressBytes[1]} << 16) |
+                           (uint32_t{rec_.AddressBytes[2]} << 8) | uint32_t{rec_.AddressBytes[3]});
+  const bool known = command == CMD_READ || command == CMD_WRITE || command == CMD_TIME_SYNC ||
+                     command == CMD_CHECK_MODE || command == CMD_DELETE_HISTORY;
+  if (!known) {
+    if (exchange_.Outstanding()) exchange_.Status.ShowStatus(kUndefinedData);
+    return;
   }
+  if (command == CMD_WRITE && static_cast<uint32_t>(address) >= static_cast<uint32_t>(kHistoryBase)) {
+    // Nothing is ever written to the log.
+    if (exchange_.Outstanding()) exchange_.Status.ShowStatus(kUndefinedAddress);
+    return;
+  }
+  // The payload is handed over where it lies; the engine and the transfer read it during the call.
+  exchange_.OnFrame(command, address, std::span<const uint8_t>(rec_.Payload.data(), static_cast<size_t>(n)));
 }
 
 }  // namespace torvane

@@ -1,47 +1,38 @@
 #pragma once
-// The receive side: reply bytes arrive one at a time, are assembled into a frame, checked and routed
-// by command code and address region.
+// The receive side: reply bytes arrive one at a time and are assembled into a frame and checked. A good
+// frame goes to the exchange engine as its command, address and payload; the engine decides whether it
+// answers the request outstanding.
 #include <cstdint>
+#include <functional>
+#include <span>
 
+#include "protocol/exchange.h"
 #include "protocol/frame.h"
-#include "protocol/link.h"
-#include "protocol/login.h"
 
 namespace torvane {
 
 class TReceiveDispatcher {
  public:
-  TReceiveDispatcher(TLink& link, TRecData& rec, TRecValidCom& valid, Tpasswordverify& login,
-                     Tsend_rec_command& settings, Tsend_rec_command& numbers, Tsend_rec_command& history)
-      : link_(link),
-        rec_(rec),
-        valid_(valid),
-        login_(login),
-        settings_(settings),
-        numbers_(numbers),
-        history_(history) {}
+  TReceiveDispatcher(TExchange& exchange, TRecData& rec) : exchange_(exchange), rec_(rec) {}
 
   // The serial component's receive event: normally one byte per call.
   void cm1ReceiveData(const uint8_t* buffer, uint16_t length);
   // Back to hunting for a start byte.
   void ResetAssembler();
 
- private:
-  TLink& link_;
-  TRecData& rec_;
-  TRecValidCom& valid_;
-  Tpasswordverify& login_;
-  Tsend_rec_command& settings_;
-  Tsend_rec_command& numbers_;
-  Tsend_rec_command& history_;
-  uint64_t seenSendCount_ = 0;
+  // Every whole frame as it came off the line, start byte included, and whether its checksum held.
+  // A frame whose declared length does not fit is reported by its header alone.
+  std::function<void(std::span<const uint8_t> frame, bool good)> OnFrameReceived;
 
+ private:
   void TakeByte(uint8_t b);
   void Collect(uint8_t b);
-  void Reject();
-  void Route();
-  void CopyInto(Tsend_rec_command& target, int count);
-  void ShowPageProgress(const Tsend_rec_command& transfer);
+  void Complete();
+  TExchange& exchange_;
+  TRecData& rec_;
+  uint64_t seenSendCount_ = 0;
+  // Bytes still to come of a frame that declared more than the record holds: they are let pass.
+  int skip_ = 0;
 };
 
 }  // namespace torvane

@@ -59,31 +59,12 @@ class TRecData : public TDataPackage {
   void SetReceivedChecksum(int32_t v) { ReceivedChecksum = v; }
 };
 
-// The last reply that passed its checksum.
-class TRecValidCom {
- public:
-  uint8_t Command = 0;
-  int32_t Address = 0;
-  uint16_t Length = 0;
-  std::array<uint8_t, 258> Data{};  // payload, then the checksum byte
-};
-
 // Base of every transfer and command object.
 class TTemplate {
  public:
   virtual ~TTemplate() = default;
+  // The address of the page last received for this object.
   int32_t Address = 0;
-  std::array<uint8_t, 1024> Buffer{};
-};
-
-// Base of the paged transfers (settings, number list, history).
-class Tsend_rec_command : public TTemplate {
- public:
-  uint16_t PageCount = 0;
-  uint16_t NextPage = 0;
-  // Called by the receive dispatcher after it has copied a reply into Address and Buffer.
-  virtual void DecodePage() {}
-  virtual void WriteNextPage() {}
 };
 
 }  // namespace torvane

@@ -5,6 +5,7 @@
 
 #include "core/codepage.h"
 #include "protocol/frame.h"
+#include "protocol/protocol_texts.h"
 
 namespace torvane {
 namespace {
@@ -60,27 +61,42 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 void Tpasswordverify::BeginLogin() {
-  if (link_.Busy()) return;
+  if (exchange_.Busy()) return;
   Verifying = true;
   // The same request the settings read sends for its first page: the password is in its first bytes.
-  link_.SendFrame(CMD_READ, kSettingsBase, 0, nullptr, "Read settings");
-  link_.Status.ShowStatus("Password verifing");
+  exchange_.Send(*this, CMD_READ, kSettingsBase, {}, kLoginRequest);
+  exchange_.Status.ShowStatus(kLoginWaiting);
+}
+
+bool Tpasswordverify::OnReply(const TReply& reply) {
+  // The whole page or nothing: four bytes of a short answer are no password.
+  if (reply.Payload.size() != kMaxPayload) return false;
+  exchange_.Status.ShowStatus(kLoginReply);
+  CheckPassword(reply.Payload.data());
+  return true;
+}
+
+void Tpasswordverify::OnFailed(TExchangeFailure) {
+  // A login that got no answer is over: a later settings reply is no password check.
+  Verifying = false;
+  if (OnLoginEnded) OnLoginEnded(false);
 }
 
 void Tpasswordverify::CheckPassword(const uint8_t* bytes) {
   // Four characters whatever their values: a zero byte counts too, so a shorter entry never matches.
   DevicePassword = TCodePage::System().ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), 4));
   EnteredPassword = passwordText_();
+  Verifying = false;
   if (SameIgnoringCase(DevicePassword, EnteredPassword)) {
     Verified = true;
-    link_.Operator.Message("Password confirmed!");
-    link_.UnlockControls();
+    exchange_.Operator.Message(kPasswordConfirmed);
+    exchange_.UnlockControls();
   } else {
     Verified = false;
-    link_.Operator.Message("Password Error!");
-    link_.LockControls();
+    exchange_.Operator.Message(kPasswordError);
+    exchange_.LockControls();
   }
-  Verifying = false;
+  if (OnLoginEnded) OnLoginEnded(Verified);
 }
 
 }  // namespace torvane

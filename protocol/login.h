@@ -5,15 +5,15 @@
 #include <functional>
 #include <string>
 
-#include "protocol/link.h"
+#include "protocol/exchange.h"
 
 namespace torvane {
 
-class Tpasswordverify {
+class Tpasswordverify : protected IExchangeClient {
  public:
   // passwordText gives the current text of the password box.
-  Tpasswordverify(TLink& link, std::function<std::string()> passwordText)
-      : link_(link), passwordText_(std::move(passwordText)) {}
+  Tpasswordverify(TExchange& exchange, std::function<std::string()> passwordText)
+      : exchange_(exchange), passwordText_(std::move(passwordText)) {}
   bool Verified = false;
   bool Verifying = false;
   std::string DevicePassword;
@@ -22,8 +22,13 @@ class Tpasswordverify {
   void BeginLogin();
   void CheckPassword(const uint8_t* bytes);
 
+  // Told at the end of every login: true when the password matched.
+  std::function<void(bool verified)> OnLoginEnded;
+
  private:
-  TLink& link_;
+  bool OnReply(const TReply& reply) override;
+  void OnFailed(TExchangeFailure why) override;
+  TExchange& exchange_;
   std::function<std::string()> passwordText_;
 };
 

@@ -1,129 +1,89 @@
 #include "settings/basic_inf.h"
 
-#include <cstring>
-#include <span>
+#include "settings/settings_texts.h"
 
 namespace torvane {
 
 namespace {
-constexpr const char* kReadQuestion = "Read the GSM device basic parameters to PC software?";
-constexpr const char* kReadDone = "Basic settings read to PC software success.";
-constexpr const char* kSaveDone = "Basic setting saved success";
+
+const TPagedTexts kTexts{.ReadRequest = kSettingsReadRequest,
+                         .ReadReply = kSettingsReadReply,
+                         .WriteRequest = kSettingsWriteRequest,
+                         .WriteReply = kSettingsWriteReply,
+                         .ReadDone = kSettingsReadDone,
+                         .WriteDone = kSettingsWriteDone,
+                         .WriteRefused = kSettingsWriteRefused,
+                         .Counted = false};
+
 }  // namespace
 
-void TBasicInf::ReadSettings() {
-  if (link_.Busy()) return;
-  if (!link_.Operator.ConfirmRead(kReadQuestion)) return;
-  PageCount = kSettingsPageCount;
-  NextPage = 1;
-  reading_ = true;
-  ReadNextPage();
-}
+TBasicInf::TBasicInf(TExchange& exchange, TGrid& grid, TSettingsLists& lists, const TCodePage& codePage)
+    : Tsend_rec_command(exchange, kSettingsBase, kSettingsPageCount, kTexts),
+      grid_(grid),
+      lists_(lists),
+      codePage_(codePage) {}
 
-void TBasicInf::SaveSettings() {
-  if (link_.Busy()) return;
-  PageCount = kSettingsPageCount;
-  NextPage = 1;
-  reading_ = false;
-  WriteNextPage();
-}
-
-void TBasicInf::RequestPage(int page) {
-  link_.SendFrame(CMD_READ, kSettingsBase + (page - 1) * kPageSpan, 0, nullptr, "Read settings");
-}
-
-void TBasicInf::ReadNextPage() {
-  // A settings reply that arrives with no read ever started (a login reply after its timeout) must
-  // not ask for "page 0", an address below the settings region.
-  if (NextPage == 0) return;
-  if (NextPage < PageCount + 1) {
-    RequestPage(NextPage);
-    ++NextPage;
-  } else if (NextPage == PageCount + 1) {
-    reading_ = false;
-    link_.EndExchange();
-    link_.Operator.Message(kReadDone);
-  }
-}
-
-bool TBasicInf::SendPage(int page) {
-  if (!EncodePage(page)) return false;
-  link_.SendFrame(CMD_WRITE, kSettingsBase + (page - 1) * kPageSpan, kSettingsPageSize, Buffer.data(),
-                  "Save settings");
+bool PasswordSavable(const std::string& cell) {
+  if (cell.size() != 4) return false;
+  for (char c : cell)
+    if (c < '0' || c > '9') return false;
   return true;
 }
 
-void TBasicInf::WriteNextPage() {
-  if (NextPage < PageCount + 1) {
-    link_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
-    if (!SendPage(NextPage)) {
-      StopAfterFault();
-      return;
-    }
-    ++NextPage;
-  } else if (NextPage == PageCount + 1) {
-    link_.EndExchange();
-    link_.Operator.Message(kSaveDone);
-  }
+void TBasicInf::ReadSettings() {
+  if (exchange_.Busy()) return;
+  if (!exchange_.Operator.ConfirmRead(kSettingsReadQuestion)) return;
+  BeginRead();
 }
 
-bool TBasicInf::EncodePage(int page) {
-  WritePageAddress = kSettingsBase + (page - 1) * kPageSpan;
-  const std::optional<TEncodeFault> fault =
-      EncodeSettingsPage(page, grid_, lists_, codePage_,
-                         std::span<uint8_t, kSettingsPageSize>(Buffer.data(), kSettingsPageSize));
+void TBasicInf::SaveSettings() {
+  if (exchange_.Busy()) return;
+  if (!PasswordSavable(grid_.Cell(kContentCol, 1))) {
+    exchange_.Operator.Error(kPasswordNotFourDigits);
+    return;
+  }
+  BeginWrite();
+}
+
+void TBasicInf::BeforeWritePage() {
+  // 50, 100, 150: the bar shows full for the third page and is hidden only by exactly 100.
+  exchange_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
+}
+
+bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out) {
+  return EncodeInto(page, out);
+}
+
+bool TBasicInf::EncodeInto(int page, std::span<uint8_t, kPageBytes> out) {
+  WritePageAddress = PageAddress(page);
+  const std::optional<TEncodeFault> fault = EncodeSettingsPage(page, grid_, lists_, codePage_, out);
   if (!fault) return true;
   if (fault->Reason == TEncodeFault::NotAnInteger)
-    link_.Operator.Error("'" + fault->Text + "' is not a valid integer value");
+    exchange_.Operator.Error("'" + fault->Text + "' is not a valid integer value");
   else
-    link_.Operator.Error("The value " + fault->Text + " of " + fault->Param->Label +
-                         " is outside 0 to 65535; saving stopped.");
+    exchange_.Operator.Error("The value " + fault->Text + " of " + fault->Param->Label +
+                             " is outside 0 to 65535; saving stopped.");
   return false;
 }
 
-void TBasicInf::StopAfterFault() {
-  // The save ends here; NextPage stays on the page that was not sent. The exchange must be closed or
-  // the buttons would stay locked waiting for a reply that will never come.
-  link_.EndExchange();
-  link_.Progress.SetProgress(100);
-}
-
-void TBasicInf::DecodePage() {
-  int pageNo = 0;
-  if (Address == kSettingsBase) pageNo = 1;
-  if (Address == kSettingsBase + kPageSpan) pageNo = 2;
-  if (Address == kSettingsBase + 2 * kPageSpan) pageNo = 3;
-  // A page nobody is waiting for (the second copy of a login reply or of a page, a login reply after
-  // its timeout, a read reply in the middle of a save) must neither overwrite what the operator is
-  // editing nor end or restart the read.
-  if (!reading_ || (pageNo != 0 && pageNo != NextPage - 1)) {
-    std::memset(Buffer.data(), 0, kSettingsPageSize);
-    return;
+void TBasicInf::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {
+  TGridUpdate batch(grid_);
+  if (page == 1) {
+    exchange_.Progress.SetProgress(25);
+    exchange_.Status.SetPanelText(kSettingsFirstPage);
+  } else {
+    exchange_.Status.SetPanelText(page == 2 ? kSettingsSecondPage : kSettingsThirdPage);
   }
-  const std::span<const uint8_t, kSettingsPageSize> page(Buffer.data(), kSettingsPageSize);
-  if (pageNo != 0) {
-    TGridUpdate batch(grid_);
-    if (pageNo == 1) {
-      link_.Progress.SetProgress(25);
-      link_.Status.SetPanelText("The first page");
-    } else {
-      link_.Status.SetPanelText(pageNo == 2 ? "The second page" : "The third page");
-    }
-    for (const TSettingDef& param : SettingsTable()) {
-      if (pageNo == 1 && param.Row == 12) link_.Progress.SetProgress(40);
-      DecodeSettingOnPage(param, pageNo, page, grid_, lists_, codePage_);
-    }
-    if (pageNo == 3) {
-      link_.Progress.SetProgress(100);
-      link_.Status.SetPanelText("");
-    } else {
-      link_.Progress.SetProgress(50);
-    }
+  for (const TSettingDef& param : SettingsTable()) {
+    if (page == 1 && param.Row == 12) exchange_.Progress.SetProgress(40);
+    DecodeSettingOnPage(param, page, bytes, grid_, lists_, codePage_);
   }
-  // The dispatcher copies only the bytes a reply carries: a short reply must leave zeros behind it,
-  // not the previous page's bytes decoded as this page's parameters.
-  std::memset(Buffer.data(), 0, kSettingsPageSize);
-  ReadNextPage();
+  if (page == 3) {
+    exchange_.Progress.SetProgress(100);
+    exchange_.Status.SetPanelText("");
+  } else {
+    exchange_.Progress.SetProgress(50);
+  }
 }
 
 void SetUpSettingsGrid(TGrid& grid, TSettingsLists& lists) {

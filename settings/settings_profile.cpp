@@ -29,14 +29,14 @@ void Tcustomstringgrid_basis::ExportProfile() {
   try {
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Add();
-    const std::string proposed = kProfileNamePrefix + FileNameStamp(link_.Clock.Now());
+    const std::string proposed = kProfileNamePrefix + FileNameStamp(exchange_.Clock.Now());
     for (int c = 0; c < kColumns; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
-    const auto fileName = link_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
+    const auto fileName = exchange_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
     if (!fileName) return;
 
     WriteGridAsText(excel, grid_, kLastRow, kColumns, [&](int r) {
-      link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
-      link_.Status.ShowStatus(kSaveProfileStatus);
+      exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
+      exchange_.Status.ShowStatus(kSaveProfileStatus);
     });
     // The grid cell under a list is not what the operator sees: the list's item is.
     for (TListChoice* list : lists_.All()) excel.Cells(list->Row + 1, kContentCol + 1).SetValue(list->Text());
@@ -45,13 +45,13 @@ void Tcustomstringgrid_basis::ExportProfile() {
     book.Close();
     excel.Quit();
   } catch (const std::exception& e) {
-    link_.Operator.Error(e.what());
+    exchange_.Operator.Error(e.what());
   }
 }
 
 void Tcustomstringgrid_basis::ImportProfile() {
   TExcelApplication excel;
-  if (!OpenSheetToImport(link_.Operator, excel, kProfileImportFilter, configDir_, "Items",
+  if (!OpenSheetToImport(exchange_.Operator, excel, kProfileImportFilter, configDir_, "Items",
                          kWrongProfileFormat))
     return;
 
@@ -60,8 +60,8 @@ void Tcustomstringgrid_basis::ImportProfile() {
     for (int r = 1; r <= kLastRow; ++r) {
       for (int c = kContentCol; c <= kDescriptionCol; ++c)
         grid_.SetCell(c, r, excel.Cells(r + 1, c + 1).Value());
-      link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
-      link_.Status.ShowStatus(kLoadProfileStatus);
+      exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
+      exchange_.Status.ShowStatus(kLoadProfileStatus);
     }
   }
 
@@ -69,7 +69,7 @@ void Tcustomstringgrid_basis::ImportProfile() {
     const std::string first = FirstCharacter(excel.Cells(list->Row + 1, kContentCol + 1).Value());
     if (first.size() != 1 || first[0] < '0' || first[0] > '9') {
       // The cells are in; this list and the ones after it keep their selection.
-      link_.Operator.Error("'" + first + "' is not a valid integer value");
+      exchange_.Operator.Error("'" + first + "' is not a valid integer value");
       break;
     }
     lists_.SetItemIndex(*list, first[0] - '0');

@@ -9,24 +9,18 @@
 #include <string>
 
 #include "core/grid.h"
-#include "protocol/link.h"
+#include "protocol/exchange.h"
 #include "settings/settings_lists.h"
+#include "settings/settings_texts.h"
 
 namespace torvane {
-
-inline constexpr const char* kProfileExportFilter = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
-inline constexpr const char* kProfileImportFilter = "EXCEL file|*.xls;*.xlsx|(*.*)|*.*";
-inline constexpr const char* kProfileNamePrefix = "basicinf_R";
-inline constexpr const char* kWrongProfileFormat = "Wrong format of the setting profile";
-inline constexpr const char* kSaveProfileStatus = "Save profile";
-inline constexpr const char* kLoadProfileStatus = "Load profile";
 
 // Carries the "Export profile" and "Import profile" operations for the settings grid.
 class Tcustomstringgrid_basis {
  public:
   // configDir is read when a dialog opens (the window sets it after start-up).
-  Tcustomstringgrid_basis(TLink& link, TGrid& grid, TSettingsLists& lists, const std::string& configDir)
-      : link_(link), grid_(grid), lists_(lists), configDir_(configDir) {}
+  Tcustomstringgrid_basis(TExchange& link, TGrid& grid, TSettingsLists& lists, const std::string& configDir)
+      : exchange_(link), grid_(grid), lists_(lists), configDir_(configDir) {}
 
   // Writes the grid to a file the operator chooses; cancelling writes nothing. A failed save leaves
   // any file of that name as it was and is reported to the operator.
@@ -36,7 +30,7 @@ class Tcustomstringgrid_basis {
   void ImportProfile();
 
  private:
-  TLink& link_;
+  TExchange& exchange_;
   TGrid& grid_;
   TSettingsLists& lists_;
   const std::string& configDir_;

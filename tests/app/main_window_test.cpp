@@ -264,7 +264,7 @@ TEST_F(MainWindowTest, EveryOperationButtonIsLockedAfterStartUp) {
 }
 
 TEST_F(MainWindowTest, UnlockEnablesOperationsAndAnOpenRequestHoldsTheOthers) {
-  TLink& link = window_->Session().Link;
+  TExchange& link = window_->Session().Exchange;
   link.UnlockControls();
   for (QPushButton* b : OperationButtons()) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
 
@@ -285,7 +285,7 @@ TEST_F(MainWindowTest, UnlockEnablesOperationsAndAnOpenRequestHoldsTheOthers) {
     }
   }
 
-  clock_.Advance(3000);
+  clock_.Advance(3 * 3000);
   EXPECT_EQ(op_.Messages, std::vector<std::string>{"Receive timeout"});
   EXPECT_FALSE(link.Busy());
   EXPECT_TRUE(window_->LoginButton()->isEnabled());
@@ -377,7 +377,7 @@ TEST_F(MainWindowTest, BytesFromThePortReachTheLogin) {
   // The read worker hands the bytes over through the event loop.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !op_.Messages.empty(); }, 10000));
   EXPECT_EQ(op_.Messages, std::vector<std::string>{"Password confirmed!"});
-  EXPECT_TRUE(window_->Session().Link.Unlocked());
+  EXPECT_TRUE(window_->Session().Exchange.Unlocked());
   EXPECT_TRUE(Button(&window_->SettingsPage(), "Read Settings")->isEnabled());
 }
 

@@ -126,6 +126,14 @@ TEST_F(FaultTest, HangupClosesThePort) {
   device.Stop();
 }
 
+TEST_F(FaultTest, WrongPageCarriesTheRequestOutButAnswersForTheNextPage) {
+  Begin("wrong-page:cmd=write,region=numbers");
+  const std::vector<uint8_t> page(256, 0x31);
+  EXPECT_EQ(Exchange(Frame(130, 0x1200, page)), Frame(130, 0x1300, {1}));
+  EXPECT_EQ(device.NumberRecord(16)[0], 0x31);
+  EXPECT_EQ(Exchange(Frame(130, 0x1200, page)), Frame(130, 0x1200, {1}));  // fired once
+}
+
 TEST_F(FaultTest, NthAndCountChooseWhichMatchesFire) {
   Begin("silence:cmd=check,nth=2,count=2");
   EXPECT_EQ(Exchange(kCheckMode), kCheckModeReply);

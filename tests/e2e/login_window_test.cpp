@@ -92,9 +92,9 @@ class LoginWindowTest : public ::testing::Test {
     if (!login) return {};
     QTest::mouseClick(login, Qt::LeftButton);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Window->Session().Link.Busy() && std::chrono::steady_clock::now() < deadline)
+    while (Window->Session().Exchange.Busy() && std::chrono::steady_clock::now() < deadline)
       QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_FALSE(Window->Session().Link.Busy()) << "no reply to the login";
+    EXPECT_FALSE(Window->Session().Exchange.Busy()) << "no reply to the login";
     return Operator.Messages;
   }
 
@@ -138,11 +138,11 @@ TEST_F(LoginWindowTest, LetterCaseIsIgnored) {
 }
 
 TEST_F(LoginWindowTest, LoginWaitsWhileAnExchangeIsOpen) {
-  Device.AddFault({.Kind = device::TFaultKind::Silence, .Command = 131});
+  Device.AddFault({.Kind = device::TFaultKind::Silence, .Command = 131, .Count = 3});
   QTest::mouseClick(Button("Log in"), Qt::LeftButton);
-  EXPECT_TRUE(Window->Session().Link.Busy());
+  EXPECT_TRUE(Window->Session().Exchange.Busy());
   EXPECT_FALSE(Button("Log in")->isEnabled());
-  Timers.Advance(3000);
+  Timers.Advance(3 * 3000);
   EXPECT_EQ(Operator.Messages, (Texts{"Receive timeout"}));
   EXPECT_TRUE(Button("Log in")->isEnabled());
   EXPECT_EQ(EnabledLockedButtons(), 0);

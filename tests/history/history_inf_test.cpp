@@ -21,11 +21,9 @@ class HistoryTransfer : public ::testing::Test {
   THistoryInf& h = s.History;
   TGrid& g = s.HistoryGrid;
 
-  // What the dispatcher does with a history reply: address and payload in, then the decoder.
+  // The device's reply to a read of `page`, byte by byte through the receive side.
   void Reply(int page, const std::vector<uint8_t>& payload) {
-    h.Address = kHistoryBase + (page - 1) * 256;
-    std::copy(payload.begin(), payload.end(), h.Buffer.begin());
-    h.DecodePage();
+    f.Feed(MakeFrame(CMD_READ, kHistoryBase + (page - 1) * 256, payload));
   }
   static std::vector<uint8_t> Empty() { return MakePage(EmptySlot(), EmptySlot()); }
   static std::array<uint8_t, 128> Rec(uint32_t number, uint8_t year = 24) {
@@ -44,7 +42,7 @@ class HistoryTransfer : public ::testing::Test {
 };
 
 TEST_F(HistoryTransfer, ReadDataAsksForPageOneAndEachReplyForTheNext) {
-  s.Link.UnlockControls();
+  s.Exchange.UnlockControls();
   h.ReadData();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x30000, {}));
@@ -64,15 +62,19 @@ TEST_F(HistoryTransfer, ReadDataAsksForPageOneAndEachReplyForTheNext) {
   Reply(500, Empty());
   EXPECT_EQ(f.Port.Sent.size(), 500u);  // the last reply asks for nothing more
   EXPECT_EQ(h.NextPage, 501);
-  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_FALSE(s.Exchange.Busy());
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Historical data read to PC software success."}));
+  EXPECT_EQ(f.StatusView.Text, "Reading historical data:500/500");
+  EXPECT_FALSE(f.StatusView.ProgressVisible);
 }
 
-TEST_F(HistoryTransfer, RowsFollowTheReplyAddress) {
-  h.ReadData();
-  Reply(500, MakePage(Rec(7), Rec(8)));
+TEST_F(HistoryTransfer, EachPageFillsItsOwnTwoRows) {
+  const auto last = MakePage(Rec(7), Rec(8));
+  DecodeHistoryPage(g, 999, last.data(), TCodePage::System());
   EXPECT_EQ(g.Cell(kHisNumber, 999), "7");
   EXPECT_EQ(g.Cell(kHisNumber, 1000), "8");
-  Reply(2, MakePage(Rec(3), EmptySlot()));
+  const auto second = MakePage(Rec(3), EmptySlot());
+  DecodeHistoryPage(g, 3, second.data(), TCodePage::System());
   EXPECT_EQ(g.Cell(kHisNumber, 3), "3");
   EXPECT_EQ(g.Cell(kHisContent, 3), "event 3");
   EXPECT_EQ(g.Cell(kHisNumber, 4), "");
@@ -89,33 +91,22 @@ TEST_F(HistoryTransfer, AnEmptyPageEmptiesBothRows) {
   }
 }
 
-TEST_F(HistoryTransfer, ShortReplyEndsInAnEmptySlotNotThePreviousPage) {
+TEST_F(HistoryTransfer, AShortReplyIsAskedForAgainAndDecodesNothing) {
+  s.Exchange.UnlockControls();
   h.ReadData();
   Reply(1, MakePage(Rec(1), Rec(2)));
+  for (int c = 1; c < 8; ++c) g.SetCell(c, 4, "kept");
   // Page 2 carries its first record only.
   const auto first = Rec(3);
   Reply(2, std::vector<uint8_t>(first.begin(), first.end()));
-  EXPECT_EQ(g.Cell(kHisNumber, 3), "3");
-  for (int c = 1; c < 8; ++c) EXPECT_EQ(g.Cell(c, 4), "") << c;
-  // And a reply cut inside a record keeps the bytes it has and zeros for the rest.
-  const auto rec = Rec(5);
-  Reply(3, std::vector<uint8_t>(rec.begin(), rec.begin() + 36));
-  EXPECT_EQ(g.Cell(kHisNumber, 5), "5");
-  EXPECT_EQ(g.Cell(kHisContent, 5), "ev");
-}
-
-TEST_F(HistoryTransfer, ShortReplyThroughTheDispatcher) {
-  s.Link.UnlockControls();
-  h.ReadData();
-  f.Feed(MakeFrame(CMD_READ, 0x30000, MakePage(Rec(1), Rec(2))));
-  const auto first = Rec(3);
-  f.Feed(MakeFrame(CMD_READ, 0x30100, std::vector<uint8_t>(first.begin(), first.end())));
   EXPECT_EQ(g.Cell(kHisNumber, 2), "2");
-  EXPECT_EQ(g.Cell(kHisNumber, 3), "3");
-  EXPECT_EQ(g.Cell(kHisNumber, 4), "");
-  EXPECT_EQ(g.Cell(kHisContent, 4), "");
+  EXPECT_EQ(g.Cell(kHisNumber, 3), "");
+  EXPECT_EQ(g.Cell(kHisContent, 4), "kept");
+  ASSERT_EQ(f.Port.Sent.size(), 3u);
+  EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x30100, {}));
+  Reply(2, MakePage(Rec(3), Rec(4)));
+  EXPECT_EQ(g.Cell(kHisNumber, 4), "4");
   EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x30200, {}));
-  EXPECT_EQ(f.StatusView.Text, "Reading historical data");
 }
 
 TEST_F(HistoryTransfer, FullReadCompactsRecordsToTheTopInPageOrder) {
@@ -153,15 +144,15 @@ TEST_F(HistoryTransfer, CompactionDropsUnnumberedAndFarFutureRows) {
 }
 
 TEST_F(HistoryTransfer, TimeoutStopsTheReadWhereItIs) {
-  s.Link.UnlockControls();
+  s.Exchange.UnlockControls();
   for (int c = 1; c < 8; ++c) g.SetCell(c, 9, "earlier");
   h.ReadData();
   Reply(1, MakePage(EmptySlot(), Rec(2)));
   Reply(2, MakePage(Rec(3), Rec(4)));
-  ASSERT_TRUE(s.Link.Busy());
-  f.Timers.Advance(3000);
+  ASSERT_TRUE(s.Exchange.Busy());
+  f.Timers.Advance(3 * 3000);
   EXPECT_EQ(f.Operator.LastMessage(), "Receive timeout");
-  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_FALSE(s.Exchange.Busy());
   // Decoded pages stay where they were decoded; nothing was compacted.
   EXPECT_EQ(g.Cell(kHisNumber, 1), "");
   EXPECT_EQ(g.Cell(kHisNumber, 2), "2");
@@ -177,20 +168,16 @@ TEST_F(HistoryTransfer, TimeoutStopsTheReadWhereItIs) {
   EXPECT_EQ(h.NextPage, 2);
 }
 
-TEST_F(HistoryTransfer, StrayRepliesNeitherRequestNorWriteOutsideTheLog) {
+TEST_F(HistoryTransfer, StrayRepliesNeitherRequestNorWriteAnything) {
   Reply(1, MakePage(Rec(1), Rec(2)));  // no read was started
   EXPECT_TRUE(f.Port.Sent.empty());
-  EXPECT_EQ(g.Cell(kHisNumber, 1), "1");
+  EXPECT_EQ(g.Cell(kHisNumber, 1), "");
   h.ReadData();
   const auto page = MakePage(Rec(7), Rec(8));
-  for (int32_t address : {kHistoryBase + 500 * 256, 0x2FF00}) {
-    h.Address = address;
-    std::copy(page.begin(), page.end(), h.Buffer.begin());
-    h.DecodePage();
-  }
-  const std::vector<std::string> expected{"1:1", "2:2"};
-  EXPECT_EQ(Numbers(), expected);
-  EXPECT_EQ(f.Port.Sent.size(), 3u);
+  for (uint32_t address : {kHistoryBase + 500 * 256, 0x2FF00, 0x30100})
+    f.Feed(MakeFrame(CMD_READ, address, page));
+  EXPECT_TRUE(Numbers().empty());
+  EXPECT_EQ(f.Port.Sent.size(), 1u);
 }
 
 }  // namespace

@@ -262,10 +262,8 @@ TEST_F(NumberEditorTest, OneWheelNotchIsOneRowAnywhereOnTheTab) {
 
 TEST_F(NumberEditorTest, AReadPageIsOneChangeOfTheView) {
   QSignalSpy changes(editor->model(), &QAbstractItemModel::dataChanged);
-  TtelephoneSend& numbers = s.Numbers;
-  numbers.Address = TtelephoneSend::PageAddress(2);
-  std::memcpy(numbers.Buffer.data(), "777", 3);
-  numbers.DecodePage();
+  uint8_t page[kNumberPageSize] = {'7', '7', '7'};
+  DecodeNumberPage(s.NumberGrid, 2, page);
   ASSERT_EQ(changes.count(), 1);
   EXPECT_EQ(changes[0][0].value<QModelIndex>().row(), 8);  // grid row 9
   EXPECT_EQ(changes[0][1].value<QModelIndex>().row(), 8);

@@ -71,15 +71,15 @@ class NumberFiles : public testing::TFileSessionTest {
 
   void Export(const std::string& path) {
     Op().FileAnswers.push_back(path);
-    ExportNumbersXls(S().Link, Grid(), S().ConfigDir);
+    ExportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
   }
   void Import(const std::string& path) {
     Op().FileAnswers.push_back(path);
-    ImportNumbersXls(S().Link, Grid(), S().ConfigDir);
+    ImportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
   }
   void ExportCsv(const std::string& path, const TCodePage& codePage = TCodePage::System()) {
     Op().FileAnswers.push_back(path);
-    ExportNumbersCsv(S().Link, Grid(), S().ConfigDir, codePage);
+    ExportNumbersCsv(S().Exchange, Grid(), S().ConfigDir, codePage);
   }
 };
 
@@ -94,7 +94,7 @@ TEST_P(NumberRoundTrip, GivesBackNumbersWindowsAndAlwaysMarks) {
   TFakeSession other;
   TGrid& back = other.Session->NumberGrid;
   other.Operator.FileAnswers.push_back(path);
-  ImportNumbersXls(other.Session->Link, back, dir_.Path());
+  ImportNumbersXls(other.Session->Exchange, back, dir_.Path());
   ASSERT_TRUE(other.Operator.Errors.empty()) << other.Operator.Errors.front();
   ASSERT_TRUE(other.Operator.Messages.empty()) << other.Operator.Messages.front();
   for (int r = 1; r <= kNumberRows; ++r) {
@@ -139,9 +139,9 @@ TEST_F(NumberFiles, ExportWithoutExtensionWritesXlsx) {
 TEST_F(NumberFiles, CancelledDialogsWriteAndChangeNothing) {
   FillNumbers(Grid());
   const auto before = Snapshot(Grid());
-  ExportNumbersXls(S().Link, Grid(), S().ConfigDir);
-  ExportNumbersCsv(S().Link, Grid(), S().ConfigDir);
-  ImportNumbersXls(S().Link, Grid(), S().ConfigDir);
+  ExportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
+  ExportNumbersCsv(S().Exchange, Grid(), S().ConfigDir);
+  ImportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
   EXPECT_EQ(Op().ProposedNames.size(), 3u);
   EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
   EXPECT_EQ(Snapshot(Grid()), before);

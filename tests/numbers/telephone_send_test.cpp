@@ -25,11 +25,13 @@ class TelephoneSendTest : public ::testing::Test {
     grid.SetCell(kColEndDate, row, "2025-12-31");
     grid.SetCell(kColEndTime, row, "23:59");
   }
-  // Hands a page to the decoder as the dispatcher does after a read reply.
+  // The device's reply to a read of `page`, byte by byte through the receive side.
   void Reply(int page, const std::array<uint8_t, kNumberPageSize>& bytes) {
-    numbers.Address = TtelephoneSend::PageAddress(page);
-    std::memcpy(numbers.Buffer.data(), bytes.data(), bytes.size());
-    numbers.DecodePage();
+    f.Feed(testing::MakeFrame(CMD_READ, TtelephoneSend::PageAddressOf(page),
+                              std::vector<uint8_t>(bytes.begin(), bytes.end())));
+  }
+  void Ack(int page, uint8_t verdict = 1) {
+    f.Feed(testing::MakeFrame(CMD_WRITE, TtelephoneSend::PageAddressOf(page), {verdict}));
   }
 };
 
@@ -60,7 +62,7 @@ TEST_F(TelephoneSendTest, ReadAsksFirstAndRequestsPageOne) {
   EXPECT_EQ(numbers.PageCount, 375);
   EXPECT_EQ(f.StatusView.Text, "Reading telephone number information");
   EXPECT_TRUE(s.ReplyTimer->Enabled());
-  EXPECT_TRUE(s.Link.Busy());
+  EXPECT_TRUE(s.Exchange.Busy());
 }
 
 TEST_F(TelephoneSendTest, ReadWalksAllPagesAndReportsSuccessOnce) {
@@ -73,7 +75,7 @@ TEST_F(TelephoneSendTest, ReadWalksAllPagesAndReportsSuccessOnce) {
             (std::vector<uint8_t>{0, 0x01, 0x86, 0x00}));  // 0x1000 + 374 * 0x100
   ASSERT_EQ(f.Operator.Messages.size(), 1u);
   EXPECT_EQ(f.Operator.Messages[0], "Authorized number list read to PC software success.");
-  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_FALSE(s.Exchange.Busy());
   // A late duplicate of the last reply asks for nothing more.
   Reply(375, page);
   EXPECT_EQ(f.Port.Sent.size(), 375u);
@@ -90,9 +92,7 @@ TEST_F(TelephoneSendTest, DecodeFillsItsEightRowsAndLeavesSerialAndDelete) {
   std::memset(page.data() + 32 + 22, 0x63, 8);
   std::memcpy(page.data() + 64, "777", 3);  // no dates at all
   std::memset(page.data() + 96, 0xFF, 32);
-  numbers.StartRead();
-  numbers.NextPage = 4;
-  Reply(3, page);
+  DecodeNumberPage(grid, 3, page.data());
   EXPECT_EQ(grid.Cell(kColNumber, 17), "+8613912345678");
   EXPECT_EQ(grid.Cell(kColStartDate, 17), "2024-05-06");
   EXPECT_EQ(grid.Cell(kColEndTime, 17), "23:59");
@@ -105,29 +105,28 @@ TEST_F(TelephoneSendTest, DecodeFillsItsEightRowsAndLeavesSerialAndDelete) {
   EXPECT_EQ(grid.Cell(kColStartTime, 19), "00:00");
   EXPECT_EQ(grid.Cell(kColNumber, 20), "");
   EXPECT_EQ(grid.Cell(kColAlways, 20), "no");
-  EXPECT_EQ(numbers.NextPage, 5);
 }
 
-TEST_F(TelephoneSendTest, ShortReplyDoesNotRepeatThePreviousPage) {
+TEST_F(TelephoneSendTest, AShortReplyIsAskedForAgainAndDecodesNothing) {
   numbers.StartRead();
   std::array<uint8_t, kNumberPageSize> page{};
   for (int r = 0; r < 8; ++r) std::memcpy(page.data() + r * 32, "4711", 4);
   Reply(1, page);
-  // Page 2 carries a single record: the dispatcher copies those 32 bytes only.
-  numbers.Address = TtelephoneSend::PageAddress(2);
-  std::memcpy(numbers.Buffer.data(), "999", 3);
-  numbers.DecodePage();
-  EXPECT_EQ(grid.Cell(kColNumber, 9), "999");
-  for (int row = 10; row <= 16; ++row) EXPECT_EQ(grid.Cell(kColNumber, row), "") << row;
+  grid.SetCell(kColNumber, 9, "kept");
+  // Page 2 carries a single record: no page, so it is asked for again.
+  f.Feed(testing::MakeFrame(CMD_READ, TtelephoneSend::PageAddressOf(2), {'9', '9', '9'}));
+  EXPECT_EQ(grid.Cell(kColNumber, 9), "kept");
+  ASSERT_EQ(f.Port.Sent.size(), 3u);
+  EXPECT_EQ(f.Port.Sent[2], f.Port.Sent[1]);
   EXPECT_EQ(grid.Cell(kColNumber, 8), "4711");
 }
 
 TEST_F(TelephoneSendTest, APageReplyWithNoReadStartedAsksForNothing) {
   std::array<uint8_t, kNumberPageSize> page{};
-  f.Feed(testing::MakeFrame(CMD_READ, TtelephoneSend::PageAddress(1),
+  f.Feed(testing::MakeFrame(CMD_READ, TtelephoneSend::PageAddressOf(1),
                             std::vector<uint8_t>(page.begin(), page.end())));
   EXPECT_TRUE(f.Port.Sent.empty());
-  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_FALSE(s.Exchange.Busy());
   EXPECT_TRUE(f.Operator.Messages.empty());
 }
 
@@ -141,7 +140,8 @@ TEST_F(TelephoneSendTest, ReplyBeyondTheLastPageIsIgnored) {
   Reply(700, page);
   EXPECT_EQ(f.Port.Sent.size(), sent);
   EXPECT_EQ(grid.Cell(kColNumber, 3000), "kept");
-  EXPECT_FALSE(s.Link.Busy());
+  // Page 1 is still awaited.
+  EXPECT_TRUE(s.Exchange.Outstanding());
   EXPECT_TRUE(f.Operator.Messages.empty());
 }
 
@@ -153,7 +153,7 @@ TEST_F(TelephoneSendTest, SaveSendsEncodedPagesAndReportsSuccess) {
   numbers.StartSave();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.StatusView.Text, "Save list");
-  for (int i = 0; i < 374; ++i) numbers.WriteNextPage();
+  for (int p = 1; p <= 374; ++p) Ack(p);
   ASSERT_EQ(f.Port.Sent.size(), 375u);
   const auto& p2 = f.Port.Sent[1];
   ASSERT_EQ(p2.size(), 265u);
@@ -168,22 +168,22 @@ TEST_F(TelephoneSendTest, SaveSendsEncodedPagesAndReportsSuccess) {
   EXPECT_EQ(rec[64 + 31], 0xFF);
   EXPECT_EQ(rec[96], 0x00);
   EXPECT_TRUE(f.Operator.Messages.empty());
-  numbers.WriteNextPage();
+  Ack(375);
   EXPECT_EQ(f.Operator.LastMessage(), "Authorized number list saved success");
-  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_FALSE(s.Exchange.Busy());
 }
 
 TEST_F(TelephoneSendTest, CellThatIsNoNumberStopsTheSaveAtItsPage) {
   Window(20, "123");  // page 3
   grid.SetCell(kColEndTime, 20, "2x:00");
   numbers.StartSave();
-  numbers.WriteNextPage();
+  Ack(1);
   EXPECT_EQ(f.Port.Sent.size(), 2u);
-  numbers.WriteNextPage();
+  Ack(2);
   EXPECT_EQ(f.Port.Sent.size(), 2u);
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_EQ(f.Operator.Errors[0], "'2x' is not a valid integer value");
-  EXPECT_FALSE(s.Link.Busy());
+  EXPECT_FALSE(s.Exchange.Busy());
 }
 
 TEST_F(TelephoneSendTest, CheckBeforeSaveNamesTheFirstThreeWrongRows) {

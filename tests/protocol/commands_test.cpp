@@ -18,10 +18,10 @@ TEST(SingleCommands, CheckingModeAndItsReply) {
   EXPECT_EQ(s.Port.Sent[0], (Bytes{0x23, 0x04, 0, 0, 0, 0, 0, 0, 0x04}));
   EXPECT_EQ(s.StatusView.Text, "Password verifying");
   EXPECT_TRUE(s.Session->ReplyTimer->Enabled());
-  EXPECT_TRUE(s.Session->Link.Busy());
+  EXPECT_TRUE(s.Session->Exchange.Busy());
   s.Feed(MakeFrame(CMD_CHECK_MODE, 0, {1}));
   EXPECT_EQ(s.Operator.Messages, (Texts{"Enter"}));
-  EXPECT_FALSE(s.Session->Link.Busy());
+  EXPECT_FALSE(s.Session->Exchange.Busy());
 }
 
 TEST(SingleCommands, DeleteHistoryAndItsReply) {
@@ -56,9 +56,53 @@ TEST(SingleCommands, NothingIsSentWhileAnotherRequestAwaitsItsReply) {
   s.Session->TimeSync.Send();
   s.Session->DeleteHistory.Send();
   EXPECT_EQ(s.Port.Sent.size(), 1u);
-  s.Timers.Advance(3000);  // the reply timer ends the exchange
+  s.Timers.Advance(3 * 3000);  // three tries, then the exchange ends
+  EXPECT_EQ(s.Port.Sent.size(), 3u);
   s.Session->TimeSync.Send();
+  EXPECT_EQ(s.Port.Sent.size(), 4u);
+}
+
+struct TReplyCase {
+  uint8_t Command;
+  uint8_t FirstByte;
+  const char* Status;
+  const char* Dialog;
+};
+
+TEST(SingleCommands, EachReplyShowsItsStatusAndItsBox) {
+  const TReplyCase cases[] = {
+      {CMD_TIME_SYNC, 1, "Receives the data synchronization command returns", "1同步时间返回正确"},
+      {CMD_TIME_SYNC, 0, "Receives the data synchronization command returns", "0同步时间返回错误"},
+      {CMD_CHECK_MODE, 1, "Checking mode", "Enter"},
+      {CMD_CHECK_MODE, 2, "Checking mode", "Error"},
+      {CMD_DELETE_HISTORY, 1, "Delete command", "Historical data deleted"},
+      {CMD_DELETE_HISTORY, 0, "Delete command", "Historical data delet error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Command) + "/" + std::to_string(c.FirstByte));
+    TFakeSession s;
+    TSession& session = *s.Session;
+    Tsingalcmd& cmd = c.Command == CMD_TIME_SYNC    ? static_cast<Tsingalcmd&>(session.TimeSync)
+                      : c.Command == CMD_CHECK_MODE ? session.CheckMode
+                                                    : session.DeleteHistory;
+    cmd.Send();
+    // The device may put any address in its answer to a single command.
+    s.Feed(MakeFrame(c.Command, 0x1234, {c.FirstByte, 1}));
+    EXPECT_EQ(s.StatusView.Text, c.Status);
+    EXPECT_EQ(s.Operator.Messages, (Texts{c.Dialog}));
+    EXPECT_FALSE(session.Exchange.Busy());
+  }
+}
+
+TEST(SingleCommands, AReplyWithoutItsVerdictIsAskedForAgain) {
+  TFakeSession s;
+  s.Session->TimeSync.Send();
+  // Empty payload: the checksum byte behind it must not read as a verdict.
+  s.Feed(MakeFrame(CMD_TIME_SYNC, 2, {}));
+  EXPECT_TRUE(s.Operator.Messages.empty());
   EXPECT_EQ(s.Port.Sent.size(), 2u);
+  s.Feed(MakeFrame(CMD_TIME_SYNC, 0, {1}));
+  EXPECT_EQ(s.Operator.Messages, (Texts{"1同步时间返回正确"}));
 }
 
 TEST(SingleCommands, PortClosedEndsInTimeout) {
@@ -66,7 +110,7 @@ TEST(SingleCommands, PortClosedEndsInTimeout) {
   s.Port.Open = false;
   s.Session->TimeSync.Send();
   EXPECT_TRUE(s.Port.Sent.empty());
-  s.Timers.Advance(3000);
+  s.Timers.Advance(3 * 3000);
   EXPECT_EQ(s.Operator.Messages, (Texts{"Receive timeout"}));
 }
 

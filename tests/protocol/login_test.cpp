@@ -38,7 +38,7 @@ TEST_F(LoginTest, BeginLoginRequestsSettingsPageOne) {
   EXPECT_EQ(S.StatusView.History, (Texts{"Read settings", "Password verifing"}));
   EXPECT_TRUE(Session.Login.Verifying);
   EXPECT_TRUE(Session.ReplyTimer->Enabled());
-  EXPECT_TRUE(Session.Link.Busy());
+  EXPECT_TRUE(Session.Exchange.Busy());
   // A second press while the first awaits its reply sends nothing.
   Session.Login.BeginLogin();
   EXPECT_EQ(S.Port.Sent.size(), 1u);
@@ -46,30 +46,37 @@ TEST_F(LoginTest, BeginLoginRequestsSettingsPageOne) {
 
 TEST_F(LoginTest, RightPasswordUnlocks) {
   int changes = 0;
-  Session.Link.OnControlsChanged = [&] { ++changes; };
-  EXPECT_FALSE(Session.Link.Unlocked());
+  Session.Exchange.OnControlsChanged = [&] { ++changes; };
+  EXPECT_FALSE(Session.Exchange.Unlocked());
   EXPECT_EQ(LogIn("6853", "6853"), (Texts{"Password confirmed!"}));
-  EXPECT_TRUE(Session.Link.Unlocked());
+  EXPECT_TRUE(Session.Exchange.Unlocked());
   EXPECT_TRUE(Session.Login.Verified);
   EXPECT_FALSE(Session.Login.Verifying);
-  EXPECT_FALSE(Session.Link.Busy());
+  EXPECT_FALSE(Session.Exchange.Busy());
   EXPECT_EQ(Session.Login.DevicePassword, "6853");
   EXPECT_EQ(Session.Login.EnteredPassword, "6853");
   EXPECT_GE(changes, 2);  // busy on send, unlocked and idle after the reply
 }
 
 TEST_F(LoginTest, SettingsAreNotTouchedByTheLoginRead) {
-  Session.Settings.Address = 0x77;
-  const auto before = Session.Settings.Buffer;
+  Session.SettingsGrid.SetCell(1, 1, "typed");
   LogIn("6853", "6853");
-  EXPECT_EQ(Session.Settings.Address, 0x77);
-  EXPECT_EQ(Session.Settings.Buffer, before);
+  EXPECT_EQ(Session.SettingsGrid.Cell(1, 1), "typed");
+}
+
+TEST_F(LoginTest, AShortPageIsNoPasswordAndIsAskedForAgain) {
+  Session.PasswordText = "6";
+  Session.Login.BeginLogin();
+  S.Feed(MakeFrame(CMD_READ, 0, {'6'}));
+  EXPECT_TRUE(S.Operator.Messages.empty());
+  EXPECT_EQ(S.Port.Sent.size(), 2u);
+  EXPECT_TRUE(Session.Login.Verifying);
 }
 
 TEST_F(LoginTest, WrongPasswordLocksEvenAfterAnEarlierSuccess) {
   ASSERT_EQ(LogIn("6853", "6853"), (Texts{"Password confirmed!"}));
   EXPECT_EQ(LogIn("1234", "6853"), (Texts{"Password Error!"}));
-  EXPECT_FALSE(Session.Link.Unlocked());
+  EXPECT_FALSE(Session.Exchange.Unlocked());
   EXPECT_FALSE(Session.Login.Verified);
   EXPECT_FALSE(Session.Login.Verifying);
 }
@@ -80,7 +87,7 @@ TEST_F(LoginTest, NearMissesFail) {
   EXPECT_EQ(LogIn("", "6853"), (Texts{"Password Error!"}));
   // A zero byte in the device's four counts as a character: three typed never match it.
   EXPECT_EQ(LogIn("685", "685"), (Texts{"Password Error!"}));
-  EXPECT_FALSE(Session.Link.Unlocked());
+  EXPECT_FALSE(Session.Exchange.Unlocked());
 }
 
 TEST_F(LoginTest, LetterCaseIsIgnored) {
@@ -93,14 +100,14 @@ TEST_F(LoginTest, PortClosedTimesOutAndLeavesTheLockAsItWas) {
   S.Port.Open = false;
   S.Operator.Messages.clear();
   Session.Login.BeginLogin();
-  S.Timers.Advance(2999);
+  S.Timers.Advance(3 * 3000 - 1);  // three tries
   EXPECT_TRUE(S.Operator.Messages.empty());
   S.Timers.Advance(1);
   EXPECT_EQ(S.Operator.Messages, (Texts{"Receive timeout"}));
-  EXPECT_EQ(S.StatusView.Text, "");
+  EXPECT_EQ(S.StatusView.Text, "Receive timeout");
   EXPECT_FALSE(S.StatusView.ProgressVisible);
-  EXPECT_TRUE(Session.Link.Unlocked());
-  EXPECT_FALSE(Session.Link.Busy());
+  EXPECT_TRUE(Session.Exchange.Unlocked());
+  EXPECT_FALSE(Session.Exchange.Busy());
   EXPECT_FALSE(Session.ReplyTimer->Enabled());
   S.Timers.Advance(10000);
   EXPECT_EQ(S.Operator.Messages.size(), 1u);
@@ -108,7 +115,7 @@ TEST_F(LoginTest, PortClosedTimesOutAndLeavesTheLockAsItWas) {
 
 TEST_F(LoginTest, AfterATimeoutASettingsReadIsNotTakenForALogin) {
   Session.Login.BeginLogin();
-  S.Timers.Advance(3000);
+  S.Timers.Advance(3 * 3000);
   ASSERT_EQ(S.Operator.Messages, (Texts{"Receive timeout"}));
   EXPECT_FALSE(Session.Login.Verifying);
   S.Operator.Messages.clear();
@@ -122,7 +129,7 @@ TEST_F(LoginTest, AfterATimeoutASettingsReadIsNotTakenForALogin) {
   }
   EXPECT_EQ(Session.Settings.Address, 0);
   EXPECT_EQ(Session.SettingsGrid.Cell(1, 1), "1111");
-  EXPECT_FALSE(Session.Link.Unlocked());
+  EXPECT_FALSE(Session.Exchange.Unlocked());
 }
 
 }  // namespace

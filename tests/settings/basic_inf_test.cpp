@@ -32,21 +32,21 @@ class BasicInf : public ::testing::Test {
   TSession& S() { return *f.Session; }
   TBasicInf& Settings() { return f.Session->Settings; }
   std::string Content(int row) { return S().SettingsGrid.Cell(kContentCol, row); }
-  // Hands a reply to the settings object as the dispatcher does.
+  // The device's reply, byte by byte through the receive side.
   void Reply(int32_t address, const std::vector<uint8_t>& payload) {
-    Settings().Address = address;
-    std::copy(payload.begin(), payload.end(), Settings().Buffer.begin());
-    Settings().DecodePage();
+    f.Feed(MakeFrame(CMD_READ, static_cast<uint32_t>(address), payload));
   }
+  void Ack(int32_t address, uint8_t verdict = 1) { f.Feed(MakeFrame(CMD_WRITE, address, {verdict})); }
   TFakeSession f;
 };
 
 TEST_F(BasicInf, AStrayPageReplyWithNoReadStartedRequestsNothing) {
-  // A login reply that arrives after its timeout reaches the settings decoder with no read running.
-  f.Feed(MakeFrame(CMD_READ, 0x000, Page({{0, "1234"}})));
+  // A login reply that arrives after its last try reaches nobody.
+  Reply(0x000, Page({{0, "1234"}}));
   EXPECT_TRUE(f.Port.Sent.empty());
-  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_FALSE(S().Exchange.Busy());
   EXPECT_TRUE(f.Operator.Messages.empty());
+  EXPECT_EQ(Content(1), "6853");
 }
 
 TEST_F(BasicInf, ReadAsksFirstAndRequestsNothingWhenDeclined) {
@@ -55,10 +55,10 @@ TEST_F(BasicInf, ReadAsksFirstAndRequestsNothingWhenDeclined) {
   ASSERT_EQ(f.Operator.Questions.size(), 1u);
   EXPECT_EQ(f.Operator.Questions[0], "Read the GSM device basic parameters to PC software?");
   EXPECT_TRUE(f.Port.Sent.empty());
-  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_FALSE(S().Exchange.Busy());
 }
 
-TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEachByItsAddress) {
+TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEach) {
   Settings().ReadSettings();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x000, {}));
@@ -82,41 +82,30 @@ TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEachByItsAddress) {
   Reply(0x200, Page({{16, "pub"}}));
   EXPECT_EQ(Content(27), "pub");
   EXPECT_EQ(f.Port.Sent.size(), 3u);
-  EXPECT_EQ(f.Operator.LastMessage(), "Basic settings read to PC software success.");
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic settings read to PC software success."}));
   EXPECT_EQ(f.StatusView.Text, "");
   EXPECT_FALSE(f.StatusView.ProgressVisible);
-  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_FALSE(S().Exchange.Busy());
 }
 
-TEST_F(BasicInf, ReplyWithAnotherAddressDecodesNothingButTheReadGoesOn) {
-  Settings().ReadSettings();
-  const std::string before = Content(1);
-  Reply(0x300, Page({{0, "9999"}}));
-  EXPECT_EQ(Content(1), before);
-  EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x100, {}));
-}
-
-TEST_F(BasicInf, AShortPageReplyLeavesZerosNotThePreviousPage) {
-  Settings().ReadSettings();
-  Reply(0x000, Page({{46, "stale\xFF"}, {78, "\x07\x00"}, {204, "10.0.0.1\xFF"}}));
-  // A refused page 2 carries one byte; the rest of the page must not be page 1's bytes.
-  Settings().Address = 0x100;
-  Settings().Buffer[0] = 0;
-  Settings().DecodePage();
-  EXPECT_EQ(Content(21), "");
-  EXPECT_EQ(Content(23), "0");
-  EXPECT_EQ(Content(18), "10.0.0.1");
-}
-
-TEST_F(BasicInf, ASecondCopyOfAPageNeitherEndsTheReadNorTakesAPageNotAskedFor) {
+TEST_F(BasicInf, RepliesThatDoNotAnswerThePageAskedForChangeNothing) {
   Settings().ReadSettings();
   Reply(0x000, Page({{0, "1234"}}));
-  Reply(0x100, Page({{78, "\x1E\x00"}}));
-  const size_t sent = f.Port.Sent.size();
-  Reply(0x100, Page({{78, "\x1F\x00"}}));  // the device answered page 2 twice
-  EXPECT_EQ(Content(23), "30");
-  EXPECT_EQ(f.Port.Sent.size(), sent);
+  const std::vector<std::pair<int32_t, std::vector<uint8_t>>> strays = {
+      {0x300, Page({{0, "9999"}})},      // an address outside the table
+      {0x000, Page({{0, "9999"}})},      // page 1 again, while page 2 is awaited
+      {0x200, Page({{16, "early"}})},    // page 3 before page 2
+      {0x100, std::vector<uint8_t>{0}},  // page 2 cut down to one byte: asked for again
+  };
+  for (const auto& [address, payload] : strays) Reply(address, payload);
+  EXPECT_EQ(Content(1), "1234");
+  EXPECT_EQ(Content(27), "");
+  EXPECT_EQ(Content(23), "60");
+  // Only the short page 2, which did answer the request, made it go out again.
+  ASSERT_EQ(f.Port.Sent.size(), 3u);
+  EXPECT_EQ(f.Port.Sent[2], MakeFrame(CMD_READ, 0x100, {}));
   EXPECT_TRUE(f.Operator.Messages.empty());
+  Reply(0x100, Page({{78, "\x1E\x00"}}));
   Reply(0x200, Page({{16, "pub"}}));
   EXPECT_EQ(Content(27), "pub");
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic settings read to PC software success."}));
@@ -147,18 +136,45 @@ TEST_F(BasicInf, SaveSendsEachPageEncodedAsItGoesOut) {
 
   // Changes made while page 1 is on its way still reach page 2.
   S().SettingsGrid.SetCell(kContentCol, 23, "61");
-  Settings().WriteNextPage();
+  Ack(0x000);
   ASSERT_EQ(f.Port.Sent.size(), 2u);
   EXPECT_EQ(Payload(f.Port.Sent[1])[78], 61);
   EXPECT_EQ(f.Port.Sent[1][4], 0x01);  // address 0x100
   EXPECT_EQ(Settings().WritePageAddress, 256);
-  Settings().WriteNextPage();
+  Ack(0x100);
   EXPECT_EQ(f.Port.Sent[2][4], 0x02);
   EXPECT_EQ(Settings().WritePageAddress, 512);
-  Settings().WriteNextPage();
+  Ack(0x200);
   EXPECT_EQ(f.Port.Sent.size(), 3u);
-  EXPECT_EQ(f.Operator.LastMessage(), "Basic setting saved success");
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting saved success"}));
   EXPECT_EQ(f.StatusView.Positions, (std::vector<int>{50, 100, 100}));
+}
+
+TEST_F(BasicInf, ThePasswordMustBeFourDigitsToBeSaved) {
+  const struct {
+    const char* Cell;
+    bool Saved;
+  } cases[] = {{"123", false},  {"", false},     {"12345", false}, {"12a4", false},
+               {"+123", false}, {"12 4", false}, {"0000", true},   {"6853", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("password '") + c.Cell + "'");
+    TFakeSession s;
+    s.Session->SettingsGrid.SetCell(kContentCol, 1, c.Cell);
+    s.Session->Settings.SaveSettings();
+    EXPECT_EQ(s.Port.Sent.size(), c.Saved ? 1u : 0u);
+    EXPECT_EQ(s.Session->Exchange.Busy(), c.Saved);
+    if (!c.Saved) {
+      ASSERT_EQ(s.Operator.Errors.size(), 1u);
+      EXPECT_EQ(s.Operator.Errors[0].rfind("1.Password", 0), 0u) << s.Operator.Errors[0];
+      EXPECT_NE(s.Operator.Errors[0].find("Log in"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(BasicInf, APasswordOfFewerDigitsOnTheDeviceStillShowsAsRead) {
+  Settings().ReadSettings();
+  Reply(0x000, Page({{0, "12"}}));
+  EXPECT_EQ(Content(1), "12");
 }
 
 TEST_F(BasicInf, PortAbove65535StopsTheSaveNamingParameterAndValue) {
@@ -169,7 +185,7 @@ TEST_F(BasicInf, PortAbove65535StopsTheSaveNamingParameterAndValue) {
   EXPECT_NE(f.Operator.Errors[0].find("19.Server Port(0-65535)"), std::string::npos);
   EXPECT_NE(f.Operator.Errors[0].find("70000"), std::string::npos);
   EXPECT_EQ(Settings().NextPage, 1);
-  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_FALSE(S().Exchange.Busy());
   EXPECT_TRUE(f.Operator.Messages.empty());
 }
 
@@ -177,49 +193,50 @@ TEST_F(BasicInf, NonNumericCellOnPageTwoStopsAfterPageOneAndEndsTheExchange) {
   S().SettingsGrid.SetCell(kContentCol, 23, "6O");
   Settings().SaveSettings();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
-  EXPECT_TRUE(S().Link.Busy());
-  Settings().WriteNextPage();
+  EXPECT_TRUE(S().Exchange.Busy());
+  Ack(0x000);
   EXPECT_EQ(f.Port.Sent.size(), 1u);
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_EQ(f.Operator.Errors[0], "'6O' is not a valid integer value");
   EXPECT_EQ(Settings().NextPage, 2);
-  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_FALSE(S().Exchange.Busy());
 }
 
 TEST_F(BasicInf, NothingStartsWhileAnotherExchangeIsOpen) {
   Settings().SaveSettings();
-  ASSERT_TRUE(S().Link.Busy());
+  ASSERT_TRUE(S().Exchange.Busy());
   Settings().ReadSettings();
   Settings().SaveSettings();
   EXPECT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_TRUE(f.Operator.Questions.empty());
 }
 
-// Through the receive side, as the device's replies arrive byte by byte.
 TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
-  S().Link.UnlockControls();
+  S().Exchange.UnlockControls();
   Settings().SaveSettings();
-  f.Feed(MakeFrame(CMD_WRITE, 0x000, {1}));
+  Ack(0x000);
   ASSERT_EQ(f.Port.Sent.size(), 2u);
-  f.Feed(MakeFrame(CMD_WRITE, 0x100, {0}));
+  Ack(0x100, 0);
   EXPECT_EQ(f.Port.Sent.size(), 2u);
-  EXPECT_EQ(f.Operator.LastMessage(), "Basic setting error");
-  EXPECT_FALSE(S().Link.Busy());
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting error"}));
+  EXPECT_FALSE(S().Exchange.Busy());
   EXPECT_EQ(Settings().NextPage, 3);
+  EXPECT_EQ(Settings().Outcome(), TTransferOutcome::Refused);
 }
 
 TEST_F(BasicInf, TimeoutMidReadKeepsThePagesAlreadyDecoded) {
-  S().Link.UnlockControls();
+  S().Exchange.UnlockControls();
   Settings().ReadSettings();
-  f.Feed(MakeFrame(CMD_READ, 0x000, Page({{0, "4321"}, {4, "13800138000"}})));
+  Reply(0x000, Page({{0, "4321"}, {4, "13800138000"}}));
   ASSERT_EQ(f.Port.Sent.size(), 2u);
-  f.Timers.Advance(3000);
-  EXPECT_EQ(f.Operator.LastMessage(), "Receive timeout");
+  f.Timers.Advance(3 * 3000);
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Receive timeout"}));
   EXPECT_EQ(Content(1), "4321");
   EXPECT_EQ(Content(2), "13800138000");
   EXPECT_EQ(Content(23), "60");  // page 2 never came
-  EXPECT_FALSE(S().Link.Busy());
-  EXPECT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_FALSE(S().Exchange.Busy());
+  EXPECT_EQ(f.Port.Sent.size(), 4u);  // page 2 asked for three times
+  EXPECT_EQ(Settings().Outcome(), TTransferOutcome::Timeout);
 }
 
 TEST(SettingsGridSetUp, HeadingsLabelsDescriptionsAndDefaults) {

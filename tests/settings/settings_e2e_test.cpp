@@ -16,7 +16,7 @@ struct SettingsE2e : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(H.Start()) << H.Problem();
     ASSERT_TRUE(H.LogIn("6853"));
-    ASSERT_TRUE(H.Link().Unlocked());
+    ASSERT_TRUE(H.Exchange().Unlocked());
     H.Operator.Messages.clear();
   }
   TGrid& Grid() { return H.Session().SettingsGrid; }
@@ -88,7 +88,7 @@ TEST_F(SettingsE2e, EveryParameterSavedIsReadBack) {
     EXPECT_EQ(Lists().ForRow(row)->ItemIndex, index) << "row " << row;
     EXPECT_TRUE(Lists().ForRow(row)->Visible);
   }
-  EXPECT_FALSE(H.Link().Busy());
+  EXPECT_FALSE(H.Exchange().Busy());
 }
 
 TEST_F(SettingsE2e, FactorySettingsSurviveASaveOfWhatWasRead) {

@@ -29,6 +29,13 @@ class TE2eHarness {
     Comm.OnReceiveData = [this](TComm&, const char* buffer, uint16_t length) {
       Session().cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
     };
+    // As the window does when the adapter is pulled out: the port is closed and whatever runs ends.
+    Comm.OnRequestHangup = [this](TComm&) {
+      if (!Comm.PortOpen()) return;
+      Comm.ClosePort();
+      Session().PortLost();
+      ++HangUps;
+    };
     session_ = std::make_unique<TSession>(TSessionPorts{Comm, Operator, StatusView, Timers, Clock});
   }
   ~TE2eHarness() {
@@ -62,7 +69,7 @@ class TE2eHarness {
   const std::string& Problem() const { return problem_; }
 
   TSession& Session() { return *session_; }
-  TLink& Link() { return session_->Link; }
+  TExchange& Exchange() { return session_->Exchange; }
 
   // Delivers what has arrived so far.
   size_t Pump() { return Target.Pump(); }
@@ -84,7 +91,18 @@ class TE2eHarness {
   // Pumps until the exchange in progress is over: the last reply handled, an error shown or the
   // reply timer expired. A device that stays silent keeps it open; advance Timers for the timeout.
   bool PumpUntilIdle(int timeoutMs = 10000) {
-    return PumpUntil([this] { return !Link().Busy(); }, timeoutMs);
+    return PumpUntil([this] { return !Exchange().Busy(); }, timeoutMs);
+  }
+
+  // Like PumpUntilIdle, but a reply the device does not send within a moment of real time counts as
+  // missing: the reply timer is moved on, so repeats and the last try's timeout take no real time.
+  bool PumpUntilIdleAdvancing(int timeoutMs = 30000, int quietMs = 100) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Exchange().Busy()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (Target.WaitAndPump(quietMs) == 0 && Exchange().Outstanding()) Timers.Advance(3000);
+    }
+    return true;
   }
 
   // Waits until the device has finished with `frames` frames in all (answered, dropped or faulted)
@@ -126,6 +144,7 @@ class TE2eHarness {
   TFakeStatusView StatusView;
   TManualClock Timers;
   TFixedClock Clock{{2026, 12, 7, 18, 30, 5}};
+  int HangUps = 0;
 
  private:
   std::unique_ptr<TSession> session_;

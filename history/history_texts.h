@@ -1,0 +1,33 @@
+#pragma once
+// What the history part of the program says to the operator, in one place.
+namespace torvane {
+
+// Reading the 500 pages.
+inline constexpr char kHistoryReadRequest[] = "Reading historical data";
+inline constexpr char kHistoryReadReply[] = "Reading historical data:";
+inline constexpr char kHistoryReadDone[] = "Historical data read to PC software success.";
+
+// "Delete all".
+inline constexpr char kDeleteHistoryWarning[] =
+    "Warning: Thie operation will DELETE all of the historical data on GSM device! ";
+
+// The filter.
+inline constexpr char kFilterTimeError[] = "Time selection error";
+inline constexpr char kFilterReady[] = "Ready to order";
+inline constexpr char kFilterRecords[] = "Records:";
+inline constexpr char kFilterNoCorrectRecords[] = "No correct records";
+inline constexpr char kFilterSearch[] = "Search";
+inline constexpr char kFilterNoRecords[] = "No records";
+inline constexpr char kFilterLoading[] = "Loading";
+inline constexpr char kFilterSortDate[] = "Sort date";
+inline constexpr char kFilterDone[] = "Records";
+
+// The exports.
+inline constexpr char kHistoryXlsFilter[] = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
+inline constexpr char kHistoryCsvFilter[] = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
+inline constexpr char kHistoryXlsNamePrefix[] = "hisinf_R";
+inline constexpr char kHistoryCsvNamePrefix[] = "hisinf_CSV";
+inline constexpr char kHistoryCsvExtension[] = ".cvs";
+inline constexpr char kHistoryCsvStatus[] = "Export.csv:";
+
+}  // namespace torvane

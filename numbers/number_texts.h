@@ -1,0 +1,31 @@
+#pragma once
+// What the number list part of the program says to the operator, in one place.
+namespace torvane {
+
+// Reading and saving the 375 pages.
+inline constexpr char kNumbersReadQuestion[] =
+    "Read the Authorized number list from GSM device to PC software?";
+inline constexpr char kNumbersReadRequest[] = "Reading telephone number information";
+inline constexpr char kNumbersReadReply[] = "Reading number list:";
+inline constexpr char kNumbersReadDone[] = "Authorized number list read to PC software success.";
+inline constexpr char kNumbersWriteRequest[] = "Save list";
+inline constexpr char kNumbersWriteReply[] = "Save number list:";
+inline constexpr char kNumbersWriteDone[] = "Authorized number list saved success";
+inline constexpr char kNumbersWriteRefused[] = "Number list data error";
+inline constexpr char kNumbersWrongRows[] =
+    "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:";
+inline constexpr char kNumbersWrongSerials[] = "\rWrong serial number:";
+
+// The files.
+inline constexpr char kNumbersXlsExportFilter[] = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
+inline constexpr char kNumbersXlsImportFilter[] = "EXCEL file|*.xls;*.xlsx|(*.*)|*.*";
+inline constexpr char kNumbersCsvFilter[] = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
+inline constexpr char kNumbersXlsNamePrefix[] = "telinf_R";
+inline constexpr char kNumbersCsvNamePrefix[] = "telinf_CSV";
+inline constexpr char kNumbersCsvExtension[] = ".cvs";
+// The number list import shares the settings profile's refusal text.
+inline constexpr char kWrongNumbersFormat[] = "Wrong format of the setting profile";
+inline constexpr char kWrongNumberRows[] =
+    "Wrong information on the profile,please correct it and then import again,error:";
+
+}  // namespace torvane

@@ -1,0 +1,139 @@
+#include "protocol/exchange.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "protocol/protocol_texts.h"
+
+namespace torvane {
+
+void TExchange::Send(IExchangeClient& client, uint8_t command, int32_t address,
+                     std::span<const uint8_t> payload, const std::string& statusText, bool anyAddress) {
+  TDataPackage p;
+  p.SetCommand(command);
+  p.SetLength(static_cast<int32_t>(payload.size()));
+  p.SetAddress(address);
+  if (!payload.empty()) p.SetPayload(payload.data());
+  p.BuildFrame();
+  std::memcpy(frame_.data(), p.Frame.data(), static_cast<size_t>(p.FrameLength));
+  frameLength_ = static_cast<uint16_t>(p.FrameLength);
+  command_ = command;
+  address_ = address;
+  anyAddress_ = anyAddress;
+  statusText_ = statusText;
+  const bool wasBusy = Busy();
+  client_ = &client;
+  try_ = 0;
+  Resend();
+  if (!wasBusy) Notify();
+}
+
+void TExchange::Resend() {
+  ++try_;
+  badThisTry_ = false;
+  ++sendCount_;
+  // With the port closed nothing goes out; the reply timer then tells the operator.
+  Port.SendBytes(frame_.data(), frameLength_);
+  if (OnFrameSent) OnFrameSent(std::span<const uint8_t>(frame_.data(), frameLength_));
+  Status.ShowStatus(statusText_);
+  // Each try has the whole reply time; a timer still running from the try before would cut it short.
+  ReplyTimer.Stop();
+  ReplyTimer.Start();
+}
+
+void TExchange::OnFrame(uint8_t command, int32_t address, std::span<const uint8_t> payload) {
+  if (!client_ || command != command_ || (!anyAddress_ && address != address_)) {
+    // Late after a repeat, a second copy, another page's or nobody's: the timer keeps running for the
+    // reply still awaited. With nothing awaited the line keeps saying why the last transfer ended.
+    if (client_) Status.ShowStatus(kReplyIgnored);
+    return;
+  }
+  ReplyTimer.Stop();
+  IExchangeClient* client = client_;
+  client_ = nullptr;
+  const uint64_t sentBefore = sendCount_;
+  if (!client->OnReply(TReply{command, address, payload})) {
+    // The reply was the awaited one but unusable: as good as a bad frame.
+    client_ = client;
+    badThisTry_ = true;
+    if (try_ < kTries)
+      Resend();
+    else
+      GiveUp(TExchangeFailure::InvalidData);
+    return;
+  }
+  // A client that asked for the next page keeps the exchange going; anything else may end it.
+  if (sendCount_ == sentBefore) Notify();
+}
+
+void TExchange::OnBadFrame(bool whole) {
+  if (!client_) return;
+  Status.ShowStatus(kInvalidData);
+  badThisTry_ = true;
+  if (!whole) return;
+  // The device has answered this try: asking again at once is quicker than waiting out the timer.
+  if (try_ < kTries)
+    Resend();
+  else
+    GiveUp(TExchangeFailure::InvalidData);
+}
+
+void TExchange::OnReplyTimeout() {
+  ReplyTimer.Stop();
+  if (!client_) return;
+  if (try_ < kTries) {
+    Resend();
+    return;
+  }
+  GiveUp(badThisTry_ ? TExchangeFailure::InvalidData : TExchangeFailure::Timeout);
+}
+
+void TExchange::GiveUp(TExchangeFailure why) {
+  ReplyTimer.Stop();
+  IExchangeClient* client = client_;
+  client_ = nullptr;
+  const char* text = why == TExchangeFailure::InvalidData ? kInvalidData : kReceiveTimeout;
+  // The reason stays on the status line until something else is shown there.
+  Status.ShowLasting(text);
+  Progress.SetProgress(100);
+  if (client) client->OnFailed(why);
+  Notify();
+  Operator.Message(text);
+}
+
+void TExchange::Abandon(TExchangeFailure why) {
+  ReplyTimer.Stop();
+  // A transfer between two pages (asking the operator something) holds the exchange without a request
+  // outstanding: it ends too.
+  std::vector<IExchangeClient*> ending = transfers_;
+  if (client_ && std::find(ending.begin(), ending.end(), client_) == ending.end()) ending.push_back(client_);
+  client_ = nullptr;
+  transfers_.clear();
+  Progress.SetProgress(100);
+  for (IExchangeClient* c : ending) c->OnFailed(why);
+  Notify();
+}
+
+void TExchange::BeginTransfer(IExchangeClient& owner) {
+  const bool wasBusy = Busy();
+  if (std::find(transfers_.begin(), transfers_.end(), &owner) == transfers_.end())
+    transfers_.push_back(&owner);
+  if (!wasBusy) Notify();
+}
+
+void TExchange::EndTransfer(IExchangeClient& owner) {
+  std::erase(transfers_, &owner);
+  Notify();
+}
+
+void TExchange::Notify() {
+  if (OnControlsChanged) OnControlsChanged();
+}
+
+void TExchange::SetUnlocked(bool u) {
+  if (unlocked_ == u) return;
+  unlocked_ = u;
+  Notify();
+}
+
+}  // namespace torvane
