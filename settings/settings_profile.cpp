@@ -32,7 +32,7 @@ void Tcustomstringgrid_basis::ExportProfile() {
     const std::string proposed = kProfileNamePrefix + FileNameStamp(link_.Clock.Now());
     for (int c = 0; c < kColumns; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
     const auto fileName = link_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
-    if (!fileName) return;
+    if (!fileName || !MaySaveWorkbookAs(link_.Operator, *fileName)) return;
 
     WriteGridAsText(excel, grid_, kLastRow, kColumns, [&](int r) {
       link_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
