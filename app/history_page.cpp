@@ -93,6 +93,7 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
   auto makeDate = [&](int left, const QDate& value) {
     auto* e = new QDateEdit(value, strip);
     e->setDisplayFormat("yyyy-MM-dd");
+    e->setCalendarPopup(true);
     e->setGeometry(left, kPickerTop, 90, kPickerHeight);
     return e;
   };

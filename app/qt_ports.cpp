@@ -27,6 +27,18 @@ QString ToQtFilter(const std::string& filter) {
   return out.join(";;");
 }
 
+QString DefaultSuffixOf(const QString& qtFilter) {
+  const qsizetype open = qtFilter.lastIndexOf('(');
+  const qsizetype close = qtFilter.lastIndexOf(')');
+  if (open < 0 || close < open) return {};
+  const QStringList patterns = qtFilter.mid(open + 1, close - open - 1).split(' ', Qt::SkipEmptyParts);
+  if (patterns.isEmpty() || !patterns[0].startsWith("*.")) return {};
+  const QString suffix = patterns[0].mid(2);
+  for (QChar c : suffix)
+    if (c == '*' || c == '?' || c == '[' || c == '.') return {};
+  return suffix;
+}
+
 namespace {
 
 QString Q(const std::string& s) {
@@ -80,7 +92,17 @@ std::optional<std::string> TQtOperator::ChooseSaveFile(const std::string& filter
     if (!start.isEmpty() && !start.endsWith('/')) start += '/';
     start += Q(proposedName);
   }
-  return Chosen(QFileDialog::getSaveFileName(parent_, QString(), start, ToQtFilter(filter)));
+  // The dialog adds the chosen filter's extension itself, before it asks whether to replace an
+  // existing file, so that the question is about the file that is written. Qt's own dialog does that
+  // in this order everywhere; a platform's native one need not.
+  QFileDialog dialog(parent_, QString(), start, ToQtFilter(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setDefaultSuffix(DefaultSuffixOf(dialog.selectedNameFilter()));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog](const QString& chosen) { dialog.setDefaultSuffix(DefaultSuffixOf(chosen)); });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return Chosen(dialog.selectedFiles().first());
 }
 
 namespace {

@@ -20,6 +20,11 @@ namespace torvane {
 // file names here need not have a dot.
 QString ToQtFilter(const std::string& filter);
 
+// The extension a save dialog adds to a name typed without one while this filter is chosen: the
+// first pattern's ("EXCEL file (*.xlsx *.xls)" -> "xlsx"); none for "(*.*) (*)" or a pattern that is
+// not "*.ext".
+QString DefaultSuffixOf(const QString& qtFilter);
+
 class TQtOperator : public IOperator {
  public:
   explicit TQtOperator(QWidget* parent) : parent_(parent) {}

@@ -1,8 +1,26 @@
 #include "files/grid_sheet.h"
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 namespace torvane {
+
+namespace {
+constexpr const char* kReplaceQuestion = " already exists.\nDo you want to replace it?";
+}  // namespace
+
+bool MaySaveWorkbookAs(IOperator& op, const std::string& chosenName) {
+  bool isXls = false;
+  const std::string target = SaveAsFileName(chosenName, &isXls);
+  if (target == chosenName) return true;
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(target, error);
+  // Anything else that keeps us from looking (a folder we may not search) stops the save as well, and
+  // the save reports it with the system's own words.
+  if (status.type() == std::filesystem::file_type::not_found || error) return true;
+  return op.WarnOkCancel(target + kReplaceQuestion);
+}
 
 void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, int columnCount,
                      const std::function<void(int row)>& afterRow) {

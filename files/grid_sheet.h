@@ -1,6 +1,6 @@
 #pragma once
 // What the profile, number list and history files do alike with a spreadsheet: a grid written out as
-// text cells, and a file to import opened and recognised by its first cell.
+// text cells, the name it is saved under, and a file to import opened and recognised by its first cell.
 #include <functional>
 #include <string>
 
@@ -14,6 +14,12 @@ namespace torvane {
 // sheet row r + 1). `afterRow(r)` runs once each row is written, for the progress display.
 void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, int columnCount,
                      const std::function<void(int row)>& afterRow);
+
+// Whether the workbook may be saved under the name the save dialog gave. SaveAs adds ".xlsx" to a
+// name without an extension, and the dialog's own "replace?" question was about the name without
+// it; so when SaveAs would write another name and a file of that name exists, the operator is asked
+// (WarnOkCancel) before it is replaced. True also when SaveAs writes the very name the dialog showed.
+bool MaySaveWorkbookAs(IOperator& op, const std::string& chosenName);
 
 // Asks the operator for a spreadsheet and reads it whole. False, with every workbook dropped, when
 // there is nothing to import: the dialog was cancelled, the file could not be read (the operator is

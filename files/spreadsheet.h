@@ -22,6 +22,8 @@
 // What the cells hold and how they read back:
 // - SetValue(text) stores the text as text, always: "0123" stays "0123", "2024-05-06" stays a text.
 //   A text cell reads back unchanged through Text() and Value(). An empty text empties the cell.
+//   Every byte of a text is kept in both formats, a zero byte and other control characters included
+//   (.xlsx spells what XML cannot carry _xHHHH_, and a literal "_x0041_" as "_x005F_x0041_").
 // - Every cell that is written is saved in the text number format "@" (whether or not the caller set
 //   it), so that other spreadsheet programs keep dates, times and numbers as the texts they were.
 // - Cells of files written elsewhere: Text() is what a spreadsheet program shows, Value() is the

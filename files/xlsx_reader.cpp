@@ -9,6 +9,7 @@
 #include <map>
 #include <pugixml.hpp>
 
+#include "core/codepage.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -221,30 +222,46 @@ std::string TargetOfType(const std::vector<TRelationship>& rels, const char* typ
   return {};
 }
 
-// Text of an element, with the package's _xHHHH_ escapes for characters XML cannot carry.
+// The character a _xHHHH_ escape at `p` stands for, or -1 when `p` does not start one. Each byte is
+// looked at only once the ones before it matched, so nothing past the text's closing zero is read.
+long EscapeAt(const char* p) {
+  if (p[0] != '_' || p[1] != 'x') return -1;
+  long code = 0;
+  for (int i = 2; i < 6; ++i) {
+    const char c = p[i];
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
+    if (digit < 0) return -1;
+    code = code * 16 + digit;
+  }
+  return p[6] == '_' ? code : -1;
+}
+
+// Text of an element, with the package's _xHHHH_ escapes for characters XML cannot carry (a zero byte
+// included); "_x005F_" is the escaped underscore that keeps a literal "_x0041_" from being read as
+// "A". Escapes are taken from left to right and never overlap. A character beyond U+FFFF may come as
+// two escaped surrogates; a lone surrogate is no character and stays as the text it is.
 void AppendUnescaped(std::string& out, const char* text) {
   for (const char* p = text; *p != '\0';) {
-    unsigned code = 0;
-    bool escape = p[0] == '_' && p[1] == 'x' && std::strlen(p) >= 7 && p[6] == '_';
-    if (escape) {
-      auto [end, error] = std::from_chars(p + 2, p + 6, code, 16);
-      escape = error == std::errc() && end == p + 6;
+    long code = EscapeAt(p);
+    int length = 7;
+    if (code >= 0xD800 && code <= 0xDFFF) {
+      const long low = code <= 0xDBFF ? EscapeAt(p + 7) : -1;
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        length = 14;
+      } else {
+        code = -1;
+      }
     }
-    if (!escape) {
+    if (code < 0) {
       out += *p++;
       continue;
     }
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-    p += 7;
+    AppendUtf8(out, static_cast<uint32_t>(code));
+    p += length;
   }
 }
 

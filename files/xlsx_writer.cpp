@@ -1,5 +1,6 @@
 #include <xlsxwriter.h>
 
+#include <cstdio>
 #include <map>
 
 #include "files/spreadsheet_formats.h"
@@ -7,6 +8,46 @@
 namespace torvane::sheetfile {
 
 namespace {
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+void AppendEscape(std::string& out, unsigned code) {
+  char escape[8];
+  std::snprintf(escape, sizeof escape, "_x%04X_", code);
+  out += escape;
+}
+
+// A cell text as the package spells it: characters XML cannot carry become _xHHHH_, and a text that
+// already reads like such an escape gets its underscore escaped (_x005F_), so that every reader that
+// follows the rule gives back the very bytes we were handed. libxlsxwriter takes C strings, which
+// would end the text at its first zero byte; it escapes the other control characters itself, but
+// leaves a literal "_x0041_" alone. What it is handed here holds no control character but tab and
+// line feed, so it adds nothing of its own. A carriage return is escaped too: XML readers turn it
+// into a line feed.
+std::string EscapedText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 && byte != '\t' && byte != '\n') {
+      AppendEscape(out, byte);
+    } else if (byte == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHexDigit(text[i + 2]) &&
+               IsHexDigit(text[i + 3]) && IsHexDigit(text[i + 4]) && IsHexDigit(text[i + 5]) &&
+               text[i + 6] == '_') {
+      AppendEscape(out, '_');
+    } else if (byte == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+               (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE) {
+      // U+FFFE and U+FFFF are no XML characters either.
+      AppendEscape(out, static_cast<unsigned char>(text[i + 2]) == 0xBE ? 0xFFFE : 0xFFFF);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 // libxlsxwriter keeps its workbook until workbook_close(), which writes the file and frees it.
 class TXlsxBook {
@@ -78,7 +119,7 @@ void WriteXlsx(const TSheet& sheet, const std::string& path, const std::string& 
       switch (cell.Kind) {
         case TCellKind::Text:
         case TCellKind::Error:
-          book.Check(worksheet_write_string(worksheet, r, c, cell.Text.c_str(),
+          book.Check(worksheet_write_string(worksheet, r, c, EscapedText(cell.Text).c_str(),
                                             cell.Written ? text : numberFormat(cell.Format)));
           break;
         case TCellKind::Number:

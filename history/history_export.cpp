@@ -23,7 +23,7 @@ void Tcustomstringgrid_his::ExportHistoryXls() {
     const std::string proposed = kHistoryXlsNamePrefix + FileNameStamp(exchange_.Clock.Now());
     for (int c = 0; c < kHisColumnCount; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
     const auto fileName = exchange_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
-    if (!fileName) return;
+    if (!fileName || !MaySaveWorkbookAs(exchange_.Operator, *fileName)) return;
 
     WriteGridAsText(excel, grid_, kHistoryRows, kHisColumnCount, [&](int r) {
       if (r > 0) exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));

@@ -89,7 +89,7 @@ void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& con
     for (int c = 0; c < static_cast<int>(std::size(kColumnWidths)); ++c)
       excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
     const auto fileName = link.Operator.ChooseSaveFile(kNumbersXlsExportFilter, configDir, proposed);
-    if (!fileName) return;
+    if (!fileName || !MaySaveWorkbookAs(link.Operator, *fileName)) return;
 
     WriteGridAsText(excel, grid, kNumberRows, kNumberColCount, [&](int r) {
       if (r == 0) return;

@@ -32,7 +32,7 @@ void Tcustomstringgrid_basis::ExportProfile() {
     const std::string proposed = kProfileNamePrefix + FileNameStamp(exchange_.Clock.Now());
     for (int c = 0; c < kColumns; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
     const auto fileName = exchange_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
-    if (!fileName) return;
+    if (!fileName || !MaySaveWorkbookAs(exchange_.Operator, *fileName)) return;
 
     WriteGridAsText(excel, grid_, kLastRow, kColumns, [&](int r) {
       exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));

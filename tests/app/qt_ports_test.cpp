@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <functional>
@@ -29,6 +33,15 @@ TEST(ToQtFilter, PairsBecomeQtFilters) {
   EXPECT_EQ(ToQtFilter(""), "");
   // A description without its pattern is dropped rather than shown as a broken entry.
   EXPECT_EQ(ToQtFilter("CSV|*.cvs|Orphan"), "CSV (*.cvs)");
+}
+
+TEST(DefaultSuffixOf, IsTheChosenFiltersFirstExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"EXCEL file (*.xlsx *.xls)", "xlsx"}, {"EXCEL file (*.xls *.xlsx)", "xls"},
+      {"CVS file (*.cvs *.cvs)", "cvs"},     {"(*.*) (*)", ""},
+      {"Any (*.xls? *.xlsx)", ""},           {"No pattern", ""},
+  };
+  for (const auto& [filter, suffix] : cases) EXPECT_EQ(DefaultSuffixOf(filter), suffix) << filter;
 }
 
 TEST(QtNotifyTarget, RunsPostedClosuresOnTheWindowThreadInOrder) {
@@ -306,6 +319,71 @@ TEST(QtOperator, WarningOffersOkAndCancel) {
     EXPECT_EQ(seen.Icon, QMessageBox::Warning);
     EXPECT_EQ(seen.Title, "");
     EXPECT_EQ(seen.Buttons, QStringList({"Cancel", "OK"}));
+  }
+}
+
+// The save dialog adds the chosen filter's extension to a name typed without one, and only then asks
+// whether to replace a file: the question is about the file that is written.
+TEST(QtOperator, SaveDialogAddsTheChosenFiltersExtensionBeforeItAsksAboutReplacing) {
+  testing::EnsureQtApp();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString existing = dir.filePath("log.xlsx");
+  {
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the operator's own file");
+  }
+  TQtOperator op(nullptr);
+  struct TCase {
+    const char* Typed;
+    int FilterDowns;  // the filter list stepped down this often, as with the keyboard
+    const char* Written;
+    bool Asked;
+  };
+  const TCase cases[] = {
+      {"log", 0, "log.xlsx", true},
+      {"log.xls", 0, "log.xls", false},
+      {"plain", 1, "plain", false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Typed);
+    QString asked;
+    auto current = std::make_shared<bool>(true);  // a poll left over from this case does nothing later
+    WhenModal([&](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      ASSERT_NE(d, nullptr);
+      auto* filters = d->findChild<QComboBox*>("fileTypeCombo");
+      auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+      if (!filters || !name) {
+        ADD_FAILURE() << "the dialog's file name box or filter list is missing";
+        d->reject();
+        return;
+      }
+      for (int i = 0; i < c.FilterDowns; ++i) QTest::keyClick(filters, Qt::Key_Down);
+      // Set whole: typed key by key into a line edit without the focus (offscreen), the dialog would
+      // keep the file its completion selected on the way.
+      name->setText(c.Typed);
+      // The replace question, if the dialog asks one, is answered Yes from inside its own loop.
+      WhenModal([&, current](QWidget* box) {
+        if (!*current) return;
+        if (auto* question = qobject_cast<QMessageBox*>(box)) {
+          asked = question->text();
+          question->button(QMessageBox::Yes)->click();
+        }
+      });
+      static_cast<QDialog*>(d)->accept();
+      if (d->isVisible()) {
+        ADD_FAILURE() << "the dialog stayed open";
+        d->reject();
+      }
+    });
+    const auto chosen =
+        op.ChooseSaveFile("EXCEL file|*.xlsx;*.xls|(*.*)|*.*", dir.path().toStdString(), "hisinf_R1");
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(QString::fromStdString(*chosen), dir.filePath(c.Written));
+    EXPECT_EQ(asked, c.Asked ? "log.xlsx already exists.\nDo you want to replace it?" : "");
+    *current = false;
   }
 }
 

@@ -182,6 +182,9 @@ TEST_F(SpreadsheetFiles, HandMadePackageWithAbsoluteTargetsRunsAndSparseCells) {
   EXPECT_EQ(excel.Cells(2, 6).Text(), "#N/A");
   EXPECT_EQ(excel.Cells(10, 27).Value(), "1500");
   EXPECT_EQ(excel.Cells(10, 28).Text(), "xy");
+  // Escapes in an inline string: a surrogate pair, a lone surrogate (no character), an escaped
+  // underscore in lower-case hex, a zero byte.
+  EXPECT_EQ(excel.Cells(10, 29).Text(), std::string("\xF0\x9F\x98\x80|_xD800_|_x0041_|a\0b", 24));
   EXPECT_EQ(excel.Cells(11, 3).Text(), "0.1");
   for (int r = 3; r <= 9; ++r) EXPECT_EQ(excel.Cells(r, 1).Text(), "") << r;
   EXPECT_DOUBLE_EQ(excel.Columns(2).ColumnWidth(), 16);
@@ -294,6 +297,74 @@ INSTANTIATE_TEST_SUITE_P(Files, SpreadsheetHostileFiles,
                            for (char& c : name)
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return name;
+                         });
+
+// Texts with characters that XML cannot carry as they stand, and texts that look like the escapes
+// written for them. Every one must come back byte for byte.
+struct TAwkwardText {
+  const char* Name;
+  std::string Text;
+};
+
+std::vector<TAwkwardText> AwkwardTexts() {
+  std::string controls;
+  for (int c = 0; c < 0x20; ++c) controls += static_cast<char>(c);
+  return {
+      {"a zero byte inside", std::string("s3\0cr3t", 7)},
+      {"a zero byte alone", std::string(1, '\0')},
+      {"0x01", "a\x01z"},
+      {"0x1F", "\x1F"},
+      {"tab, line feed, carriage return", "\ta\nb\rc\r\n"},
+      {"every control character", controls},
+      {"0x7F", "del\x7F"},
+      {"a literal escape", "_x0041_"},
+      {"a literal escaped underscore", "_x005F_x0041_"},
+      {"escapes back to back", "_x0041__x0042_x0043_"},
+      {"lower-case hex, a cut escape", "_x00e9_ _x004"},
+      // As the grid holds a device text in CP936 (B1B1 BEA9 20 C3DC C2EB).
+      {"a two-byte code-page text", "北京 密码"},
+      {"U+FFFF", "\xEF\xBF\xBF"},
+  };
+}
+
+struct TFormatReader {
+  const char* Extension;
+  const char* Reader;
+};
+
+class SpreadsheetWholeTexts : public ::testing::TestWithParam<TFormatReader> {};
+
+TEST_P(SpreadsheetWholeTexts, ComeBackByteForByteInOurReaderAndAnIndependentOne) {
+  const auto cases = AwkwardTexts();
+  TTempDir dir;
+  TExcelApplication excel;
+  TWorkbook& book = excel.WorkBooks().Add();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    excel.Cells(static_cast<int>(i) + 1, 1).SetNumberFormatLocal("@");
+    excel.Cells(static_cast<int>(i) + 1, 1).SetValue(cases[i].Text);
+  }
+  const std::string name = dir / (std::string("texts") + GetParam().Extension);
+  book.SaveAs(name);
+
+  TExcelApplication read;
+  read.WorkBooks().Open(name);
+  auto [ok, output] = RunFixtureScript(GetParam().Reader, name);
+  ASSERT_TRUE(ok) << output;
+  const TForeignSheet foreign = ParseForeign(output);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    EXPECT_EQ(read.Cells(row, 1).Text(), cases[i].Text) << cases[i].Name;
+    auto found = foreign.Cells.find({row, 1});
+    ASSERT_NE(found, foreign.Cells.end()) << cases[i].Name;
+    EXPECT_EQ(found->second.Value, cases[i].Text) << GetParam().Reader << ": " << cases[i].Name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, SpreadsheetWholeTexts,
+                         ::testing::Values(TFormatReader{".xlsx", "read-xlsx"},
+                                           TFormatReader{".xls", "read-xls"}),
+                         [](const ::testing::TestParamInfo<TFormatReader>& info) {
+                           return std::string(info.param.Extension + 1);
                          });
 
 }  // namespace

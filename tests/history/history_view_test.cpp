@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -174,6 +175,12 @@ TEST_F(HistoryPageTest, PickersStartAtTheirValuesAndFormats) {
   EXPECT_EQ(page->EndTime()->time(), QTime(18, 30, 5));
   EXPECT_EQ(page->StartTime()->text(), "0:00:00");
   EXPECT_EQ(page->StartDate()->text(), "2015-03-03");
+  // The date pickers open a calendar, as the number list's do.
+  for (QDateEdit* picker : {page->StartDate(), page->EndDate()}) {
+    EXPECT_TRUE(picker->calendarPopup());
+    ASSERT_NE(picker->calendarWidget(), nullptr);
+    EXPECT_EQ(picker->calendarWidget()->selectedDate(), picker->date());
+  }
 }
 
 TEST_F(HistoryPageTest, ReadDataSendsAtOnce) {

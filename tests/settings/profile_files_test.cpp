@@ -2,11 +2,13 @@
 // see it, the refusals, the list cells and broken files.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 
 #include "files/spreadsheet.h"
 #include "files/spreadsheet_test_util.h"
+#include "settings/settings_codec.h"
 #include "settings/settings_profile.h"
 #include "settings/settings_table.h"
 #include "support/file_session.h"
@@ -200,6 +202,41 @@ TEST_F(ProfileFiles, ListCellWithoutADigitStopsTheListsThere) {
   Op().Errors.clear();
   Import(EditedProfile("empty.xlsx", [](TExcelApplication& excel) { excel.Cells(4, 2).SetValue(""); }));
   EXPECT_EQ(Op().Errors, std::vector<std::string>{"'' is not a valid integer value"});
+}
+
+using TPages = std::array<std::array<uint8_t, kSettingsPageSize>, 3>;
+
+TPages EncodedPages(const TGrid& grid, const TSettingsLists& lists) {
+  TPages pages{};
+  for (int page = 1; page <= 3; ++page)
+    EXPECT_FALSE(EncodeSettingsPage(page, grid, lists, TCodePage::System(), pages[page - 1]).has_value());
+  return pages;
+}
+
+// The GPRS password is read up to its first 0xFF, so a zero byte inside it is part of the text. Taken
+// through an .xlsx profile into a fresh session, it still goes to the device whole.
+TEST_F(ProfileFiles, ZeroByteInsideATextComesBackThroughAnXlsxProfile) {
+  constexpr int kGprsPassword = 22;
+  const TSettingDef& param = SettingsTable()[kGprsPassword - 1];
+  ASSERT_EQ(param.Label, std::string("22.GPRS Password"));
+  TPages device = EncodedPages(Grid(), Lists());
+  const uint8_t field[] = {'s', '3', 0, 'c', 'r', '3', 't', 0xFF};
+  std::copy(std::begin(field), std::end(field), device[1].begin() + 62);
+  DecodeSettingOnPage(param, 2, device[1], Grid(), Lists(), TCodePage::System());
+  ASSERT_EQ(Grid().Cell(kContentCol, kGprsPassword), std::string("s3\0cr3t", 7));
+  const TPages original = EncodedPages(Grid(), Lists());
+
+  const std::string path = dir_ / "zero.xlsx";
+  Export(path);
+  ASSERT_TRUE(Op().Errors.empty()) << Op().Errors.front();
+  TFakeSession other;
+  other.Operator.FileAnswers.push_back(path);
+  other.Session->Profiles.ImportProfile();
+  ASSERT_TRUE(other.Operator.Errors.empty()) << other.Operator.Errors.front();
+  EXPECT_EQ(other.Session->SettingsGrid.Cell(kContentCol, kGprsPassword), std::string("s3\0cr3t", 7));
+  const TPages imported = EncodedPages(other.Session->SettingsGrid, other.Session->SettingsLists);
+  EXPECT_TRUE(std::equal(imported[1].begin() + 62, imported[1].begin() + 69, std::begin(field)));
+  for (int page = 0; page < 3; ++page) EXPECT_EQ(imported[page], original[page]) << "page " << page + 1;
 }
 
 TEST_F(ProfileFiles, LongApnIsImportedWhole) {
