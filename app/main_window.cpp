@@ -14,6 +14,7 @@
 #include "app/help_page.h"
 #include "app/history_page.h"
 #include "app/numbers_page.h"
+#include "app/port_check.h"
 #include "app/qt_ports.h"
 #include "app/settings_page.h"
 #include "app/status_bar.h"
@@ -281,8 +282,11 @@ void TForm1::btn8Click() {
     failed = true;
   }
   if (failed) {
-    // The counter stays even, so the next click tries to open again.
-    operator_->Message(kPortError);
+    // The counter stays even, so the next click tries to open again. Under the box's own text: the
+    // system's reason, then what is behind it and how to fix it.
+    std::string text = kPortError;
+    for (const std::string& line : OpenFailureLines(*comm_)) text += "\n" + line;
+    operator_->Message(text);
     SetCaption(btn8_, "Open");
     statusBar_->SetLampGreen(false);
   }
