@@ -15,6 +15,7 @@
 #include "app/history_page.h"
 #include "app/numbers_page.h"
 #include "app/port_check.h"
+#include "app/port_combo.h"
 #include "app/qt_ports.h"
 #include "app/settings_page.h"
 #include "app/status_bar.h"
@@ -146,7 +147,7 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   };
   BuildPages();
 
-  FillPortList(options.FirstPort);
+  FillPortList(options);
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
@@ -237,17 +238,13 @@ void TForm1::BuildPages() {
   pages_->setCurrentIndex(0);
 }
 
-void TForm1::FillPortList(const QString& firstPort) {
-  QStringList names;
-  for (const std::string& n : Trecognitionserial().FillPortList()) names << QString::fromStdString(n);
-  const QString first = firstPort.trimmed();
-  if (!first.isEmpty()) {
-    names.removeAll(first);
-    names.prepend(first);
-  }
-  cmb1_->clear();
-  cmb1_->addItems(names);
-  if (cmb1_->count() > 0) cmb1_->setCurrentIndex(0);
+void TForm1::FillPortList(const TForm1Options& options) {
+  // No udev (a container): the list is read once, as it always was.
+  std::shared_ptr<IPortEventSource> events = options.PortEvents;
+  if (!events) events = OpenUdevPortEvents();
+  portCombo_ =
+      new TPortCombo(cmb1_, options.FirstPort,
+                     std::make_unique<TPortMonitor>(Trecognitionserial(options.PortRoot), events), this);
 }
 
 void TForm1::Centre() {
