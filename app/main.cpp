@@ -1,11 +1,22 @@
 // torvane-configurator [--port NAME] [--screenshot FILE [--tab N]]
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 #include "app/main_window.h"
+#include "app/port_check.h"
 #include "app/program.h"
 
 int main(int argc, char** argv) {
+  // --check-port runs before Qt starts, so it works with no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--check-port") != 0) continue;
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "--check-port needs a value\n");
+      return 2;
+    }
+    return torvane::RunCheckPort(argv[i + 1], stdout);
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane-configurator");
   QString error;

@@ -14,6 +14,8 @@
 #include "app/help_page.h"
 #include "app/history_page.h"
 #include "app/numbers_page.h"
+#include "app/port_check.h"
+#include "app/port_combo.h"
 #include "app/qt_ports.h"
 #include "app/settings_page.h"
 #include "app/status_bar.h"
@@ -148,8 +150,7 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   comm_->OnRequestHangup = [this](TComm&) { PortHungUp(); };
   BuildPages();
 
-  firstPort_ = options.FirstPort;
-  FillPortList(options.FirstPort);
+  FillPortList(options);
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
@@ -240,17 +241,13 @@ void TForm1::BuildPages() {
   pages_->setCurrentIndex(0);
 }
 
-void TForm1::FillPortList(const QString& firstPort) {
-  QStringList names;
-  for (const std::string& n : Trecognitionserial().FillPortList()) names << QString::fromStdString(n);
-  const QString first = firstPort.trimmed();
-  if (!first.isEmpty()) {
-    names.removeAll(first);
-    names.prepend(first);
-  }
-  cmb1_->clear();
-  cmb1_->addItems(names);
-  if (cmb1_->count() > 0) cmb1_->setCurrentIndex(0);
+void TForm1::FillPortList(const TForm1Options& options) {
+  // No udev (a container): the list is read once, as it always was.
+  std::shared_ptr<IPortEventSource> events = options.PortEvents;
+  if (!events) events = OpenUdevPortEvents();
+  portCombo_ =
+      new TPortCombo(cmb1_, options.FirstPort,
+                     std::make_unique<TPortMonitor>(Trecognitionserial(options.PortRoot), events), this);
 }
 
 void TForm1::Centre() {
@@ -286,8 +283,11 @@ void TForm1::btn8Click() {
     failed = true;
   }
   if (failed) {
-    // The counter stays even, so the next click tries to open again.
-    operator_->Message(kPortError);
+    // The counter stays even, so the next click tries to open again. Under the box's own text: the
+    // system's reason, then what is behind it and how to fix it.
+    std::string text = kPortError;
+    for (const std::string& line : OpenFailureLines(*comm_)) text += "\n" + line;
+    operator_->Message(text);
     SetCaption(btn8_, "Open");
     statusBar_->SetLampGreen(false);
   }
@@ -302,14 +302,9 @@ void TForm1::PortHungUp() {
   comm_->ClosePort();
   statusBar_->SetLampGreen(false);
   session_->PortLost();
-  // The adapter's name is gone from the system; the list shows what is left (and what was typed).
-  const QString typed = cmb1_->currentText();
-  FillPortList(firstPort_);
-  const int at = cmb1_->findText(typed);
-  if (at >= 0)
-    cmb1_->setCurrentIndex(at);
-  else
-    cmb1_->setEditText(typed);
+  // The adapter's name is gone from the system; the list shows what is left, and the box keeps the
+  // name, so that plugging it in again and clicking Open is all it takes.
+  portCombo_->Refresh();
   operator_->Message(QString(kDisconnected).arg(port).toStdString());
 }
 

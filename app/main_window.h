@@ -14,6 +14,7 @@
 #include "core/operator.h"
 #include "core/timer.h"
 #include "serial/comm.h"
+#include "serial/port_monitor.h"
 
 namespace torvane {
 
@@ -22,6 +23,7 @@ class TSettingsPage;
 class TNumbersPage;
 class THistoryPage;
 class TQtNotifyTarget;
+class TPortCombo;
 
 // What a test (or the program's options) may put in place of the real thing. Null members mean
 // the real dialogs, QTimer, the system clock and the folder of the executable.
@@ -30,7 +32,9 @@ struct TForm1Options {
   ITimerFactory* Timers = nullptr;
   const IClock* Clock = nullptr;
   QString ProgramDir;
-  QString FirstPort;  // put first in the port list and selected
+  QString FirstPort;                             // put first in the port list and selected
+  std::string PortRoot = "/";                    // where the port list is read (a fake tree in tests)
+  std::shared_ptr<IPortEventSource> PortEvents;  // hot-plug events; null: udev's, where udev runs
 };
 
 class TForm1 : public QWidget {
@@ -53,6 +57,7 @@ class TForm1 : public QWidget {
   THistoryPage& HistoryPage() { return *historyPage_; }
 
   QComboBox* PortList() const { return cmb1_; }
+  TPortCombo& PortCombo() { return *portCombo_; }
   QPushButton* OpenCloseButton() const { return btn8_; }
   QLineEdit* PasswordEdit() const { return edt1_; }
   QPushButton* LoginButton() const { return btn1_; }
@@ -72,7 +77,7 @@ class TForm1 : public QWidget {
  private:
   void BuildTopBar();
   void BuildPages();
-  void FillPortList(const QString& firstPort);
+  void FillPortList(const TForm1Options& options);
   void ControlsChanged();
   void Centre();
 
@@ -86,6 +91,7 @@ class TForm1 : public QWidget {
 
   QWidget* topBar_ = nullptr;
   QComboBox* cmb1_ = nullptr;
+  TPortCombo* portCombo_ = nullptr;
   QPushButton* btn8_ = nullptr;
   QLineEdit* edt1_ = nullptr;
   QPushButton* btn1_ = nullptr;
@@ -99,7 +105,6 @@ class TForm1 : public QWidget {
 
   std::unique_ptr<TSession> session_;
   int32_t clickCounter_ = 0;
-  QString firstPort_;
 };
 
 }  // namespace torvane

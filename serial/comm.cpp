@@ -16,15 +16,30 @@ bool Store(T& field, T value) {
 }
 }  // namespace
 
+std::string TComm::DevicePath(const std::string& commName) {
+  return commName.find('/') != std::string::npos ? commName : "/dev/" + commName;
+}
+
 void TComm::SetCommPort(uint8_t port) {
   if (port == 0 || port == commPort_) return;
   commPort_ = port;
   commName_ = "COM" + std::to_string(port);
 }
 
-#define TORVANE_LINE_SETTER(Name, field, Type)              \
-  void TComm::Set##Name(Type v) {                           \
-    if (Store(field, v) && PortOpen()) ApplyLineSettings(); \
+// A line setting the open port refuses leaves the property as it was, and the former settings are put
+// back on the line (tcsetattr may have carried out part of the change), so the property still tells
+// what the line runs at.
+#define TORVANE_LINE_SETTER(Name, field, Type)   \
+  void TComm::Set##Name(Type v) {                \
+    const Type before = field;                   \
+    if (!Store(field, v) || !PortOpen()) return; \
+    try {                                        \
+      ApplyLineSettings();                       \
+    } catch (...) {                              \
+      field = before;                            \
+      RestoreLineSettings();                     \
+      throw;                                     \
+    }                                            \
   }
 #define TORVANE_TIMEOUT_SETTER(Name, field, Type)       \
   void TComm::Set##Name(Type v) {                       \
@@ -60,6 +75,13 @@ TORVANE_TIMEOUT_SETTER(WriteTotalTimeoutConstant, writeTotalTimeoutConstant_, ui
 
 #undef TORVANE_LINE_SETTER
 #undef TORVANE_TIMEOUT_SETTER
+
+void TComm::RestoreLineSettings() {
+  try {
+    ApplyLineSettings();
+  } catch (const ECommsError&) {  // the first failure is the one the caller hears about
+  }
+}
 
 // InputLen and InBufferSize are copied into the read worker when it starts: a change while open
 // takes effect at the next OpenPort, as in the original component.

@@ -12,9 +12,18 @@
 
 namespace torvane {
 
+// what() is the component's own text ("Error opening serial port", ...); the operating system's reason
+// (strerror) and its errno stay apart, so the program's texts never change with the system's language.
 class ECommsError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ECommsError(const std::string& message, std::string reason = {}, int error = 0)
+      : std::runtime_error(message), reason_(std::move(reason)), error_(error) {}
+  const std::string& Reason() const { return reason_; }  // empty when the system gave none
+  int Error() const { return error_; }                   // errno, 0 when none
+
+ private:
+  std::string reason_;
+  int error_;
 };
 
 enum class TParity { None, Odd, Even, Mark, Space };
@@ -50,8 +59,10 @@ class TComm : public ISendPort {
   TComm& operator=(const TComm&) = delete;
 
   // Opens CommName ("ttyUSB0" means /dev/ttyUSB0; a name with "/" is a path). Raises ECommsError on
-  // "Error opening serial port" and "Cannot setup comm buffer"; every failure is kept in PortOpenError.
-  // The port is held exclusively: a second opener (another component or program) is refused.
+  // "Error opening serial port", "Cannot setup comm buffer" and line settings the port refuses (an
+  // unsupported baud rate among them); every failure is kept in PortOpenError, and the system's reason
+  // in PortOpenReason and PortOpenErrno. The port is held exclusively: a second opener (another
+  // component or program) is refused, with EBUSY.
   void OpenPort();
   // Stops both workers (promptly, even with a write held up by a full line) and releases the port;
   // queued and unsent bytes are discarded.
@@ -59,10 +70,16 @@ class TComm : public ISendPort {
   bool PortOpen() const;
   void SetPortOpen(bool open) { open ? OpenPort() : ClosePort(); }
   const std::string& PortOpenError() const { return portOpenError_; }
+  const std::string& PortOpenReason() const { return portOpenReason_; }  // strerror of the failure
+  int PortOpenErrno() const { return portOpenErrno_; }
+  // The device path OpenPort forms from a port name.
+  static std::string DevicePath(const std::string& commName);
   bool SendBytes(const uint8_t* bytes, uint16_t count) override;
   bool SendQueueEmpty() const;
 
-  // Properties (defaults of the component; the window sets BaudRate 115200).
+  // Properties (defaults of the component; the window sets BaudRate 115200). A line setting changed
+  // while the port is open is applied at once; one the port refuses raises ECommsError and the
+  // property keeps its former value.
   const std::string& CommName() const { return commName_; }
   void SetCommName(std::string name) { commName_ = std::move(name); }
   uint8_t CommPort() const { return commPort_; }
@@ -132,13 +149,16 @@ class TComm : public ISendPort {
   std::function<void(TComm& sender)> OnSendDataEmpty;
 
  private:
-  struct TImpl;  // the platform's handle, close event and workers (comm_posix.cpp)
-  void ApplyLineSettings();
+  struct TImpl;              // the platform's handle, close event and workers (comm_posix.cpp)
+  void ApplyLineSettings();  // raises ECommsError with the system's reason
+  void RestoreLineSettings();
   void ApplyTimeouts();
 
   ICommNotifyTarget& target_;
   std::unique_ptr<TImpl> impl_;
   std::string portOpenError_;
+  std::string portOpenReason_;
+  int portOpenErrno_ = 0;
   std::string commName_ = "COM1";
   uint8_t commPort_ = 1;
   uint32_t baudRate_ = 9600;

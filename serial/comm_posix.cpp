@@ -41,6 +41,9 @@ namespace {
 constexpr char kAlreadyOpened[] = "This serial port already opened";
 constexpr char kErrorOpening[] = "Error opening serial port";
 constexpr char kNotComm[] = "File handle is not a comm handle ";
+constexpr char kNoCommBuffer[] = "Cannot setup comm buffer";
+constexpr char kNoCommState[] = "Cannot setup comm state";
+constexpr char kBadBaudRate[] = "Unsupported baud rate";
 constexpr char kNoEvent[] = "Unable to create event";
 constexpr char kNoReadThread[] = "Unable to create read thread";
 constexpr char kNoWriteThread[] = "Unable to create write thread";
@@ -54,6 +57,11 @@ constexpr uint32_t kModemCarrier = 8, kModemRing = 4;
 constexpr int kLinePollMs = 100;
 
 using Clock = std::chrono::steady_clock;
+
+// The component's own text with the system's reason beside it.
+[[noreturn]] void RaiseSystem(const std::string& text, int error) {
+  throw ECommsError(text, std::strerror(error), error);
+}
 
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -495,37 +503,62 @@ bool TComm::SendQueueEmpty() const {
 
 void TComm::OpenPort() {
   portOpenError_.clear();
+  portOpenReason_.clear();
+  portOpenErrno_ = 0;
   if (impl_->Port) {
     portOpenError_ = kAlreadyOpened;
     return;
   }
-  const std::string path = commName_.find('/') != std::string::npos ? commName_ : "/dev/" + commName_;
+  auto fail = [this](const char* text, int error) {
+    portOpenError_ = text;
+    portOpenErrno_ = error;
+    portOpenReason_ = error != 0 ? std::strerror(error) : std::string();
+  };
+  const std::string path = DevicePath(commName_);
   auto port = std::make_unique<TOpenPort>();
   port->Fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  // Unshared: TIOCEXCL (below) refuses other openers of the terminal, but not a privileged one, so
-  // the port is also locked the way other serial programs on Linux lock theirs.
-  if (port->Fd < 0 || ::flock(port->Fd, LOCK_EX | LOCK_NB) != 0) {
-    portOpenError_ = kErrorOpening;
-    throw ECommsError(kErrorOpening);
+  if (port->Fd < 0) {
+    fail(kErrorOpening, errno);
+    throw ECommsError(kErrorOpening, portOpenReason_, portOpenErrno_);
   }
+  // Unshared: TIOCEXCL (below) refuses other openers of the terminal, but not a privileged one, so
+  // the port is also locked the way other serial programs on Linux lock theirs. A lock held by
+  // another is the busy port it is, not flock's "try again".
+  if (::flock(port->Fd, LOCK_EX | LOCK_NB) != 0) {
+    fail(kErrorOpening, errno == EWOULDBLOCK ? EBUSY : errno);
+    throw ECommsError(kErrorOpening, portOpenReason_, portOpenErrno_);
+  }
+  errno = 0;
   if (!::isatty(port->Fd)) {
-    portOpenError_ = kNotComm;
+    fail(kNotComm, errno != 0 ? errno : ENOTTY);
     return;
   }
   port->Exclusive = ::ioctl(port->Fd, TIOCEXCL) == 0;
-  // There are no driver queue sizes to set on Linux (the "Cannot setup comm buffer" step succeeds).
-  (void)::tcflush(port->Fd, TCIOFLUSH);
+  // There are no driver queue sizes to set on Linux; the step that stands for them is emptying the
+  // driver's buffers.
+  if (::tcflush(port->Fd, TCIOFLUSH) != 0) {
+    fail(kNoCommBuffer, errno);
+    throw ECommsError(kNoCommBuffer, portOpenReason_, portOpenErrno_);
+  }
 
   port->CloseEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  port->WakeEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (port->CloseEvent >= 0) port->WakeEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (port->CloseEvent < 0 || port->WakeEvent < 0) {
-    portOpenError_ = kNoEvent;
+    fail(kNoEvent, errno);
     return;
   }
   impl_->Port = std::move(port);
   TOpenPort& p = *impl_->Port;
   ApplyTimeouts();
-  ApplyLineSettings();
+  try {
+    ApplyLineSettings();
+  } catch (const ECommsError& e) {
+    impl_->Port.reset();
+    portOpenError_ = e.what();
+    portOpenReason_ = e.Reason();
+    portOpenErrno_ = e.Error();
+    throw;
+  }
 
   const TPoster poster{&target_, impl_->Alive};
   try {
@@ -533,25 +566,27 @@ void TComm::OpenPort() {
         [r = TReader{p.Fd, p.CloseEvent, poster, inputLen_, inBufferSize_, &p.Live, {}, {}, {}}]() mutable {
           r.Run();
         });
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& e) {
     impl_->Port.reset();
-    portOpenError_ = kNoReadThread;
+    fail(kNoReadThread, e.code().value());
     return;
   }
   try {
     p.Writer =
         std::thread([w = TWriter{p.Fd, p.CloseEvent, p.WakeEvent, poster, &p.Queue}]() mutable { w.Run(); });
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& e) {
     p.SignalClose();
     p.Reader.join();
     impl_->Port.reset();
-    portOpenError_ = kNoWriteThread;
+    fail(kNoWriteThread, e.code().value());
     return;
   }
 }
 
 void TComm::ClosePort() {
   portOpenError_.clear();
+  portOpenReason_.clear();
+  portOpenErrno_ = 0;
   if (!impl_->Port) return;
   TOpenPort& p = *impl_->Port;
   // Both workers watch the close event in every wait, so the joins below are prompt: a write stuck on
@@ -595,14 +630,21 @@ void TComm::ApplyTimeouts() {
 
 // Line settings onto termios. What termios cannot express (DSR flow, DTR handshake, XON/XOFF limits,
 // RTS toggling while sending, DSR sensitivity, continue-after-XOFF) is left out; a pseudo-terminal
-// has no modem lines at all, and the result of applying the settings is not acted on anyway.
+// has no modem lines at all. What termios can express and the port refuses raises ECommsError: a
+// link that silently stays at the wrong speed only shows up later as a device that never answers.
 void TComm::ApplyLineSettings() {
   if (!impl_->Port) return;
   const int fd = impl_->Port->Fd;
   impl_->Port->Live.IgnoreNull = ignoreNullChar_;
 
+  // Only the standard rates: the device runs at one of them, and a rate the table lacks would need
+  // the driver's divisor, which some adapters round silently.
+  const speed_t speed = SpeedCode(baudRate_);
+  const std::string badBaud = std::string(kBadBaudRate) + " " + std::to_string(baudRate_);
+  if (speed == B0) RaiseSystem(badBaud, EINVAL);
+
   termios t{};
-  if (::tcgetattr(fd, &t) != 0) return;
+  if (::tcgetattr(fd, &t) != 0) RaiseSystem(kNoCommState, errno);
   // Binary mode: no line editing, echo, signals or character translation.
   t.c_iflag &=
       ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
@@ -646,12 +688,14 @@ void TComm::ApplyLineSettings() {
   // line hung up.
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  const speed_t speed = SpeedCode(baudRate_);
-  if (speed != B0) {
-    (void)::cfsetispeed(&t, speed);
-    (void)::cfsetospeed(&t, speed);
-  }
-  (void)::tcsetattr(fd, TCSANOW, &t);
+  if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0) RaiseSystem(badBaud, errno);
+  if (::tcsetattr(fd, TCSANOW, &t) != 0) RaiseSystem(kNoCommState, errno);
+  // tcsetattr succeeds when any part of the change was carried out; the speed is the part that
+  // matters, so it is read back. (A pty, like some adapters, forces CS8 and no parity: those are not
+  // compared.)
+  termios now{};
+  if (::tcgetattr(fd, &now) != 0) RaiseSystem(kNoCommState, errno);
+  if (::cfgetospeed(&now) != speed || ::cfgetispeed(&now) != speed) RaiseSystem(badBaud, EINVAL);
 
   // DTR and RTS through the modem-control ioctls; a pty has neither line and refuses, which is fine.
   int dtr = TIOCM_DTR, rts = TIOCM_RTS;

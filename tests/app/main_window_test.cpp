@@ -50,6 +50,14 @@ class TPty {
   std::string path_;
 };
 
+// This process's command name, as the diagnosis reads it from /proc.
+std::string OwnName() {
+  std::ifstream in("/proc/self/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,6 +95,12 @@ class MainWindowTest : public ::testing::Test {
   void ClickOpenClose() { QTest::mouseClick(window_->OpenCloseButton(), Qt::LeftButton); }
 
   QString Caption() { return window_->OpenCloseButton()->text(); }
+
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (const QString& l : QString::fromStdString(text).split('\n')) lines.push_back(l.toStdString());
+    return lines;
+  }
 
   TFakeOperator op_;
   TManualClock clock_;
@@ -332,7 +346,8 @@ TEST_F(MainWindowTest, OpenCloseOpenAgainstAPseudoTerminal) {
 TEST_F(MainWindowTest, MissingPortFailsAndTheNextClickTriesAgain) {
   TypePort("/dev/ttyTorvaneNoSuchPort0");
   ClickOpenClose();
-  EXPECT_EQ(op_.Messages, std::vector<std::string>{"COM Port error"});
+  ASSERT_EQ(op_.Messages.size(), 1u);
+  EXPECT_EQ(Lines(op_.Messages[0]).front(), "COM Port error");
   EXPECT_EQ(Caption(), "Open");
   EXPECT_EQ(window_->ClickCounter(), 0);
   EXPECT_FALSE(window_->LampGreen());
@@ -355,11 +370,56 @@ TEST_F(MainWindowTest, AFileThatIsNoTerminalFailsLikeAnyOpen) {
   std::ofstream(path.toStdString()) << "x";
   TypePort(path);
   ClickOpenClose();
-  EXPECT_EQ(op_.Messages, std::vector<std::string>{"COM Port error"});
+  ASSERT_EQ(op_.Messages.size(), 1u);
+  EXPECT_EQ(Lines(op_.Messages[0]).front(), "COM Port error");
   EXPECT_EQ(Caption(), "Open");
   EXPECT_EQ(window_->ClickCounter(), 0);
   EXPECT_FALSE(window_->LampGreen());
   EXPECT_FALSE(window_->Comm().PortOpen());
+}
+
+// The failure box keeps its own first line; the system's reason follows on the second, then the
+// cause and its fix.
+TEST_F(MainWindowTest, TheOpenFailureBoxSaysWhyAndHowToFixIt) {
+  TPty pty;
+  ASSERT_FALSE(pty.Path().empty());
+  TQueueNotifyTarget holderTarget;
+  TComm holder(holderTarget);  // another component of this program holds the pty
+  holder.SetCommName(pty.Path());
+  holder.OpenPort();
+  ASSERT_TRUE(holder.PortOpen());
+  const QString notATerminal = dir_.filePath("not-a-port");
+  std::ofstream(notATerminal.toStdString()) << "x";
+  struct TCase {
+    QString Port;
+    std::vector<std::string> Lines;  // the first ones, exactly
+  };
+  const std::string missing = "/dev/ttyTorvaneNoSuchPort0";
+  const std::vector<TCase> cases = {
+      {QString::fromStdString(missing),
+       {"COM Port error", "No such file or directory",
+        missing + " does not exist (any more): the adapter is unplugged, or it came back under another name.",
+        "Fix: plug the adapter in and pick its port from the list."}},
+      {notATerminal,
+       {"COM Port error", "Inappropriate ioctl for device",
+        notATerminal.toStdString() + " is not a serial port."}},
+      {QString::fromStdString(pty.Path()),
+       {"COM Port error", "Device or resource busy",
+        pty.Path() + " is held by " + OwnName() + " (process " + std::to_string(getpid()) + ")."}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Port.toStdString());
+    op_.Messages.clear();
+    TypePort(c.Port);
+    ClickOpenClose();
+    ASSERT_EQ(op_.Messages.size(), 1u);
+    const auto lines = Lines(op_.Messages[0]);
+    ASSERT_GE(lines.size(), c.Lines.size()) << op_.Messages[0];
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + c.Lines.size()), c.Lines)
+        << op_.Messages[0];
+    EXPECT_EQ(Caption(), "Open");
+    EXPECT_EQ(window_->ClickCounter(), 0);
+  }
 }
 
 TEST_F(MainWindowTest, BytesFromThePortReachTheLogin) {

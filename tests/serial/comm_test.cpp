@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -204,6 +205,71 @@ TEST(CommOpen, RegularFileIsNotACommHandle) {
   EXPECT_EQ(c.PortOpenError(), "File handle is not a comm handle ");
   EXPECT_FALSE(c.PortOpen());
   ::unlink(path);
+}
+
+// Each open failure keeps the component's own text in PortOpenError and the system's reason beside
+// it; the raising ones carry both in the ECommsError.
+TEST(CommOpen, FailuresCarryTheSystemsReason) {
+  TPty pty;
+  TQueueNotifyTarget holderTarget;
+  TComm holder(holderTarget);  // the first opener of the busy case
+  holder.SetCommName(pty.SlavePath());
+  char file[] = "/tmp/torvane-not-a-port-XXXXXX";
+  const int fd = ::mkstemp(file);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  struct TCase {
+    const char* What;
+    std::string Port;
+    std::function<void()> Before;
+    std::string Error;
+    int Errno;
+    bool Raises;
+  };
+  const std::vector<TCase> cases = {
+      {"missing", "ttyTorvaneNoSuchPort42", {}, "Error opening serial port", ENOENT, true},
+      {"missing folder", "/nonexistent/dir/ttyS0", {}, "Error opening serial port", ENOENT, true},
+      // Refused by the terminal's exclusive mark, or (for root, who passes it) by the lock: busy either way.
+      {"busy", pty.SlavePath(), [&] { holder.OpenPort(); }, "Error opening serial port", EBUSY, true},
+      {"regular file", file, {}, "File handle is not a comm handle ", ENOTTY, false},
+      {"no terminal", "/dev/null", {}, "File handle is not a comm handle ", ENOTTY, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    if (c.Before) c.Before();
+    TQueueNotifyTarget target;
+    TComm comm(target);
+    comm.SetCommName(c.Port);
+    bool raised = false;
+    try {
+      comm.OpenPort();
+    } catch (const ECommsError& e) {
+      raised = true;
+      EXPECT_EQ(e.what(), c.Error);
+      EXPECT_EQ(e.Reason(), std::strerror(c.Errno));
+      EXPECT_EQ(e.Error(), c.Errno);
+    }
+    EXPECT_EQ(raised, c.Raises);
+    EXPECT_FALSE(comm.PortOpen());
+    EXPECT_EQ(comm.PortOpenError(), c.Error);
+    EXPECT_EQ(comm.PortOpenReason(), std::strerror(c.Errno));
+    EXPECT_EQ(comm.PortOpenErrno(), c.Errno);
+  }
+  ::unlink(file);
+  // A successful open or a close forgets the last failure's reason.
+  holder.ClosePort();
+  TQueueNotifyTarget target;
+  TComm comm(target);
+  comm.SetCommName(pty.SlavePath());
+  comm.SetBaudRate(12345);
+  EXPECT_THROW(comm.OpenPort(), ECommsError);
+  EXPECT_FALSE(comm.PortOpenReason().empty());
+  comm.SetBaudRate(115200);
+  comm.OpenPort();
+  ASSERT_TRUE(comm.PortOpen());
+  EXPECT_TRUE(comm.PortOpenError().empty());
+  EXPECT_TRUE(comm.PortOpenReason().empty());
+  EXPECT_EQ(comm.PortOpenErrno(), 0);
 }
 
 // With room for the port's descriptor but not for the close event, the open fails with
@@ -426,7 +492,16 @@ TEST_F(CommTest, SettingBaudRateWhileOpenReappliesAtOnce) {
   // The other line settings follow the same way. (A pty forces CS8 and clears PARENB whatever is
   // asked, so the parity kind shows in PARODD/CMSPAR only, and the byte size not at all.)
   Comm.SetParity(TParity::Mark);
-  Comm.SetByteSize(TByteSize::_7);
+  // Newer kernels refuse a change of which nothing could be carried out (7 data bits alone, on a
+  // pty) with EINVAL; older ones report success. Refused, the property keeps its value.
+  try {
+    Comm.SetByteSize(TByteSize::_7);
+    EXPECT_EQ(Comm.ByteSize(), TByteSize::_7);
+  } catch (const ECommsError& e) {
+    EXPECT_STREQ(e.what(), "Cannot setup comm state");
+    EXPECT_EQ(e.Error(), EINVAL);
+    EXPECT_EQ(Comm.ByteSize(), TByteSize::_8);
+  }
   Comm.SetStopBits(TStopBits::_2);
   Comm.SetOutx_XonXoffFlow(true);
   Comm.SetOutx_CtsFlow(true);
@@ -451,6 +526,70 @@ TEST_F(CommTest, SettingBaudRateWhileOpenReappliesAtOnce) {
   const Bytes out{1, 2};
   ASSERT_TRUE(Comm.SendBytes(out.data(), 2));
   EXPECT_EQ(Pty.Receive(2), out);
+}
+
+// A rate the line cannot run at fails the open, or the setter while open, instead of leaving the
+// former speed on the line without a word.
+TEST_F(CommTest, AnUnsupportedBaudRateFailsWithAReason) {
+  const size_t fds = CountOpenFds();
+  for (const uint32_t baud : {12345u, 0u, 115201u}) {
+    SCOPED_TRACE(baud);
+    Comm.SetBaudRate(baud);
+    try {
+      Comm.OpenPort();
+      FAIL() << "no exception";
+    } catch (const ECommsError& e) {
+      EXPECT_EQ(e.what(), "Unsupported baud rate " + std::to_string(baud));
+      EXPECT_EQ(e.Reason(), "Invalid argument");
+    }
+    EXPECT_EQ(Comm.PortOpenError(), "Unsupported baud rate " + std::to_string(baud));
+    EXPECT_EQ(Comm.PortOpenReason(), "Invalid argument");
+    EXPECT_FALSE(Comm.PortOpen());
+    EXPECT_EQ(CountOpenFds(), fds);
+  }
+
+  Comm.SetBaudRate(115200);
+  Comm.OpenPort();
+  ASSERT_TRUE(Comm.PortOpen()) << Comm.PortOpenError();
+  try {
+    Comm.SetBaudRate(12345);
+    FAIL() << "no exception";
+  } catch (const ECommsError& e) {
+    EXPECT_STREQ(e.what(), "Unsupported baud rate 12345");
+    EXPECT_EQ(e.Reason(), "Invalid argument");
+  }
+  // The property and the line both stay at the rate the port runs at, and it still carries bytes.
+  EXPECT_EQ(Comm.BaudRate(), 115200u);
+  EXPECT_EQ(::cfgetospeed(&static_cast<const termios&>(SlaveSettings())), B115200);
+  EXPECT_TRUE(Comm.PortOpen());
+  const Bytes out{1, 2};
+  ASSERT_TRUE(Comm.SendBytes(out.data(), 2));
+  EXPECT_EQ(Pty.Receive(2), out);
+}
+
+// A terminal whose other end went away refuses every termios call (EIO): a line setting changed then
+// raises with that reason and the property keeps its value.
+TEST_F(CommTest, ALineSettingTheTerminalRefusesRaisesWithTheReason) {
+  Comm.OpenPort();
+  ASSERT_TRUE(Comm.PortOpen());
+  Pty.CloseMaster();
+  for (const auto& set : std::vector<std::function<void()>>{[&] { Comm.SetBaudRate(9600); },
+                                                            [&] { Comm.SetParity(TParity::Even); },
+                                                            [&] { Comm.SetStopBits(TStopBits::_2); }}) {
+    try {
+      set();
+      FAIL() << "no exception";
+    } catch (const ECommsError& e) {
+      EXPECT_STREQ(e.what(), "Cannot setup comm state");
+      EXPECT_EQ(e.Reason(), "Input/output error");
+      EXPECT_EQ(e.Error(), EIO);
+    }
+  }
+  EXPECT_EQ(Comm.BaudRate(), 115200u);
+  EXPECT_EQ(Comm.Parity(), TParity::None);
+  EXPECT_EQ(Comm.StopBits(), TStopBits::_1);
+  Comm.ClosePort();
+  EXPECT_FALSE(Comm.PortOpen());
 }
 
 TEST_F(CommTest, SettingBaudRateWhileClosedWaitsForOpen) {

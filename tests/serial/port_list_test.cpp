@@ -1,15 +1,14 @@
-// The port list on a fake sysfs tree laid out like the kernel's: /sys/class/tty entries are links
-// into /sys/devices, hardware-backed ones have a "device" link, serial-core ports have "type".
+// The port list on a fake sysfs tree laid out like the kernel's (support/fake_sysfs.h).
 #include "serial/port_list.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/fake_sysfs.h"
 
 namespace torvane {
 namespace {
@@ -17,38 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class FakeSysfs {
- public:
-  FakeSysfs() {
-    char tmpl[] = "/tmp/torvane-sysfs-XXXXXX";
-    root_ = ::mkdtemp(tmpl);
-    fs::create_directories(root_ / "sys/class/tty");
-    fs::create_directories(root_ / "dev");
-  }
-  ~FakeSysfs() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-  std::string Root() const { return root_.string(); }
-
-  // A tty; `hardware` names the device folder its "device" link points at (empty: none), `type` is
-  // the serial-core type attribute (-1: none), `node` whether /dev/NAME exists.
-  void Add(const std::string& name, const std::string& hardware, int type = -1, bool node = true) {
-    const fs::path real = root_ / "sys/devices/virtual/tty" / name;
-    fs::create_directories(real);
-    if (!hardware.empty()) {
-      const fs::path dev = root_ / "sys/devices" / hardware;
-      fs::create_directories(dev);
-      fs::create_symlink(dev, real / "device");
-    }
-    if (type >= 0) std::ofstream(real / "type") << type << "\n";
-    fs::create_symlink(real, root_ / "sys/class/tty" / name);
-    if (node) std::ofstream(root_ / "dev" / name).put('\0');
-  }
-
- private:
-  fs::path root_;
-};
+using FakeSysfs = testing::TFakeSysfs;
 
 TEST(PortList, ListsHardwarePortsInNaturalOrder) {
   FakeSysfs sys;
