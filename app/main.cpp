@@ -1,4 +1,4 @@
-// torvane-configurator [--port NAME] [--screenshot FILE [--tab N]]
+// torvane-configurator [--port NAME] [--screenshot FILE [--tab N]] | --help | --version
 #include <QApplication>
 #include <cstdio>
 
@@ -6,6 +6,10 @@
 #include "app/program.h"
 
 int main(int argc, char** argv) {
+  if (const auto info = torvane::InfoText(QStringList(argv, argv + argc))) {
+    std::fputs(qPrintable(*info), stdout);
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane-configurator");
   QString error;
