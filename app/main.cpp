@@ -1,4 +1,4 @@
-// torvane-configurator [--port NAME] [--screenshot FILE [--tab N]]
+// torvane-configurator [--port NAME] [--screenshot FILE [--tab N]] | --help | --version
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +8,10 @@
 #include "app/program.h"
 
 int main(int argc, char** argv) {
+  if (const auto info = torvane::InfoText(QStringList(argv, argv + argc))) {
+    std::fputs(qPrintable(*info), stdout);
+    return 0;
+  }
   // --check-port runs before Qt starts, so it works with no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--check-port") != 0) continue;

@@ -4,8 +4,47 @@
 #include <QPixmap>
 
 #include "app/main_window.h"
+#include "core/version.h"
 
 namespace torvane {
+
+namespace {
+
+// The options as the man page torvane-configurator(1) lists them; a test keeps the two alike.
+constexpr const char* kHelp =
+    "Usage: torvane-configurator [--port NAME] [--screenshot FILE [--tab N]]\n"
+    "       torvane-configurator --check-port PORT\n"
+    "Configures a Torvane GSM relay controller over a USB serial link (115200 8N1): its basic\n"
+    "settings, its authorized numbers and its event log.\n"
+    "\n"
+    "Options:\n"
+    "  --port NAME        put NAME first in the port list and select it (ttyUSB0, or a full\n"
+    "                     path such as /dev/pts/5)\n"
+    "  --screenshot FILE  start as usual, render the window to the PNG file FILE and exit;\n"
+    "                     works with QT_QPA_PLATFORM=offscreen and no display\n"
+    "  --tab N            the page the screenshot shows: 0 Basic Settings, 1 Number List,\n"
+    "                     2 Historical Data, 3 Help (default 0)\n"
+    "  --check-port PORT  open PORT and close it again without starting the window; print why\n"
+    "                     it cannot be opened and how to fix that (exit 0 when it opens)\n"
+    "  --help             print this text and exit\n"
+    "  --version          print the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  TORVANE_CODEPAGE   the code page of the device's texts, for example CP936 (chosen from\n"
+    "                     the locale when unset)\n";
+
+}  // namespace
+
+std::optional<QString> InfoText(const QStringList& arguments) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == "--help" || arg == "-h") return QString(kHelp);
+    if (arg == "--version") return QString("torvane-configurator %1\n").arg(kProgramVersion);
+    // An option's value is never taken for an option of its own: --port --help names a port.
+    if (arg == "--port" || arg == "--screenshot" || arg == "--tab" || arg == "--check-port") ++i;
+  }
+  return std::nullopt;
+}
 
 std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QString* error) {
   TProgramArgs a;

@@ -17,6 +17,10 @@ struct TProgramArgs {
 // Empty when an option is unknown or lacks its value; `error` then says which.
 std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QString* error = nullptr);
 
+// The text --help or --version prints (the first of them given), empty when neither is asked for.
+// main() answers them before the application object exists, so they need no display.
+std::optional<QString> InfoText(const QStringList& arguments);
+
 // Shows page `tab` and writes the window's client area as a PNG. False (with `error`) when the tab does
 // not exist or the file cannot be written.
 bool SaveScreenshot(TForm1& window, int tab, const QString& file, QString* error = nullptr);

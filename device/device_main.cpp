@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
 #include "device/dump.h"
 #include "device/fault.h"
 #include "device/virtual_device.h"
@@ -36,6 +37,7 @@ const char* kUsage =
     "  --link PATH         also make a symbolic link PATH to the port (removed at exit)\n"
     "  --dump FILE         print the state file FILE in readable form and exit\n"
     "  --help              print this text and exit\n"
+    "  --version           print the version and exit\n"
     "\n";
 
 bool ParseUnsigned(const char* text, long max, long& out) {
@@ -89,6 +91,9 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       std::fputs(FaultSyntaxHelp(), stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("torvane-device %s\n", torvane::kProgramVersion);
       return 0;
     } else if (arg == "--trace") {
       trace = true;

@@ -9,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "app/status_bar.h"
+#include "core/version.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 
@@ -36,6 +37,54 @@ TEST(ProgramArgs, RefusesWhatItDoesNotKnow) {
   EXPECT_FALSE(ParseProgramArgs({"prog", "--port"}, &error).has_value());
   EXPECT_TRUE(error.contains("--port"));
   EXPECT_FALSE(ParseProgramArgs({"prog", "--tab", "two"}, &error).has_value());
+}
+
+TEST(ProgramInfoText, AnswersHelpAndVersionWhereverTheyStand) {
+  const QString version = QString("torvane-configurator %1\n").arg(kProgramVersion);
+  struct TCase {
+    QStringList Arguments;
+    std::optional<QString> Expected;  // "usage" stands for the help text
+  };
+  const TCase cases[] = {
+      {{"prog", "--version"}, version},
+      {{"prog", "--port", "ttyUSB0", "--version"}, version},
+      {{"prog", "--help"}, "usage"},
+      {{"prog", "-h"}, "usage"},
+      {{"prog", "--version", "--help"}, version},
+      {{"prog", "--help", "--version"}, "usage"},
+      {{"prog", "--tab", "2", "--screenshot", "a.png", "--help"}, "usage"},
+      // A value is never read as an option.
+      {{"prog", "--port", "--help"}, std::nullopt},
+      {{"prog", "--screenshot", "--version"}, std::nullopt},
+      {{"prog"}, std::nullopt},
+      {{"prog", "--port", "ttyUSB0"}, std::nullopt},
+  };
+  for (const TCase& c : cases) {
+    const auto text = InfoText(c.Arguments);
+    const QString what = c.Arguments.join(' ');
+    if (!c.Expected) {
+      EXPECT_FALSE(text.has_value()) << qPrintable(what);
+    } else if (*c.Expected == "usage") {
+      ASSERT_TRUE(text.has_value()) << qPrintable(what);
+      EXPECT_TRUE(text->startsWith("Usage: torvane-configurator [--port NAME]")) << qPrintable(what);
+    } else {
+      EXPECT_EQ(text, c.Expected) << qPrintable(what);
+    }
+  }
+}
+
+// The caption names the version as fixed text; it must be the version the program reports.
+TEST(ProgramInfoText, CaptionCarriesTheProgramVersion) {
+  testing::EnsureQtApp();
+  testing::TFakeOperator op;
+  TManualClock clock;
+  QTemporaryDir dir;
+  TForm1Options o;
+  o.Operator = &op;
+  o.Timers = &clock;
+  o.ProgramDir = dir.path();
+  TForm1 window(o);
+  EXPECT_EQ(window.windowTitle(), QString("Torvane Configurator V") + kProgramVersion);
 }
 
 class ScreenshotTest : public ::testing::Test {
