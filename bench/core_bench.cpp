@@ -59,10 +59,14 @@ BENCHMARK(BM_BuildWritePage);
 // The whole send sequence of a request: frame, queue, status text, reply timer.
 void BM_SendFrame(benchmark::State& state) {
   TSessionOnSink s;
-  TExchange& link = s.Session->Exchange;
+  TExchange& exchange = s.Session->Exchange;
+  struct TNobody : IExchangeClient {
+    bool OnReply(const TReply&) override { return true; }
+    void OnFailed(TExchangeFailure) override {}
+  } nobody;
   for (auto _ : state) {
-    link.SendFrame(CMD_READ, kNumbersBase, 0, nullptr, "Reading number list");
-    link.EndExchange();
+    exchange.Send(nobody, CMD_READ, kNumbersBase, {}, "Reading number list");
+    exchange.Abandon(TExchangeFailure::Disconnected);
   }
 }
 BENCHMARK(BM_SendFrame);

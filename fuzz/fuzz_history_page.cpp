@@ -1,6 +1,6 @@
-// The history page decoder fed arbitrary pages of two records, through the transfer object as a read
-// delivers them (any address the dispatcher may route there), now and then the compaction of the grid
-// that ends a read. Properties: every cell is well-formed UTF-8, and the grid keeps its serial column.
+// The history page decoder fed arbitrary pages of two records into any rows a page may fill (and
+// rows outside the log), now and then the compaction of the grid that ends a read. Properties: every
+// cell is well-formed UTF-8, and the grid keeps its serial column.
 #include <algorithm>
 #include <cstring>
 
@@ -27,16 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool compact = (data[2] & 0x1E) == 0x1E;
   data += 4, size -= 4;
 
-  s.History.PageCount = kHistoryPageCount;
-  s.History.NextPage = static_cast<uint16_t>(kHistoryPageCount + 2);  // no further request
-  s.History.Address = address;
-  s.History.Buffer.fill(0);
-  std::memcpy(s.History.Buffer.data(), data, std::min<size_t>(size, 256));
-  s.History.DecodePage();
-  if (compact) s.History.CompactRows();
-
+  uint8_t page[256] = {};
+  std::memcpy(page, data, std::min<size_t>(size, 256));
   const int64_t offset = static_cast<int64_t>(address) - kHistoryBase;
   const int64_t first = offset / kPageSpan * 2 + 1;
+  DecodeHistoryPage(s.HistoryGrid, first, page, TCodePage::System());
+  if (compact) s.History.CompactRows();
+
   for (int64_t row = first; row < first + 2; ++row) {
     if (offset < 0 || row < 1 || row > kHistoryRows) continue;
     for (int col = 0; col < kHisColumnCount; ++col)

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSession& s = *f.Session;
 
   // Whatever the previous input left open ends the way the operator would see it end.
-  if (s.Exchange.Busy()) f.Timers.Advance(3000);
+  if (s.Exchange.Busy()) f.Timers.Advance(TExchange::kTries * 3000);
   s.Dispatcher.ResetAssembler();
   s.Login.Verifying = false;
   f.Operator.Messages.clear();
@@ -102,14 +102,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < count; ++i) {
       s.cm1ReceiveData(bytes + i, 1);
       if (expireBetween && bytes[i] == 0xA5) f.Timers.Advance(3000);
-      Check(!s.Exchange.Busy() || s.ReplyTimer->Enabled(), "exchange open without a reply timer");
+      Check(!s.Exchange.Outstanding() || s.ReplyTimer->Enabled(),
+            "request outstanding without a reply timer");
     }
   }
-  Check(!s.Exchange.Busy() || s.ReplyTimer->Enabled(), "exchange open without a reply timer");
+  Check(!s.Exchange.Outstanding() || s.ReplyTimer->Enabled(), "request outstanding without a reply timer");
+  Check(s.Exchange.Outstanding() || !s.Exchange.Busy(), "transfer running with nothing asked");
+  Check(s.Exchange.Try() >= 0 && s.Exchange.Try() <= TExchange::kTries, "more tries than allowed");
   Check(s.RecData.RawCount >= 0 && s.RecData.RawCount <= 8 + kMaxPayload, "assembler count out of range");
 
-  // The reply timer always ends what is left open.
-  f.Timers.Advance(3000);
-  Check(!s.Exchange.Busy(), "exchange still open after the reply timeout");
+  // The reply timer always ends what is left open, after the last try at most.
+  f.Timers.Advance(TExchange::kTries * 3000);
+  Check(!s.Exchange.Busy(), "exchange still open after the last try's timeout");
   return 0;
 }

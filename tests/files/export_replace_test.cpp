@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
     SpreadsheetExports, ExportReplace,
     ::testing::Values(TExport{"Profile", "Items", [](TSession& s) { s.Profiles.ExportProfile(); }},
                       TExport{"NumberList", "Serial",
-                              [](TSession& s) { ExportNumbersXls(s.Link, s.NumberGrid, s.ConfigDir); }},
+                              [](TSession& s) { ExportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir); }},
                       TExport{"History", "Serial", [](TSession& s) { s.HistoryFiles.ExportHistoryXls(); }}),
     [](const ::testing::TestParamInfo<TExport>& info) { return std::string(info.param.Name); });
 
