@@ -27,8 +27,7 @@ void Tcustomstringgrid_his::ExportHistoryXls() {
 
     WriteGridAsText(excel, grid_, kHistoryRows, kHisColumnCount, [&](int r) {
       if (r > 0) exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
-      exchange_.Status.ShowStatus("historical information records:" + std::to_string(r) + "/" +
-                                  std::to_string(kHistoryRows));
+      exchange_.Status.ShowStatus(kHistoryXlsStatus + std::to_string(r) + "/" + std::to_string(kHistoryRows));
     });
     book.SaveAs(*fileName);
     book.Close();

@@ -29,5 +29,6 @@ inline constexpr char kHistoryXlsNamePrefix[] = "hisinf_R";
 inline constexpr char kHistoryCsvNamePrefix[] = "hisinf_CSV";
 inline constexpr char kHistoryCsvExtension[] = ".cvs";
 inline constexpr char kHistoryCsvStatus[] = "Export.csv:";
+inline constexpr char kHistoryXlsStatus[] = "historical information records:";
 
 }  // namespace torvane

@@ -72,7 +72,7 @@ bool NumberWindowTextsValid(const std::string& startDate, const std::string& sta
 }
 
 std::string WrongNumberRowsMessage(const std::vector<int>& wrongRows) {
-  std::string text = kWrongNumberRows + std::to_string(wrongRows.size()) + "\rSerial: ";
+  std::string text = kWrongNumberRows + std::to_string(wrongRows.size()) + kWrongNumberSerials;
   for (size_t i = 0; i < wrongRows.size() && i < 3; ++i) {
     if (i > 0) text += ',';
     text += std::to_string(wrongRows[i]);
@@ -94,7 +94,7 @@ void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& con
     WriteGridAsText(excel, grid, kNumberRows, kNumberColCount, [&](int r) {
       if (r == 0) return;
       link.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kNumberRows));
-      link.Status.ShowStatus("Save:" + std::to_string(r) + "/" + std::to_string(kNumberRows));
+      link.Status.ShowStatus(kNumbersXlsSaveStatus + std::to_string(r) + "/" + std::to_string(kNumberRows));
     });
     book.SaveAs(*fileName);
     book.Close();
@@ -134,7 +134,7 @@ void ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir
       for (int c = kColNumber; c <= kColEndTime; ++c) grid.SetCell(c, j, excel.Cells(row, c + 1).Value());
       grid.SetCell(kColAlways, j, excel.Cells(row, 7).Text() == kMarkYes ? kMarkYes : kMarkNo);
       link.Progress.SetProgress(static_cast<uint16_t>(j * 100 / kNumberRows));
-      link.Status.ShowStatus("Import.xls");
+      link.Status.ShowStatus(kNumbersXlsImportStatus);
     }
   }
   excel.Quit();
@@ -150,7 +150,7 @@ void ExportNumbersCsv(TExchange& link, const TGrid& grid, const std::string& con
     for (int c = 0; c < kCsvFields; ++c) fields[c] = grid.Cell(c, r);
     csv.AddLine(fields);
     link.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kNumberRows + 1)));
-    link.Status.ShowStatus("Export.csv:" + std::to_string(r - 1) + "/" + std::to_string(kNumberRows));
+    link.Status.ShowStatus(kNumbersCsvStatus + std::to_string(r - 1) + "/" + std::to_string(kNumberRows));
   }
   const auto fileName = link.Operator.ChooseSaveFile(kNumbersCsvFilter, configDir, proposed);
   if (!fileName) return;

@@ -124,10 +124,6 @@ std::optional<std::string> EncodeNumberRecord(const TNumberRowCells& row, uint8_
   return std::nullopt;
 }
 
-std::string NotAnIntegerMessage(const std::string& text) {
-  return "'" + text + "' is not a valid integer value";
-}
-
 bool NumberCellOutOfRange(int col, const std::string& text) {
   if (text.empty()) return false;
   std::optional<int> a, b;

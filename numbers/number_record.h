@@ -57,7 +57,6 @@ TNumberRowCells NumberRowCells(const TGrid& grid, int row);
 std::optional<std::string> EncodeNumberRecord(const TNumberRowCells& row, uint8_t* record);
 
 // The message of a failed conversion, as the operator sees it.
-std::string NotAnIntegerMessage(const std::string& text);
 
 // Dates and times the device cannot hold (month > 12, day > 31, hour > 23, minute > 59), or whose
 // parts are not numbers at all, are shown highlighted; they are not refused.

@@ -23,6 +23,10 @@ inline constexpr char kNumbersCsvFilter[] = "CVS file|*.cvs;*.cvs|(*.*)|*.*";
 inline constexpr char kNumbersXlsNamePrefix[] = "telinf_R";
 inline constexpr char kNumbersCsvNamePrefix[] = "telinf_CSV";
 inline constexpr char kNumbersCsvExtension[] = ".cvs";
+inline constexpr char kNumbersXlsSaveStatus[] = "Save:";
+inline constexpr char kNumbersXlsImportStatus[] = "Import.xls";
+inline constexpr char kNumbersCsvStatus[] = "Export.csv:";
+inline constexpr char kWrongNumberSerials[] = "\rSerial: ";
 // The number list import shares the settings profile's refusal text.
 inline constexpr char kWrongNumbersFormat[] = "Wrong format of the setting profile";
 inline constexpr char kWrongNumberRows[] =

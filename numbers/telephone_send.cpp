@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "core/conversion_error.h"
 #include "numbers/number_texts.h"
 
 namespace torvane {

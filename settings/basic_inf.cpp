@@ -1,5 +1,6 @@
 #include "settings/basic_inf.h"
 
+#include "core/conversion_error.h"
 #include "settings/settings_texts.h"
 
 namespace torvane {
@@ -59,10 +60,9 @@ bool TBasicInf::EncodeInto(int page, std::span<uint8_t, kPageBytes> out) {
   const std::optional<TEncodeFault> fault = EncodeSettingsPage(page, grid_, lists_, codePage_, out);
   if (!fault) return true;
   if (fault->Reason == TEncodeFault::NotAnInteger)
-    exchange_.Operator.Error("'" + fault->Text + "' is not a valid integer value");
+    exchange_.Operator.Error(NotAnIntegerMessage(fault->Text));
   else
-    exchange_.Operator.Error("The value " + fault->Text + " of " + fault->Param->Label +
-                             " is outside 0 to 65535; saving stopped.");
+    exchange_.Operator.Error(NumberOutOfRange(fault->Text, fault->Param->Label));
   return false;
 }
 

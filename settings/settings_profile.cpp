@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "core/conversion_error.h"
 #include "files/file_stamp.h"
 #include "files/grid_sheet.h"
 #include "files/spreadsheet.h"
@@ -51,7 +52,7 @@ void Tcustomstringgrid_basis::ExportProfile() {
 
 void Tcustomstringgrid_basis::ImportProfile() {
   TExcelApplication excel;
-  if (!OpenSheetToImport(exchange_.Operator, excel, kProfileImportFilter, configDir_, "Items",
+  if (!OpenSheetToImport(exchange_.Operator, excel, kProfileImportFilter, configDir_, kSettingsHeadings[0],
                          kWrongProfileFormat))
     return;
 
@@ -69,7 +70,7 @@ void Tcustomstringgrid_basis::ImportProfile() {
     const std::string first = FirstCharacter(excel.Cells(list->Row + 1, kContentCol + 1).Value());
     if (first.size() != 1 || first[0] < '0' || first[0] > '9') {
       // The cells are in; this list and the ones after it keep their selection.
-      exchange_.Operator.Error("'" + first + "' is not a valid integer value");
+      exchange_.Operator.Error(NotAnIntegerMessage(first));
       break;
     }
     lists_.SetItemIndex(*list, first[0] - '0');

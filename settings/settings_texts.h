@@ -1,5 +1,7 @@
 #pragma once
 // What the settings part of the program says to the operator, in one place.
+#include <string>
+
 namespace torvane {
 
 // Reading and saving the three pages.
@@ -18,6 +20,11 @@ inline constexpr char kSettingsThirdPage[] = "The third page";
 inline constexpr char kPasswordNotFourDigits[] =
     "1.Password must be exactly four digits (0-9): the device compares all four characters with the "
     "password typed at \"Log in\", so a shorter one could never be typed again. Nothing was saved.";
+
+// A number cell outside what its two bytes hold: `value` of `label`.
+inline std::string NumberOutOfRange(const std::string& value, const std::string& label) {
+  return "The value " + value + " of " + label + " is outside 0 to 65535; saving stopped.";
+}
 
 // The profile files.
 inline constexpr char kProfileExportFilter[] = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";

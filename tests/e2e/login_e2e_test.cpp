@@ -32,6 +32,8 @@ TEST_F(LoginE2e, FactoryPasswordUnlocks) {
   EXPECT_TRUE(H.Exchange().Unlocked());
   EXPECT_FALSE(H.Session().Login.Verifying);
   EXPECT_EQ(H.Session().Login.DevicePassword, "6853");
+  // The device counts an answer once its last byte is out, which may be after the program took it.
+  EXPECT_TRUE(H.Device.WaitFor([](const device::TDeviceCounters& c) { return c.Answered >= 1u; }));
   EXPECT_EQ(H.Device.Counters().Answered, 1u);
   // The settings grid is not filled by a login.
   EXPECT_EQ(H.Session().Settings.Address, 0);

@@ -72,6 +72,8 @@ TEST_F(HistoryE2e, FullReadShowsTheDeviceLogInPageOrder) {
   History().ReadData();
   ASSERT_TRUE(H.PumpUntilIdle(60000));
   EXPECT_EQ(H.Operator.Messages, (Texts{"Historical data read to PC software success."}));
+  // The device counts an answer once its last byte is out, which may be after the program took it.
+  EXPECT_TRUE(H.Device.WaitFor([](const device::TDeviceCounters& c) { return c.Answered >= 1u + 500u; }));
   EXPECT_EQ(H.Device.Counters().Answered, 1u + 500u);
   EXPECT_EQ(History().NextPage, 501);
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+#include "core/conversion_error.h"
+
 namespace torvane {
 namespace {
 
