@@ -24,6 +24,7 @@ void Tsend_rec_command::Begin(TMode mode) {
   PageCount = static_cast<uint16_t>(tablePages_);
   NextPage = 1;
   exchange_.BeginTransfer(*this);
+  if (OnTransferStarted) OnTransferStarted(mode);
 }
 
 void Tsend_rec_command::End(TTransferOutcome outcome) {

@@ -52,8 +52,9 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
   TMode Mode() const { return mode_; }
   bool Running() const { return mode_ != TMode::Idle; }
   TTransferOutcome Outcome() const { return outcome_; }
-  // Told once at the end of every transfer of this table: after its own box, or before the box of the
-  // exchange engine when that ended it.
+  // Told when a transfer of this table starts, and once at its end: after its own box, or before the
+  // box of the exchange engine when that ended it.
+  std::function<void(TMode)> OnTransferStarted;
   std::function<void(TTransferOutcome)> OnTransferEnded;
   int TablePages() const { return tablePages_; }
   int32_t RegionBase() const { return regionBase_; }
