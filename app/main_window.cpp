@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/app_texts.h"
 #include "app/help_page.h"
 #include "app/history_page.h"
 #include "app/numbers_page.h"
@@ -26,10 +27,6 @@ namespace torvane {
 
 namespace {
 
-constexpr const char* kCaption = "Torvane Configurator V1.8.1";
-constexpr const char* kPortError = "COM Port error";
-// The adapter was pulled out (or the device end went away) while the port was open.
-constexpr const char* kDisconnected = "The device on %1 was disconnected; the port is closed.";
 constexpr int kTabWidth = 75;
 constexpr int kTabHeight = 80;
 

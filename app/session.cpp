@@ -1,6 +1,30 @@
 #include "app/session.h"
 
+#include "app/app_texts.h"
+#include "core/config_dir.h"
+#include "files/backup_file.h"
+#include "files/safe_file.h"
+
 namespace torvane {
+
+namespace {
+
+// The text with "%1" or "%2" (the first left) replaced by `value`.
+std::string ReplaceArg(std::string text, const std::string& value) {
+  for (const char* mark : {"%1", "%2"}) {
+    const size_t at = text.find(mark);
+    if (at != std::string::npos) return text.replace(at, 2, value);
+  }
+  return text;
+}
+
+std::string TableNoun(const std::string& table) {
+  return table == TSession::kNumbersBackupTable    ? "number list"
+         : table == TSession::kSettingsBackupTable ? "basic settings"
+                                                   : table;
+}
+
+}  // namespace
 
 TSession::TSession(TSessionPorts p)
     : ReplyTimer(p.Timers.CreateTimer(3000)),
@@ -23,7 +47,23 @@ TSession::TSession(TSessionPorts p)
   SetUpSettingsGrid(SettingsGrid, SettingsLists);
   SetUpNumberGrid(NumberGrid);
   SetUpHistoryGrid(HistoryGrid);
+  // Every complete read of the two tables that can be saved, and the read a save makes first, is kept.
+  Settings.OnBackup = [this](const std::vector<uint8_t>& pages) {
+    return KeepBackup(kSettingsBackupTable, kSettingsPageCount, pages);
+  };
+  Numbers.OnBackup = [this](const std::vector<uint8_t>& pages) {
+    return KeepBackup(kNumbersBackupTable, kNumberPageCount, pages);
+  };
+  // A login may be to another device on the same adapter (the cable moved from one controller to the
+  // next): what the last one held says nothing about this one.
+  Login.OnLoginStarted = [this] { ForgetDevice(); };
   StatusClearTimer->Start();
+}
+
+void TSession::ForgetDevice() {
+  Settings.Device.Forget();
+  Numbers.Device.Forget();
+  History.Device.Forget();
 }
 
 void TSession::tmr1Timer() {
@@ -34,6 +74,48 @@ void TSession::tmr1Timer() {
 void TSession::PortLost() {
   Dispatcher.ResetAssembler();
   Exchange.Abandon(TExchangeFailure::Disconnected);
+  // Another device may be on the port when it opens again.
+  ForgetDevice();
+}
+
+void TSession::SetSaveOptions(const TSaveOptions& options) {
+  Settings.Options = options;
+  Numbers.Options = options;
+}
+
+std::string TSession::BackupDirectory() const {
+  if (!BackupDir.empty()) return BackupDir;
+  if (ConfigDir.empty()) return std::string();
+  return BackupDirBeside(ConfigDir);
+}
+
+std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount,
+                                                const std::vector<uint8_t>& pages) {
+  const std::string folder = BackupDirectory();
+  if (folder.empty()) return std::string();
+  try {
+    return torvane::KeepBackup(folder, TBackup{table, pageCount, Exchange.Clock.Now(), PortName, pages});
+  } catch (const EFileError& e) {
+    Exchange.Operator.Error(kBackupNotKept + std::string(e.what()));
+    return std::nullopt;
+  }
+}
+
+void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
+  const auto file = Exchange.Operator.ChooseOpenFile(kBackupFilter, BackupDirectory());
+  if (!file) return;
+  try {
+    const TBackup backup = LoadBackup(*file);
+    if (backup.Table != table) {
+      Exchange.Operator.Error(
+          ReplaceArg(ReplaceArg(kBackupOfOtherTable, TableNoun(backup.Table)), TableNoun(table)));
+      return;
+    }
+    transfer.RestorePages(backup.Pages);
+    Exchange.Status.ShowStatus(kBackupRestored);
+  } catch (const EFileError& e) {
+    Exchange.Operator.Error(e.what());
+  }
 }
 
 void TSession::tmr2Timer() {

@@ -12,6 +12,7 @@
 #include "core/timer.h"
 #include "history/history_export.h"
 #include "history/history_inf.h"
+#include "numbers/number_changes.h"
 #include "numbers/telephone_send.h"
 #include "protocol/commands.h"
 #include "protocol/dispatcher.h"
@@ -20,6 +21,7 @@
 #include "protocol/login.h"
 #include "serial/send_port.h"
 #include "settings/basic_inf.h"
+#include "settings/settings_changes.h"
 #include "settings/settings_lists.h"
 #include "settings/settings_profile.h"
 
@@ -44,8 +46,22 @@ class TSession {
   // Reply timer expiry and status-clear timer expiry.
   void tmr1Timer();
   void tmr2Timer();
-  // The port went away (unplugged) or was closed: whatever runs ends now, without a box of its own.
+  // The port went away (unplugged) or was closed: whatever runs ends now, without a box of its own,
+  // and what the device holds is no longer known.
   void PortLost();
+
+  // How saves go about it (the window keeps the options between runs).
+  void SetSaveOptions(const TSaveOptions& options);
+  TSaveOptions SaveOptions() const { return Settings.Options; }
+  // "Restore backup" on the settings and the number list: a backup the operator picks into the grid;
+  // nothing is written until Save.
+  void RestoreSettingsBackup() { RestoreBackup(Settings, kSettingsBackupTable); }
+  void RestoreNumbersBackup() { RestoreBackup(Numbers, kNumbersBackupTable); }
+  // Where backups are kept: BackupDir when set, else "backups/" beside ConfigDir; none when neither
+  // is set (a test's session keeps none).
+  std::string BackupDirectory() const;
+  // What the devices held is no longer known (the port closed, a login began).
+  void ForgetDevice();
 
   std::unique_ptr<ITimer> ReplyTimer;        // 3000 ms, off at start
   std::unique_ptr<ITimer> StatusClearTimer;  // 3000 ms, on at start
@@ -73,10 +89,24 @@ class TSession {
 
   // Where file dialogs start (set by the window at start-up).
   std::string ConfigDir;
+  std::string BackupDir;
+  // The port the session talks through, as every backup names it.
+  std::string PortName;
+
+  // The marks of what the grids hold that the device does not.
+  TSettingsChanges SettingsChanges{SettingsGrid, SettingsLists, Settings.Device};
+  TNumberChanges NumberChanges{NumberGrid, Numbers.Device};
 
   // The profile and history file operations (their dialogs start in ConfigDir).
   Tcustomstringgrid_basis Profiles{Exchange, SettingsGrid, SettingsLists, ConfigDir};
   Tcustomstringgrid_his HistoryFiles{Exchange, HistoryGrid, ConfigDir};
+
+  static constexpr const char* kSettingsBackupTable = "settings";
+  static constexpr const char* kNumbersBackupTable = "numbers";
+
+ private:
+  std::optional<std::string> KeepBackup(const char* table, int pageCount, const std::vector<uint8_t>& pages);
+  void RestoreBackup(Tsend_rec_command& transfer, const char* table);
 };
 
 }  // namespace torvane

@@ -64,4 +64,10 @@ std::string MakeConfigDir(const std::string& programDir) {
   return MakeConfigDir(programDir, EnvOr("XDG_DATA_HOME"), EnvOr("HOME"));
 }
 
+std::string BackupDirBeside(const std::string& configDir) {
+  fs::path dir = fs::path(configDir).lexically_normal();
+  if (dir.filename().empty()) dir = dir.parent_path();  // "…/configuration/" names its folder last
+  return WithSlash(dir.parent_path() / "backups");
+}
+
 }  // namespace torvane

@@ -15,4 +15,8 @@ std::string MakeConfigDir(const std::string& programDir, const std::string& xdgD
 // The same, with the environment of this process.
 std::string MakeConfigDir(const std::string& programDir);
 
+// The folder for backups of what devices held: "backups/" beside the configuration folder (whichever
+// of the two places that is). Not made here; the first backup makes it. Ends with "/".
+std::string BackupDirBeside(const std::string& configDir);
+
 }  // namespace torvane

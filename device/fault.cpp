@@ -15,6 +15,7 @@ const std::vector<std::pair<TFaultKind, const char*>>& KindNames() {
       {TFaultKind::Noise, "noise"},     {TFaultKind::Oversize, "oversize"},
       {TFaultKind::Late, "late"},       {TFaultKind::Duplicate, "duplicate"},
       {TFaultKind::Hangup, "hangup"},   {TFaultKind::WrongPage, "wrong-page"},
+      {TFaultKind::Forget, "forget"},
   };
   return names;
 }
@@ -125,6 +126,7 @@ const char* FaultSyntaxHelp() {
          "    duplicate     send the reply twice\n"
          "    hangup        close the port instead of answering\n"
          "    wrong-page    carry the request out but answer with the next page's address\n"
+         "    forget        acknowledge a write as stored ([1]) but keep the memory as it was\n"
          "  keys choosing the requests (all optional):\n"
          "    cmd=read|write|sync|check|delete|CODE   the command\n"
          "    region=settings|numbers|history          reads and writes of that region\n"

@@ -20,6 +20,7 @@ enum class TFaultKind {
   Duplicate,    // the reply is sent twice
   Hangup,       // the device closes its port instead of answering
   WrongPage,    // the reply carries the address of the page after the one asked for
+  Forget,       // a write is acknowledged as stored, but the memory is left as it was
 };
 
 struct TFault {

@@ -244,6 +244,8 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
   std::vector<uint8_t> payload;
   if (fault && fired.Kind == TFaultKind::Refuse) {
     payload = {0};
+  } else if (fault && fired.Kind == TFaultKind::Forget && command == CMD_WRITE) {
+    payload = {1};
   } else {
     payload = Carry(command, at, frame.data() + 8, length);
   }

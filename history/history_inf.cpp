@@ -11,6 +11,7 @@ namespace {
 const TPagedTexts kTexts{.ReadRequest = kHistoryReadRequest,
                          .ReadReply = kHistoryReadReply,
                          .ReadDone = kHistoryReadDone,
+                         .Table = kHistoryTable,
                          .Counted = true};
 
 // The year at the front of a "Date" cell, or -1 when the cell does not start with four digits.

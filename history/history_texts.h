@@ -6,6 +6,7 @@ namespace torvane {
 inline constexpr char kHistoryReadRequest[] = "Reading historical data";
 inline constexpr char kHistoryReadReply[] = "Reading historical data:";
 inline constexpr char kHistoryReadDone[] = "Historical data read to PC software success.";
+inline constexpr char kHistoryTable[] = "historical data";
 
 // "Delete all".
 inline constexpr char kDeleteHistoryWarning[] =

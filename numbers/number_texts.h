@@ -12,6 +12,18 @@ inline constexpr char kNumbersWriteRequest[] = "Save list";
 inline constexpr char kNumbersWriteReply[] = "Save number list:";
 inline constexpr char kNumbersWriteDone[] = "Authorized number list saved success";
 inline constexpr char kNumbersWriteRefused[] = "Number list data error";
+inline constexpr char kNumbersBackupReply[] = "Backing up number list:";
+inline constexpr char kNumbersVerifyReply[] = "Verifying number list:";
+inline constexpr char kNumbersTable[] = "number list";
+inline constexpr char kNumbersNotKept[] =
+    "The device did not keep these rows of the number list when they were saved: ";
+// The summary before a save that changes much, or deletes numbers the device holds.
+inline constexpr char kNumbersSaveSummary[] = "This save changes the device's number list:";
+inline constexpr char kNumbersSummaryAdded[] = " added ";
+inline constexpr char kNumbersSummaryChanged[] = " changed ";
+inline constexpr char kNumbersSummaryDeleted[] = " deleted ";
+inline constexpr char kNumbersSummaryRows[] = " rows";
+inline constexpr char kNumbersSummaryQuestion[] = "Save it to the device?";
 inline constexpr char kNumbersWrongRows[] =
     "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:";
 inline constexpr char kNumbersWrongSerials[] = "\rWrong serial number:";

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/conversion_error.h"
+#include "numbers/number_changes.h"
 #include "numbers/number_texts.h"
 
 namespace torvane {
@@ -17,10 +18,26 @@ const TPagedTexts kTexts{.ReadRequest = kNumbersReadRequest,
                          .ReadReply = kNumbersReadReply,
                          .WriteRequest = kNumbersWriteRequest,
                          .WriteReply = kNumbersWriteReply,
+                         .BackupReply = kNumbersBackupReply,
+                         .VerifyReply = kNumbersVerifyReply,
                          .ReadDone = kNumbersReadDone,
                          .WriteDone = kNumbersWriteDone,
                          .WriteRefused = kNumbersWriteRefused,
+                         .Table = kNumbersTable,
                          .Counted = true};
+
+// Up to this many serials are named in a summary; the rest are counted.
+constexpr size_t kSerialsNamed = 5;
+// A save that changes more rows than this asks first.
+constexpr int kQuietChanges = 20;
+
+std::string Serials(const std::vector<int>& rows) {
+  std::string text;
+  for (size_t i = 0; i < rows.size() && i < kSerialsNamed; ++i)
+    text += (i ? ", " : "") + std::to_string(rows[i]);
+  if (rows.size() > kSerialsNamed) text += ", ...";
+  return text;
+}
 
 }  // namespace
 
@@ -36,23 +53,54 @@ void TtelephoneSend::StartRead() {
 void TtelephoneSend::StartSave() {
   if (exchange_.Busy()) return;
   if (!CheckBeforeSave()) return;
-  BeginWrite();
+  BeginSave();
 }
 
 void TtelephoneSend::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {
   DecodeNumberPage(grid_, page, bytes.data());
 }
 
-bool TtelephoneSend::EncodePage(int page, std::span<uint8_t, kPageBytes> out) {
-  std::fill(out.begin(), out.end(), 0);
-  for (int r = 0; r < kNumbersPerPage; ++r) {
-    const int row = (page - 1) * kNumbersPerPage + r + 1;
-    if (auto bad = EncodeNumberRecord(NumberRowCells(grid_, row), out.data() + r * kNumberRecordSize)) {
-      exchange_.Operator.Error(NotAnIntegerMessage(*bad));
-      return false;
-    }
+bool TtelephoneSend::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) {
+  if (auto bad = ComposeNumberPage(grid_, page, basis, out.data())) {
+    exchange_.Operator.Error(NotAnIntegerMessage(*bad));
+    return false;
   }
   return true;
+}
+
+void TtelephoneSend::LoadPages(const std::vector<uint8_t>& pages) {
+  TGridUpdate batch(grid_);
+  for (int page = 1; page <= kNumberPageCount; ++page)
+    DecodeNumberPage(grid_, page, pages.data() + (page - 1) * kPageBytes);
+}
+
+bool TtelephoneSend::ConfirmSave(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+  const TNumberListChanges c = CompareNumberPages(before, after);
+  if (c.Total() <= kQuietChanges && c.Deleted.empty()) return true;
+  std::string text = kNumbersSaveSummary;
+  const std::pair<const char*, const std::vector<int>*> parts[] = {{kNumbersSummaryAdded, &c.Added},
+                                                                   {kNumbersSummaryChanged, &c.Changed},
+                                                                   {kNumbersSummaryDeleted, &c.Deleted}};
+  for (const auto& [what, rows] : parts) {
+    if (rows->empty()) continue;
+    text += std::string("\n") + what + std::to_string(rows->size()) + kNumbersSummaryRows + " (" +
+            Serials(*rows) + ")";
+  }
+  return exchange_.Operator.ConfirmRead(text + "\n" + kNumbersSummaryQuestion);
+}
+
+std::string TtelephoneSend::NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) {
+  std::vector<int> rows;
+  for (int i = 0; i < kNumberRows; ++i)
+    if (!std::equal(sent.begin() + i * kNumberRecordSize, sent.begin() + (i + 1) * kNumberRecordSize,
+                    held.begin() + i * kNumberRecordSize))
+      rows.push_back(i + 1);
+  // Every row is named up to a screenful; beyond that they are counted.
+  constexpr size_t kNamed = 40;
+  std::string text = kNumbersNotKept;
+  for (size_t i = 0; i < rows.size() && i < kNamed; ++i) text += (i ? ", " : "") + std::to_string(rows[i]);
+  if (rows.size() > kNamed) text += " and " + std::to_string(rows.size() - kNamed) + " more";
+  return text + ".";
 }
 
 bool TtelephoneSend::CheckBeforeSave() {

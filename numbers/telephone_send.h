@@ -17,7 +17,7 @@ class TtelephoneSend : public Tsend_rec_command {
 
   // The "Read" button: asks first, then reads all pages from page 1.
   void StartRead();
-  // The "Save" button: checks the grid, then writes all pages from page 1.
+  // The "Save" button: checks the grid, then the safe save (see Tsend_rec_command).
   void StartSave();
   // True when every row with a number has a mark or a whole time window.
   bool CheckBeforeSave();
@@ -26,7 +26,10 @@ class TtelephoneSend : public Tsend_rec_command {
 
  protected:
   void DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) override;
-  bool EncodePage(int page, std::span<uint8_t, kPageBytes> out) override;
+  bool EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) override;
+  bool ConfirmSave(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) override;
+  std::string NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) override;
+  void LoadPages(const std::vector<uint8_t>& pages) override;
 
  private:
   TGrid& grid_;

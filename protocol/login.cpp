@@ -63,6 +63,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 void Tpasswordverify::BeginLogin() {
   if (exchange_.Busy()) return;
   Verifying = true;
+  if (OnLoginStarted) OnLoginStarted();
   // The same request the settings read sends for its first page: the password is in its first bytes.
   exchange_.Send(*this, CMD_READ, kSettingsBase, {}, kLoginRequest);
   exchange_.Status.ShowStatus(kLoginWaiting);

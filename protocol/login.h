@@ -22,7 +22,8 @@ class Tpasswordverify : protected IExchangeClient {
   void BeginLogin();
   void CheckPassword(const uint8_t* bytes);
 
-  // Told at the end of every login: true when the password matched.
+  // Told when a login starts, and at its end: true when the password matched.
+  std::function<void()> OnLoginStarted;
   std::function<void(bool verified)> OnLoginEnded;
 
  private:

@@ -1,88 +1,243 @@
 #include "protocol/paged_transfer.h"
 
+#include <algorithm>
 #include <array>
+#include <numeric>
+
+#include "protocol/protocol_texts.h"
 
 namespace torvane {
+
+namespace {
+
+std::vector<int> AllPages(int count) {
+  std::vector<int> pages(static_cast<size_t>(count));
+  std::iota(pages.begin(), pages.end(), 1);
+  return pages;
+}
+
+std::string Of(int k, int n) {
+  return std::to_string(k) + " of " + std::to_string(n);
+}
+
+}  // namespace
 
 bool Tsend_rec_command::BeginRead() {
   if (exchange_.Busy()) return false;
   Begin(TMode::Reading);
-  ReadNextPage();
+  StartPass(TPass::Read, AllPages(tablePages_));
   return true;
 }
 
-bool Tsend_rec_command::BeginWrite() {
+bool Tsend_rec_command::BeginSave() {
   if (exchange_.Busy()) return false;
   Begin(TMode::Writing);
-  WriteNextPage();
+  toSend_.clear();
+  if (!Device.Known()) {
+    // Nothing is written before what the device holds is known and kept.
+    StartPass(TPass::Backup, AllPages(tablePages_));
+    return true;
+  }
+  WriteChanges();
   return true;
 }
 
 void Tsend_rec_command::Begin(TMode mode) {
   mode_ = mode;
   outcome_ = TTransferOutcome::None;
-  PageCount = static_cast<uint16_t>(tablePages_);
-  NextPage = 1;
+  stop_ = false;
   exchange_.BeginTransfer(*this);
   if (OnTransferStarted) OnTransferStarted(mode);
 }
 
-void Tsend_rec_command::End(TTransferOutcome outcome) {
-  mode_ = TMode::Idle;
-  outcome_ = outcome;
-  exchange_.EndTransfer(*this);
+void Tsend_rec_command::StartPass(TPass pass, std::vector<int> pages) {
+  pass_ = pass;
+  pages_ = std::move(pages);
+  PageCount = static_cast<uint16_t>(pages_.size());
+  NextPage = 1;
+  if (pass == TPass::Read || pass == TPass::Backup)
+    scratch_.assign(static_cast<size_t>(tablePages_) * kPageBytes, 0);
+  if (pass == TPass::Verify) notKept_.clear();
+  Next();
 }
 
-void Tsend_rec_command::Fail(TTransferOutcome outcome) {
-  End(outcome);
-  TransferFailed(outcome);
+void Tsend_rec_command::Next() {
+  if (mode_ == TMode::Idle) return;
+  // Stop takes effect once the page in flight is answered, never in the middle of one.
+  if (stop_ && NextPage > 1) {
+    Stopped();
+    return;
+  }
+  if (pass_ == TPass::Write)
+    WriteNextPage();
+  else
+    ReadNextPage();
+}
+
+void Tsend_rec_command::ReadNextPage() {
+  if (NextPage <= PageCount) {
+    RequestPage(pages_[NextPage - 1]);
+    ++NextPage;
+    return;
+  }
+  FinishPass();
+}
+
+void Tsend_rec_command::WriteNextPage() {
+  if (NextPage <= PageCount) {
+    BeforeWritePage();
+    SendPage(pages_[NextPage - 1]);
+    ++NextPage;
+    return;
+  }
+  FinishPass();
 }
 
 void Tsend_rec_command::RequestPage(int page) {
   exchange_.Send(*this, CMD_READ, PageAddress(page), {}, texts_.ReadRequest);
 }
 
-void Tsend_rec_command::ReadNextPage() {
-  if (mode_ != TMode::Reading) return;
-  if (NextPage <= PageCount) {
-    RequestPage(NextPage);
-    ++NextPage;
-    return;
-  }
-  End(TTransferOutcome::Done);
-  ReadFinished();
-  if (OnTransferEnded) OnTransferEnded(outcome_);
+void Tsend_rec_command::SendPage(int page) {
+  exchange_.Send(*this, CMD_WRITE, PageAddress(page), Slot(out_, page), texts_.WriteRequest);
 }
 
-bool Tsend_rec_command::SendPage(int page) {
-  std::array<uint8_t, kPageBytes> out{};
-  if (!EncodePage(page, out)) return false;
-  exchange_.Send(*this, CMD_WRITE, PageAddress(page), out, texts_.WriteRequest);
-  return true;
-}
-
-void Tsend_rec_command::WriteNextPage() {
-  if (mode_ != TMode::Writing) return;
-  if (NextPage <= PageCount) {
-    BeforeWritePage();
-    if (!SendPage(NextPage)) {
-      // The pages before this one are stored; this one and the rest are not sent. NextPage stays on the
-      // page that was not sent.
-      exchange_.Progress.SetProgress(100);
+void Tsend_rec_command::WriteChanges() {
+  // A grid never loaded from anywhere is measured against the device itself.
+  if (!Basis.Known()) Basis.SetAll(Device.All());
+  out_.assign(static_cast<size_t>(tablePages_) * kPageBytes, 0);
+  for (int page = 1; page <= tablePages_; ++page) {
+    if (!EncodePage(page, Slot(out_, page), Options.WriteAllPages ? nullptr : &Basis)) {
       Fail(TTransferOutcome::NotEncoded);
-      if (OnTransferEnded) OnTransferEnded(outcome_);
+      Ended();
       return;
     }
-    ++NextPage;
+  }
+  toSend_.clear();
+  for (int page = 1; page <= tablePages_; ++page) {
+    const auto held = Device.Page(page);
+    const auto sent = Slot(out_, page);
+    if (Options.WriteAllPages || !std::equal(held.begin(), held.end(), sent.begin())) toSend_.push_back(page);
+  }
+  if (!toSend_.empty() && !ConfirmSave(Device.All(), out_)) {
+    End(TTransferOutcome::Cancelled);
+    Ended();
     return;
   }
-  End(TTransferOutcome::Done);
-  WriteFinished();
-  if (OnTransferEnded) OnTransferEnded(outcome_);
+  if (toSend_.empty()) {
+    // The device holds the grid already: nothing to send, and the operator is told so.
+    End(TTransferOutcome::Done);
+    WriteFinished();
+    Ended();
+    return;
+  }
+  StartPass(TPass::Write, toSend_);
 }
 
-bool Tsend_rec_command::EncodePage(int, std::span<uint8_t, kPageBytes>) {
+void Tsend_rec_command::FinishPass() {
+  switch (pass_) {
+    case TPass::Read:
+      Device.SetAll(scratch_);
+      Basis.SetAll(scratch_);
+      End(TTransferOutcome::Done);
+      ReadFinished();
+      // Every complete read is kept too; a backup that cannot be written is the operator's to hear of
+      // (the hook says why), but the read itself succeeded.
+      if (OnBackup) {
+        if (auto path = OnBackup(scratch_)) lastBackup_ = *path;
+      }
+      Ended();
+      return;
+    case TPass::Backup: {
+      Device.SetAll(scratch_);
+      std::optional<std::string> path;
+      if (OnBackup) path = OnBackup(scratch_);
+      if (OnBackup && !path) {
+        Fail(TTransferOutcome::NoBackup);
+        Ended();
+        return;
+      }
+      if (path) lastBackup_ = *path;
+      WriteChanges();
+      return;
+    }
+    case TPass::Write:
+      if (Options.Verify) {
+        StartPass(TPass::Verify, toSend_);
+        return;
+      }
+      // Acknowledged is not checked: the next save reads the device again.
+      Device.Forget();
+      End(TTransferOutcome::Done);
+      WriteFinished();
+      Ended();
+      return;
+    case TPass::Verify:
+      if (notKept_.empty()) {
+        End(TTransferOutcome::Done);
+        WriteFinished();
+      } else {
+        End(TTransferOutcome::NotKept);
+        exchange_.Operator.Message(NotKeptText(out_, Device.All()));
+      }
+      Ended();
+      return;
+    case TPass::None:
+      return;
+  }
+}
+
+void Tsend_rec_command::Stop() {
+  if (Running()) stop_ = true;
+}
+
+void Tsend_rec_command::RestorePages(const std::vector<uint8_t>& pages) {
+  if (pages.size() != static_cast<size_t>(tablePages_) * kPageBytes) return;
+  Basis.SetAll(pages);
+  LoadPages(pages);
+}
+
+void Tsend_rec_command::LoadPages(const std::vector<uint8_t>& pages) {
+  for (int page = 1; page <= tablePages_; ++page)
+    DecodePage(page,
+               std::span<const uint8_t, kPageBytes>(pages.data() + (page - 1) * kPageBytes, kPageBytes));
+}
+
+void Tsend_rec_command::Stopped() {
+  const int done = NextPage - 1, of = PageCount;
+  std::string text = kStoppedAfter + Of(done, of) + ".";
+  switch (pass_) {
+    case TPass::Read:
+      text += kStoppedRead;
+      break;
+    case TPass::Backup:
+      text += kStoppedBackup;
+      break;
+    case TPass::Write:
+      text += std::string(kStoppedWriteHolds) + std::to_string(done) + kStoppedWriteNew + texts_.Table +
+              kStoppedWriteOld;
+      if (!lastBackup_.empty()) text += kStoppedWriteBackup + lastBackup_ + ".";
+      break;
+    case TPass::Verify:
+      text += kStoppedVerify;
+      break;
+    case TPass::None:
+      break;
+  }
+  // The device holds part of the new and part of the old: what it holds is no longer known.
+  Fail(TTransferOutcome::Stopped);
+  exchange_.Status.ShowLasting(kStoppedAfter + Of(done, of));
+  exchange_.Operator.Message(text);
+  Ended();
+}
+
+bool Tsend_rec_command::EncodePage(int, std::span<uint8_t, kPageBytes>, const TDevicePages*) {
   return false;
+}
+
+std::string Tsend_rec_command::NotKeptText(const std::vector<uint8_t>&, const std::vector<uint8_t>&) {
+  std::string text = kNotKept;
+  for (size_t i = 0; i < notKept_.size(); ++i) text += (i ? ", " : " ") + std::to_string(notKept_[i]);
+  return text + ".";
 }
 
 void Tsend_rec_command::ReadFinished() {
@@ -91,6 +246,24 @@ void Tsend_rec_command::ReadFinished() {
 
 void Tsend_rec_command::WriteFinished() {
   exchange_.Operator.Message(texts_.WriteDone);
+}
+
+void Tsend_rec_command::End(TTransferOutcome outcome) {
+  mode_ = TMode::Idle;
+  pass_ = TPass::None;
+  outcome_ = outcome;
+  stop_ = false;
+  exchange_.Progress.SetProgress(100);
+  exchange_.EndTransfer(*this);
+}
+
+void Tsend_rec_command::Fail(TTransferOutcome outcome) {
+  End(outcome);
+  Device.Forget();
+}
+
+void Tsend_rec_command::Ended() {
+  if (OnTransferEnded) OnTransferEnded(outcome_);
 }
 
 void Tsend_rec_command::ShowReply(const char* text) {
@@ -106,29 +279,44 @@ void Tsend_rec_command::ShowReply(const char* text) {
 }
 
 bool Tsend_rec_command::OnReply(const TReply& reply) {
+  if (mode_ == TMode::Idle || NextPage < 2) return true;
   Address = reply.Address;
-  const int page = NextPage - 1;
-  if (mode_ == TMode::Reading) {
-    // A page is a page: a shorter answer is not one, and is asked for again.
-    if (reply.Payload.size() != kPageBytes) return false;
-    ShowReply(texts_.ReadReply);
-    DecodePage(page, std::span<const uint8_t, kPageBytes>(reply.Payload.data(), kPageBytes));
-    ReadNextPage();
-    return true;
-  }
-  if (mode_ == TMode::Writing) {
+  const int page = pages_[NextPage - 2];
+  if (pass_ == TPass::Write) {
     // Without its first byte an acknowledgement says nothing.
     if (reply.Payload.empty()) return false;
     ShowReply(texts_.WriteReply);
     if (reply.Payload[0] != 1) {
       Fail(TTransferOutcome::Refused);
       exchange_.Operator.Message(texts_.WriteRefused);
-      if (OnTransferEnded) OnTransferEnded(outcome_);
+      Ended();
       return true;
     }
-    WriteNextPage();
+    Next();
     return true;
   }
+  // A page is a page: a shorter answer is not one, and is asked for again.
+  if (reply.Payload.size() != kPageBytes) return false;
+  const std::span<const uint8_t, kPageBytes> bytes(reply.Payload.data(), kPageBytes);
+  switch (pass_) {
+    case TPass::Read:
+      ShowReply(texts_.ReadReply);
+      DecodePage(page, bytes);
+      std::copy(bytes.begin(), bytes.end(), Slot(scratch_, page).begin());
+      break;
+    case TPass::Backup:
+      ShowReply(texts_.BackupReply);
+      std::copy(bytes.begin(), bytes.end(), Slot(scratch_, page).begin());
+      break;
+    case TPass::Verify:
+      ShowReply(texts_.VerifyReply);
+      Device.Set(page, bytes);
+      if (!std::equal(bytes.begin(), bytes.end(), Slot(out_, page).begin())) notKept_.push_back(page);
+      break;
+    default:
+      break;
+  }
+  Next();
   return true;
 }
 
@@ -138,7 +326,7 @@ void Tsend_rec_command::OnFailed(TExchangeFailure why) {
        : why == TExchangeFailure::InvalidData ? TTransferOutcome::InvalidData
                                               : TTransferOutcome::Disconnected);
   // The engine shows its box after this returns; whoever waits for the end learns of it now.
-  if (OnTransferEnded) OnTransferEnded(outcome_);
+  Ended();
 }
 
 }  // namespace torvane

@@ -1,14 +1,22 @@
 #pragma once
 // Base of the three paged transfers (settings, number list, history). It owns what every table's
 // transfer does alike: the page counters, the page addresses, the one request a page, the state of a
-// read or a write, and the end of the transfer with its box. A table says only what a page is: how it
+// read or a save, and the end of the transfer with its box. A table says only what a page is: how it
 // is decoded into its grid, how it is encoded from it, and the texts the operator sees.
+//
+// A save is made safe and short here too. The transfer keeps the device's pages as last seen on this
+// port; when it does not know them, the save first reads them all (a backup, kept in a file before
+// anything is written). It then encodes every page from the grid, sends only the pages that differ from
+// the device's, reads each page it wrote back and compares it byte for byte, and only then says the
+// device holds the grid.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "protocol/device_pages.h"
 #include "protocol/exchange.h"
 #include "protocol/frame.h"
 
@@ -22,11 +30,20 @@ struct TPagedTexts {
   const char* ReadReply = "";     // status when it has come
   const char* WriteRequest = "";  // status when a page is sent
   const char* WriteReply = "";    // status when its acknowledgement has come
+  const char* BackupReply = "";   // status when a page of the backup read before a save has come
+  const char* VerifyReply = "";   // status when a page read back after a save has come
   const char* ReadDone = "";      // the box that ends a complete read
-  const char* WriteDone = "";     // the box that ends a complete write
+  const char* WriteDone = "";     // the box that ends a complete save
   const char* WriteRefused = "";  // the box when the device does not store a page
+  const char* Table = "";         // "number list", "basic settings": what a stopped transfer's box names
   // Replies show the page counter after their text ("Reading number list:1/375") and move the bar.
   bool Counted = false;
+};
+
+// How a save goes about it; the window keeps them between runs.
+struct TSaveOptions {
+  bool WriteAllPages = false;  // every page, not only those that differ from the device's
+  bool Verify = true;          // read back every page written and compare it with what was sent
 };
 
 // How the last transfer of a table ended.
@@ -34,60 +51,104 @@ enum class TTransferOutcome {
   None,          // none has run yet, or one is running
   Done,          // every page, and its success box
   Refused,       // the device did not store a page
-  NotEncoded,    // a cell could not be converted; the operator was told, the page was not sent
+  NotEncoded,    // a cell could not be converted; the operator was told, nothing more was sent
   Timeout,       // "Receive timeout" after the last try
   InvalidData,   // "Invalid data" after the last try
   Disconnected,  // the port went away
+  Cancelled,     // the operator said no to the save's summary; nothing was sent
+  Stopped,       // the operator stopped it after a page
+  NotKept,       // a page read back after the save differs from what was sent
+  NoBackup,      // the backup before a save could not be kept; nothing was written
 };
 
 class Tsend_rec_command : public TTemplate, protected IExchangeClient {
  public:
   enum class TMode { Idle, Reading, Writing };
+  // The pass over the table's pages that runs now: a read into the grid, the backup read before a save,
+  // the writes, and the reading back of what was written.
+  enum class TPass { None, Read, Backup, Write, Verify };
 
-  // Pages of the running transfer, and the 1-based number of the next one to send or ask for. NextPage
+  // Pages of the running pass, and the 1-based number of the next one to send or ask for. NextPage
   // moves on right after each page goes out, so while the reply to page k is awaited it holds k + 1.
   uint16_t PageCount = 0;
   uint16_t NextPage = 0;
 
+  // What the device holds, as last seen on this port: filled by a complete read, the backup read of a
+  // save and a verified save; forgotten when the port closes or a transfer of the table fails part-way.
+  TDevicePages Device;
+  // What the grid was loaded from (a read, or a restored backup): a save keeps these bytes for whatever
+  // still reads the same, so that a backup restored and saved gives the device back its bytes exactly.
+  TDevicePages Basis;
+  TSaveOptions Options;
+  // Keeps a backup of the pages of a complete read (the table's pages, one after the other) and returns
+  // the file's path; nothing when it could not (the operator has been told why).
+  std::function<std::optional<std::string>(const std::vector<uint8_t>& pages)> OnBackup;
+  // The last backup kept of this table this session.
+  const std::string& LastBackup() const { return lastBackup_; }
+
   TMode Mode() const { return mode_; }
+  TPass Pass() const { return pass_; }
   bool Running() const { return mode_ != TMode::Idle; }
   TTransferOutcome Outcome() const { return outcome_; }
+  int TablePages() const { return tablePages_; }
+  int32_t RegionBase() const { return regionBase_; }
+  int32_t PageAddress(int page) const { return regionBase_ + (page - 1) * kPageSpan; }
+  // The pages the last save sent (or would have sent), in order.
+  const std::vector<int>& PagesToSend() const { return toSend_; }
+
+  // Ends the running read or save once the page in flight is answered.
+  void Stop();
+  // A backup of this table (its pages, one after the other) into the grid, as one change; it becomes
+  // the basis of the next save. Nothing goes to the device.
+  void RestorePages(const std::vector<uint8_t>& pages);
+
+  // The request for one page; the next page of a read pass (the read, the backup read, the reading
+  // back) or the end of the pass; the sending of one page of the save; the next of them or their end.
+  void RequestPage(int page);
+  void ReadNextPage();
+  void SendPage(int page);
+  void WriteNextPage();
+
   // Told when a transfer of this table starts, and once at its end: after its own box, or before the
   // box of the exchange engine when that ended it.
   std::function<void(TMode)> OnTransferStarted;
   std::function<void(TTransferOutcome)> OnTransferEnded;
-  int TablePages() const { return tablePages_; }
-  int32_t RegionBase() const { return regionBase_; }
-  int32_t PageAddress(int page) const { return regionBase_ + (page - 1) * kPageSpan; }
-
-  // The request for one page, and the next page of a read or the end of it.
-  void RequestPage(int page);
-  void ReadNextPage();
-  // Encodes and sends one page; false when it could not be built (the operator has been told).
-  bool SendPage(int page);
-  void WriteNextPage();
 
  protected:
   Tsend_rec_command(TExchange& exchange, int32_t regionBase, int tablePages, const TPagedTexts& texts)
-      : exchange_(exchange), regionBase_(regionBase), tablePages_(tablePages), texts_(texts) {}
+      : Device(tablePages),
+        Basis(tablePages),
+        exchange_(exchange),
+        regionBase_(regionBase),
+        tablePages_(tablePages),
+        texts_(texts) {}
 
-  // Start a read or a write of the whole table from page 1; false (nothing sent) while the exchange is
-  // busy.
+  // A read of the whole table into the grid, or a save of it; false (nothing sent) while the exchange
+  // is busy.
   bool BeginRead();
-  bool BeginWrite();
+  bool BeginSave();
 
   // ---- what a page is ----
   // The reply to page `page`, a whole page, into the grid.
   virtual void DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) = 0;
-  // Page `page` from the grid; false when a cell cannot be converted (the operator has been told).
-  virtual bool EncodePage(int page, std::span<uint8_t, kPageBytes> out);
-  // Before page NextPage of a write goes out.
+  // Page `page` from the grid. With a basis, whatever reads the same as the basis keeps the basis's
+  // bytes; without one, every byte is encoded. False when a cell cannot be converted (the operator has
+  // been told).
+  virtual bool EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis);
+  // Before a save sends anything: the device's pages and the pages it would hold after. False: the
+  // operator does not want it.
+  virtual bool ConfirmSave(const std::vector<uint8_t>& /*before*/, const std::vector<uint8_t>& /*after*/) {
+    return true;
+  }
+  // The box when pages read back differ from what was sent: what the device did not keep.
+  virtual std::string NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held);
+  // Before page NextPage of the writes goes out.
   virtual void BeforeWritePage() {}
+  // Every page of a restored backup into the grid; a table batches them into one change of its grid.
+  virtual void LoadPages(const std::vector<uint8_t>& pages);
   // After the last page: by default the texts' box.
   virtual void ReadFinished();
   virtual void WriteFinished();
-  // The transfer ended without its last page (the operator has been or will be told why).
-  virtual void TransferFailed(TTransferOutcome) {}
 
   TExchange& exchange_;
 
@@ -95,16 +156,37 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
   bool OnReply(const TReply& reply) override;
   void OnFailed(TExchangeFailure why) override;
   void Begin(TMode mode);
-  // Back to idle with the outcome; the exchange is released.
+  void StartPass(TPass pass, std::vector<int> pages);
+  // The next request of the pass, or the end of the pass.
+  void Next();
+  void FinishPass();
+  // Everything is known about the device: what the grid would change there is sent.
+  void WriteChanges();
+  void Stopped();
+  // Back to idle with the outcome; the exchange is released and the bar hidden.
   void End(TTransferOutcome outcome);
+  // A transfer that ends part-way leaves the device's pages unknown.
   void Fail(TTransferOutcome outcome);
+  void Ended();
   void ShowReply(const char* text);
+  std::span<uint8_t, kPageBytes> Slot(std::vector<uint8_t>& all, int page) {
+    return std::span<uint8_t, kPageBytes>(all.data() + static_cast<size_t>(page - 1) * kPageBytes,
+                                          kPageBytes);
+  }
 
   int32_t regionBase_;
   int tablePages_;
   const TPagedTexts& texts_;
   TMode mode_ = TMode::Idle;
+  TPass pass_ = TPass::None;
   TTransferOutcome outcome_ = TTransferOutcome::None;
+  std::vector<int> pages_;        // the running pass's pages
+  std::vector<int> toSend_;       // the save's pages that differ
+  std::vector<uint8_t> scratch_;  // pages read by the running read, until it is complete
+  std::vector<uint8_t> out_;      // the pages the save sends
+  std::vector<int> notKept_;
+  bool stop_ = false;
+  std::string lastBackup_;
 };
 
 }  // namespace torvane

@@ -11,6 +11,20 @@ inline constexpr char kUndefinedData[] = "Undefined data";
 inline constexpr char kUndefinedAddress[] = "Undefined address";
 inline constexpr char kReplyIgnored[] = "Unexpected reply ignored";
 
+// A read or a save stopped by the operator after the page in flight ("Stopped after page 7 of 25.").
+inline constexpr char kStoppedAfter[] = "Stopped after page ";
+inline constexpr char kStoppedRead[] = " The grid keeps the pages read so far.";
+inline constexpr char kStoppedBackup[] =
+    " That was the backup read before the save: nothing was written to the device.";
+inline constexpr char kStoppedWriteHolds[] = " The device now holds the first ";
+inline constexpr char kStoppedWriteNew[] = " pages sent of the new ";
+inline constexpr char kStoppedWriteOld[] = " and the rest of the old one.";
+inline constexpr char kStoppedWriteBackup[] = " The old one is kept in the backup ";
+inline constexpr char kStoppedVerify[] =
+    " Every page was written; the rest were not read back to check that the device kept them.";
+// A save whose pages, read back, are not what was sent.
+inline constexpr char kNotKept[] = "The device did not keep what was saved on page";
+
 // The login.
 inline constexpr char kLoginRequest[] = "Read settings";
 inline constexpr char kLoginWaiting[] = "Password verifing";

@@ -1,6 +1,7 @@
 #include "settings/basic_inf.h"
 
 #include "core/conversion_error.h"
+#include "settings/settings_changes.h"
 #include "settings/settings_texts.h"
 
 namespace torvane {
@@ -11,9 +12,12 @@ const TPagedTexts kTexts{.ReadRequest = kSettingsReadRequest,
                          .ReadReply = kSettingsReadReply,
                          .WriteRequest = kSettingsWriteRequest,
                          .WriteReply = kSettingsWriteReply,
+                         .BackupReply = kSettingsBackupReply,
+                         .VerifyReply = kSettingsVerifyReply,
                          .ReadDone = kSettingsReadDone,
                          .WriteDone = kSettingsWriteDone,
                          .WriteRefused = kSettingsWriteRefused,
+                         .Table = kSettingsTable,
                          .Counted = false};
 
 }  // namespace
@@ -43,7 +47,7 @@ void TBasicInf::SaveSettings() {
     exchange_.Operator.Error(kPasswordNotFourDigits);
     return;
   }
-  BeginWrite();
+  BeginSave();
 }
 
 void TBasicInf::BeforeWritePage() {
@@ -51,19 +55,50 @@ void TBasicInf::BeforeWritePage() {
   exchange_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
 }
 
-bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out) {
-  return EncodeInto(page, out);
+bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) {
+  WritePageAddress = PageAddress(page);
+  // A parameter may run on from one page into the next, so the three pages are made together.
+  std::array<uint8_t, kSettingsBytes> all{};
+  if (const auto fault = ComposeSettingsPages(grid_, lists_, codePage_, basis, all)) {
+    ReportFault(*fault);
+    return false;
+  }
+  std::copy_n(all.begin() + (page - 1) * kSettingsPageSize, kSettingsPageSize, out.begin());
+  return true;
 }
 
 bool TBasicInf::EncodeInto(int page, std::span<uint8_t, kPageBytes> out) {
   WritePageAddress = PageAddress(page);
   const std::optional<TEncodeFault> fault = EncodeSettingsPage(page, grid_, lists_, codePage_, out);
   if (!fault) return true;
-  if (fault->Reason == TEncodeFault::NotAnInteger)
-    exchange_.Operator.Error(NotAnIntegerMessage(fault->Text));
-  else
-    exchange_.Operator.Error(NumberOutOfRange(fault->Text, fault->Param->Label));
+  ReportFault(*fault);
   return false;
+}
+
+void TBasicInf::ReportFault(const TEncodeFault& fault) {
+  if (fault.Reason == TEncodeFault::NotAnInteger)
+    exchange_.Operator.Error(NotAnIntegerMessage(fault.Text));
+  else
+    exchange_.Operator.Error(NumberOutOfRange(fault.Text, fault.Param->Label));
+}
+
+std::string TBasicInf::NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) {
+  const std::span<const uint8_t, kSettingsBytes> a(sent.data(), kSettingsBytes),
+      b(held.data(), kSettingsBytes);
+  std::string names;
+  for (int row : ChangedSettingRows(a, b, codePage_))
+    names += (names.empty() ? "" : ", ") + std::string(SettingForRow(row)->Label);
+  return kSettingsNotKept + (names.empty() ? std::string(kSettingsNotKeptUnused) : names) + ".";
+}
+
+void TBasicInf::LoadPages(const std::vector<uint8_t>& pages) {
+  TGridUpdate batch(grid_);
+  for (int page = 1; page <= kSettingsPageCount; ++page)
+    for (const TSettingDef& param : SettingsTable())
+      DecodeSettingOnPage(param, page,
+                          std::span<const uint8_t, kSettingsPageSize>(
+                              pages.data() + (page - 1) * kSettingsPageSize, kSettingsPageSize),
+                          grid_, lists_, codePage_);
 }
 
 void TBasicInf::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {

@@ -24,8 +24,8 @@ class TBasicInf : public Tsend_rec_command {
 
   // "Read Settings": asks first; a yes reads the three pages.
   void ReadSettings();
-  // "Save Settings": writes the three pages, each encoded from the grid as it is sent. A password that
-  // is not four digits stops it before anything is sent.
+  // "Save Settings": the safe save (see Tsend_rec_command). A password that is not four digits stops
+  // it before anything is sent.
   void SaveSettings();
 
   bool EncodePage1() { return EncodeInto(1, Buffer); }
@@ -34,11 +34,14 @@ class TBasicInf : public Tsend_rec_command {
 
  protected:
   void DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) override;
-  bool EncodePage(int page, std::span<uint8_t, kPageBytes> out) override;
+  bool EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) override;
+  std::string NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) override;
   void BeforeWritePage() override;
+  void LoadPages(const std::vector<uint8_t>& pages) override;
 
  private:
   bool EncodeInto(int page, std::span<uint8_t, kPageBytes> out);
+  void ReportFault(const TEncodeFault& fault);
   TGrid& grid_;
   TSettingsLists& lists_;
   const TCodePage& codePage_;

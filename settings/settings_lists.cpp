@@ -26,13 +26,27 @@ TListChoice* TSettingsLists::ForRow(int row) {
 void TSettingsLists::SetItemIndex(TListChoice& list, int index) {
   // An index beyond the items shows no selection (a save then writes 0xFF).
   list.ItemIndex = (index >= 0 && index < static_cast<int>(list.Items.size())) ? index : -1;
-  if (OnChange) OnChange(list);
+  Changed(list);
 }
 
 void TSettingsLists::SetVisible(TListChoice& list, bool visible) {
   if (list.Visible == visible) return;
   list.Visible = visible;
+  Changed(list);
+}
+
+int TSettingsLists::AddListener(std::function<void(TListChoice&)> listener) {
+  listeners_.emplace_back(nextId_, std::move(listener));
+  return nextId_++;
+}
+
+void TSettingsLists::RemoveListener(int id) {
+  std::erase_if(listeners_, [id](const auto& p) { return p.first == id; });
+}
+
+void TSettingsLists::Changed(TListChoice& list) {
   if (OnChange) OnChange(list);
+  for (auto& [id, fn] : listeners_) fn(list);
 }
 
 }  // namespace torvane

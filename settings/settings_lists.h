@@ -30,7 +30,15 @@ class TSettingsLists {
   void SetVisible(TListChoice& list, bool visible);
 
   TListChoice Din1, Din2, Arm, Authorization, NotifyOn, NotifyOff;
+  // The view's own hook, and any number of others (the marks of unsaved changes): told of every change.
   std::function<void(TListChoice&)> OnChange;
+  int AddListener(std::function<void(TListChoice&)> listener);
+  void RemoveListener(int id);
+
+ private:
+  void Changed(TListChoice& list);
+  int nextId_ = 1;
+  std::vector<std::pair<int, std::function<void(TListChoice&)>>> listeners_;
 };
 
 }  // namespace torvane

@@ -134,6 +134,15 @@ TEST_F(FaultTest, WrongPageCarriesTheRequestOutButAnswersForTheNextPage) {
   EXPECT_EQ(Exchange(Frame(130, 0x1200, page)), Frame(130, 0x1200, {1}));  // fired once
 }
 
+TEST_F(FaultTest, ForgetAcknowledgesAWriteItDoesNotKeep) {
+  Begin("forget:cmd=write,region=numbers,page=2");
+  const std::vector<uint8_t> page(256, 0x31);
+  EXPECT_EQ(Exchange(Frame(130, 0x1100, page)), Frame(130, 0x1100, {1}));
+  EXPECT_EQ(device.NumberRecord(8)[0], 0xFF);
+  EXPECT_EQ(Exchange(Frame(130, 0x1000, page)), Frame(130, 0x1000, {1}));
+  EXPECT_EQ(device.NumberRecord(0)[0], 0x31);
+}
+
 TEST_F(FaultTest, NthAndCountChooseWhichMatchesFire) {
   Begin("silence:cmd=check,nth=2,count=2");
   EXPECT_EQ(Exchange(kCheckMode), kCheckModeReply);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/fakes.h"
@@ -32,6 +33,14 @@ class TelephoneSendTest : public ::testing::Test {
   }
   void Ack(int page, uint8_t verdict = 1) {
     f.Feed(testing::MakeFrame(CMD_WRITE, TtelephoneSend::PageAddressOf(page), {verdict}));
+  }
+  // As after reading a factory-fresh device: every record deleted (all 0xFF).
+  void KnowFactoryDevice() {
+    numbers.Device.SetAll(std::vector<uint8_t>(kNumberPageCount * kNumberPageSize, 0xFF));
+    numbers.Basis.SetAll(numbers.Device.All());
+  }
+  static std::vector<uint8_t> Payload(const std::vector<uint8_t>& frame) {
+    return std::vector<uint8_t>(frame.begin() + 8, frame.end() - 1);
   }
 };
 
@@ -145,17 +154,17 @@ TEST_F(TelephoneSendTest, ReplyBeyondTheLastPageIsIgnored) {
   EXPECT_TRUE(f.Operator.Messages.empty());
 }
 
-TEST_F(TelephoneSendTest, SaveSendsEncodedPagesAndReportsSuccess) {
+TEST_F(TelephoneSendTest, SaveSendsTheChangedPageReadsItBackAndReportsSuccess) {
+  KnowFactoryDevice();
   Window(9, "+8613912345678");
   grid.SetCell(kColNumber, 10, "555");
   grid.SetCell(kColAlways, 10, "yes");
   grid.SetCell(kColDelete, 11, "yes");
   numbers.StartSave();
+  // Page 2 is the only one that differs from the device's.
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.StatusView.Text, "Save list");
-  for (int p = 1; p <= 374; ++p) Ack(p);
-  ASSERT_EQ(f.Port.Sent.size(), 375u);
-  const auto& p2 = f.Port.Sent[1];
+  const auto p2 = f.Port.Sent[0];
   ASSERT_EQ(p2.size(), 265u);
   EXPECT_EQ((std::vector<uint8_t>(p2.begin(), p2.begin() + 8)),
             (std::vector<uint8_t>{0x23, 0x82, 0, 0, 0x11, 0x00, 0x01, 0x00}));
@@ -166,24 +175,74 @@ TEST_F(TelephoneSendTest, SaveSendsEncodedPagesAndReportsSuccess) {
   EXPECT_EQ(rec[32 + 31], 0x63);
   EXPECT_EQ(rec[64], 0xFF);
   EXPECT_EQ(rec[64 + 31], 0xFF);
-  EXPECT_EQ(rec[96], 0x00);
+  // An empty row reads as the device's empty record, so the device's bytes stay.
+  EXPECT_EQ(rec[96], 0xFF);
+  Ack(2);
+  const auto& shown = f.StatusView.History;
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "Save number list:1/1"), shown.end());
+  ASSERT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_EQ(f.Port.Sent[1], testing::MakeFrame(CMD_READ, 0x1100, {}));
   EXPECT_TRUE(f.Operator.Messages.empty());
-  Ack(375);
-  EXPECT_EQ(f.Operator.LastMessage(), "Authorized number list saved success");
+  Reply(2, [&] {
+    std::array<uint8_t, kNumberPageSize> a{};
+    std::copy_n(rec, kNumberPageSize, a.begin());
+    return a;
+  }());
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Authorized number list saved success"}));
   EXPECT_FALSE(s.Exchange.Busy());
+  EXPECT_EQ(s.NumberChanges.ChangedRows(), 0);
 }
 
-TEST_F(TelephoneSendTest, CellThatIsNoNumberStopsTheSaveAtItsPage) {
+TEST_F(TelephoneSendTest, ACellThatIsNoNumberStopsTheSaveBeforeAnythingIsSent) {
+  KnowFactoryDevice();
+  Window(4, "1");     // page 1 would be written
   Window(20, "123");  // page 3
   grid.SetCell(kColEndTime, 20, "2x:00");
   numbers.StartSave();
-  Ack(1);
-  EXPECT_EQ(f.Port.Sent.size(), 2u);
-  Ack(2);
-  EXPECT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_TRUE(f.Port.Sent.empty());
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_EQ(f.Operator.Errors[0], "'2x' is not a valid integer value");
   EXPECT_FALSE(s.Exchange.Busy());
+}
+
+TEST_F(TelephoneSendTest, ASaveOfManyRowsOrOfDeletesAsksFirst) {
+  struct TCase {
+    const char* Name;
+    int NewRows;    // rows 1..N given a number the device does not hold
+    int DeleteRow;  // a row the device holds a number for, marked deleted (0: none)
+    bool Asked;
+  };
+  const TCase cases[] = {{"twenty new rows", 20, 0, false},
+                         {"twenty-one new rows", 21, 0, true},
+                         {"one deleted row", 0, 100, true}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    testing::TFakeSession fresh;
+    TSession& session = *fresh.Session;
+    std::vector<uint8_t> device(kNumberPageCount * kNumberPageSize, 0xFF);
+    std::memcpy(device.data() + 99 * kNumberRecordSize, "555", 3);
+    std::memset(device.data() + 99 * kNumberRecordSize + 22, 0x63, 8);
+    session.Numbers.Device.SetAll(device);
+    DecodeNumberPage(session.NumberGrid, 13, device.data() + 12 * kNumberPageSize);
+    for (int row = 1; row <= c.NewRows; ++row) {
+      session.NumberGrid.SetCell(kColNumber, row, std::to_string(1000 + row));
+      session.NumberGrid.SetCell(kColAlways, row, kMarkYes);
+    }
+    if (c.DeleteRow) session.NumberGrid.SetCell(kColDelete, c.DeleteRow, kMarkYes);
+    fresh.Operator.ConfirmAnswer = false;
+    session.Numbers.StartSave();
+    EXPECT_EQ(fresh.Operator.Questions.size(), c.Asked ? 1u : 0u);
+    if (c.Asked) {
+      const std::string& q = fresh.Operator.Questions[0];
+      EXPECT_NE(q.find(c.DeleteRow ? "deleted 1 rows (100)" : "added 21 rows (1, 2, 3, 4, 5, ...)"),
+                std::string::npos)
+          << q;
+      EXPECT_TRUE(fresh.Port.Sent.empty());
+      EXPECT_EQ(session.Numbers.Outcome(), TTransferOutcome::Cancelled);
+    } else {
+      EXPECT_FALSE(fresh.Port.Sent.empty());
+    }
+  }
 }
 
 TEST_F(TelephoneSendTest, CheckBeforeSaveNamesTheFirstThreeWrongRows) {

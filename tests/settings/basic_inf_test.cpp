@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_changes.h"
 #include "settings/settings_codec.h"
 #include "support/fakes.h"
 
@@ -37,6 +38,14 @@ class BasicInf : public ::testing::Test {
     f.Feed(MakeFrame(CMD_READ, static_cast<uint32_t>(address), payload));
   }
   void Ack(int32_t address, uint8_t verdict = 1) { f.Feed(MakeFrame(CMD_WRITE, address, {verdict})); }
+  // As after a read: the device is known to hold what the grid shows now.
+  void KnowDevice() {
+    std::array<uint8_t, kSettingsBytes> pages{};
+    ASSERT_FALSE(
+        ComposeSettingsPages(S().SettingsGrid, S().SettingsLists, TCodePage::System(), nullptr, pages));
+    Settings().Device.SetAll(pages);
+    Settings().Basis.SetAll(pages);
+  }
   TFakeSession f;
 };
 
@@ -111,43 +120,62 @@ TEST_F(BasicInf, RepliesThatDoNotAnswerThePageAskedForChangeNothing) {
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic settings read to PC software success."}));
 }
 
-TEST_F(BasicInf, APageReplyDuringASaveLeavesTheGridAlone) {
+TEST_F(BasicInf, TheBackupReadOfASaveLeavesTheGridAlone) {
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");
   Settings().SaveSettings();
+  // The device's pages are not known: the save reads them first, into its backup, not into the grid.
+  ASSERT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x000, {}));
   Reply(0x000, Page({{0, "9999"}}));
   EXPECT_EQ(Content(1), "1111");
-  EXPECT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x100, {}));
 }
 
-TEST_F(BasicInf, SaveSendsEachPageEncodedAsItGoesOut) {
-  S().SettingsGrid.SetCell(kContentCol, 1, "1111");
+TEST_F(BasicInf, SaveSendsTheChangedPageAndReadsItBack) {
+  KnowDevice();
+  S().SettingsGrid.SetCell(kContentCol, 23, "61");  // page 2 only
   Settings().SaveSettings();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
-  const auto& first = f.Port.Sent[0];
-  EXPECT_EQ(std::vector<uint8_t>(first.begin(), first.begin() + 8),
-            (std::vector<uint8_t>{0x23, CMD_WRITE, 0, 0, 0, 0, 0x01, 0x00}));
-  std::array<uint8_t, kSettingsPageSize> expected{};
-  ASSERT_FALSE(
-      EncodeSettingsPage(1, S().SettingsGrid, S().SettingsLists, TCodePage::System(), expected).has_value());
-  EXPECT_EQ(Payload(first), std::vector<uint8_t>(expected.begin(), expected.end()));
-  EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_WRITE, 0, Payload(first)));
+  const auto sent = f.Port.Sent[0];
+  EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 8),
+            (std::vector<uint8_t>{0x23, CMD_WRITE, 0, 0, 0x01, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(Payload(sent)[78], 61);
   EXPECT_EQ(f.StatusView.Text, "Save settings");
-  EXPECT_EQ(Settings().WritePageAddress, 0);
-
-  // Changes made while page 1 is on its way still reach page 2.
-  S().SettingsGrid.SetCell(kContentCol, 23, "61");
-  Ack(0x000);
-  ASSERT_EQ(f.Port.Sent.size(), 2u);
-  EXPECT_EQ(Payload(f.Port.Sent[1])[78], 61);
-  EXPECT_EQ(f.Port.Sent[1][4], 0x01);  // address 0x100
-  EXPECT_EQ(Settings().WritePageAddress, 256);
+  // Grid changes made now are not what this save writes: the pages were made when it began.
+  S().SettingsGrid.SetCell(kContentCol, 23, "62");
   Ack(0x100);
-  EXPECT_EQ(f.Port.Sent[2][4], 0x02);
-  EXPECT_EQ(Settings().WritePageAddress, 512);
-  Ack(0x200);
-  EXPECT_EQ(f.Port.Sent.size(), 3u);
+  ASSERT_EQ(f.Port.Sent.size(), 2u);
+  EXPECT_EQ(f.Port.Sent[1], MakeFrame(CMD_READ, 0x100, {}));
+  EXPECT_TRUE(f.Operator.Messages.empty());  // success only once the device shows it kept the page
+  Reply(0x100, Payload(sent));
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting saved success"}));
-  EXPECT_EQ(f.StatusView.Positions, (std::vector<int>{50, 100, 100}));
+  EXPECT_EQ(Settings().Device.Page(2)[78], 61);
+  EXPECT_FALSE(f.StatusView.ProgressVisible);
+}
+
+TEST_F(BasicInf, APageReadBackOtherThanSentNamesTheParameters) {
+  KnowDevice();
+  S().SettingsGrid.SetCell(kContentCol, 21, "user");
+  S().SettingsGrid.SetCell(kContentCol, 23, "61");
+  Settings().SaveSettings();
+  const auto sent = f.Port.Sent[0];
+  Ack(0x100);
+  std::vector<uint8_t> kept = Payload(sent);
+  kept[78] = 60;  // the device kept the old heartbeat
+  Reply(0x100, kept);
+  ASSERT_EQ(f.Operator.Messages.size(), 1u);
+  EXPECT_NE(f.Operator.Messages[0].find("23.Heartbeat Interval"), std::string::npos)
+      << f.Operator.Messages[0];
+  EXPECT_EQ(f.Operator.Messages[0].find("21.GPRS User Name"), std::string::npos);
+  EXPECT_EQ(Settings().Outcome(), TTransferOutcome::NotKept);
+}
+
+TEST_F(BasicInf, NothingChangedSendsNothingAndSaysTheDeviceHoldsIt) {
+  KnowDevice();
+  Settings().SaveSettings();
+  EXPECT_TRUE(f.Port.Sent.empty());
+  EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting saved success"}));
+  EXPECT_FALSE(S().Exchange.Busy());
 }
 
 TEST_F(BasicInf, ThePasswordMustBeFourDigitsToBeSaved) {
@@ -178,28 +206,27 @@ TEST_F(BasicInf, APasswordOfFewerDigitsOnTheDeviceStillShowsAsRead) {
 }
 
 TEST_F(BasicInf, PortAbove65535StopsTheSaveNamingParameterAndValue) {
+  KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 19, "70000");
   Settings().SaveSettings();
   EXPECT_TRUE(f.Port.Sent.empty());
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_NE(f.Operator.Errors[0].find("19.Server Port(0-65535)"), std::string::npos);
   EXPECT_NE(f.Operator.Errors[0].find("70000"), std::string::npos);
-  EXPECT_EQ(Settings().NextPage, 1);
   EXPECT_FALSE(S().Exchange.Busy());
   EXPECT_TRUE(f.Operator.Messages.empty());
 }
 
-TEST_F(BasicInf, NonNumericCellOnPageTwoStopsAfterPageOneAndEndsTheExchange) {
+TEST_F(BasicInf, ANonNumericCellStopsTheSaveBeforeAnythingIsSent) {
+  KnowDevice();
+  S().SettingsGrid.SetCell(kContentCol, 1, "1111");  // page 1 would change too
   S().SettingsGrid.SetCell(kContentCol, 23, "6O");
   Settings().SaveSettings();
-  ASSERT_EQ(f.Port.Sent.size(), 1u);
-  EXPECT_TRUE(S().Exchange.Busy());
-  Ack(0x000);
-  EXPECT_EQ(f.Port.Sent.size(), 1u);
+  EXPECT_TRUE(f.Port.Sent.empty());
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_EQ(f.Operator.Errors[0], "'6O' is not a valid integer value");
-  EXPECT_EQ(Settings().NextPage, 2);
   EXPECT_FALSE(S().Exchange.Busy());
+  EXPECT_EQ(Settings().Outcome(), TTransferOutcome::NotEncoded);
 }
 
 TEST_F(BasicInf, NothingStartsWhileAnotherExchangeIsOpen) {
@@ -213,6 +240,9 @@ TEST_F(BasicInf, NothingStartsWhileAnotherExchangeIsOpen) {
 
 TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
   S().Exchange.UnlockControls();
+  KnowDevice();
+  S().SettingsGrid.SetCell(kContentCol, 1, "1111");
+  S().SettingsGrid.SetCell(kContentCol, 23, "61");
   Settings().SaveSettings();
   Ack(0x000);
   ASSERT_EQ(f.Port.Sent.size(), 2u);
@@ -222,6 +252,8 @@ TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
   EXPECT_FALSE(S().Exchange.Busy());
   EXPECT_EQ(Settings().NextPage, 3);
   EXPECT_EQ(Settings().Outcome(), TTransferOutcome::Refused);
+  // Part of the save is on the device: what it holds is no longer known.
+  EXPECT_FALSE(Settings().Device.Known());
 }
 
 TEST_F(BasicInf, TimeoutMidReadKeepsThePagesAlreadyDecoded) {

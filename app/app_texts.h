@@ -1,0 +1,29 @@
+#pragma once
+// What the window and the session say to the operator, in one place.
+namespace torvane {
+
+inline constexpr char kCaption[] = "Torvane Configurator V1.8.1";
+inline constexpr char kPortError[] = "COM Port error";
+// The adapter was pulled out (or the device end went away) while the port was open.
+inline constexpr char kDisconnected[] = "The device on %1 was disconnected; the port is closed.";
+
+// Backups of what a device held.
+inline constexpr char kRestoreBackupCaption[] = "Restore backup";
+inline constexpr char kBackupFilter[] = "Backup|*.tvbackup|(*.*)|*.*";
+inline constexpr char kBackupRestored[] = "Backup restored; Save writes it to the device";
+inline constexpr char kBackupOfOtherTable[] = "This is a backup of the %1, not of the %2.";
+inline constexpr char kBackupNotKept[] = "No backup of what the device held could be kept: ";
+
+// Stopping a running read or save.
+inline constexpr char kStopCaption[] = "Stop";
+
+// The options.
+inline constexpr char kOptionsCaption[] = "Options";
+inline constexpr char kOptionWriteAll[] = "Write all pages";
+inline constexpr char kOptionVerify[] = "Verify after saving";
+
+// Marks of what is not yet saved to the device.
+inline constexpr char kUnsavedRows[] = "%1 rows not yet saved";
+inline constexpr char kUnsavedParameters[] = "%1 parameters not yet saved";
+
+}  // namespace torvane
