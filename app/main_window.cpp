@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyleOptionTab>
 #include <QTabBar>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "app/help_page.h"
 #include "app/history_page.h"
 #include "app/numbers_page.h"
+#include "app/options_dialog.h"
 #include "app/port_check.h"
 #include "app/port_combo.h"
 #include "app/qt_ports.h"
@@ -148,6 +150,22 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   BuildPages();
 
   FillPortList(options);
+  settings_ = options.SettingsFile.isEmpty()
+                  ? std::make_unique<QSettings>()
+                  : std::make_unique<QSettings>(options.SettingsFile, QSettings::IniFormat);
+  session_->SetSaveOptions(LoadSaveOptions(*settings_));
+  // The grids mark what the device does not hold yet, and the status bar counts it.
+  session_->SettingsChanges.OnChanged = [this] {
+    settingsPage_->Editor()->MarksChanged();
+    ShowUnsaved();
+  };
+  session_->NumberChanges.OnChanged = [this](int first, int last) {
+    numbersPage_->Editor()->NumberModel()->MarksChanged(first, last);
+    ShowUnsaved();
+  };
+  settingsPage_->Editor()->SetChanges(&session_->SettingsChanges);
+  numbersPage_->Editor()->NumberModel()->SetChanges(&session_->NumberChanges);
+  connect(pages_, &QTabWidget::currentChanged, this, [this] { ShowUnsaved(); });
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
@@ -164,7 +182,11 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
 }
 
 TForm1::~TForm1() {
-  // The pages hold on to the session's grids; they go before it does.
+  // The pages hold on to the session's grids; they go before it does, and are told nothing more.
+  if (session_) {
+    session_->SettingsChanges.OnChanged = nullptr;
+    session_->NumberChanges.OnChanged = nullptr;
+  }
   delete pages_;
   pages_ = nullptr;
   if (session_) session_->Exchange.OnControlsChanged = nullptr;
@@ -206,6 +228,40 @@ void TForm1::BuildTopBar() {
   btnTimeSync_->hide();
   connect(btnCheckMode_, &QPushButton::clicked, this, [this] { session_->CheckMode.Send(); });
   connect(btnTimeSync_, &QPushButton::clicked, this, [this] { session_->TimeSync.Send(); });
+
+  btnStop_ = MakeButton(topBar_, kStopCaption, 800, 3);
+  btnStop_->setEnabled(false);
+  connect(btnStop_, &QPushButton::clicked, this, &TForm1::StopClick);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, &TForm1::StopClick);
+  btnOptions_ = MakeButton(topBar_, kOptionsCaption, 900, 3);
+  connect(btnOptions_, &QPushButton::clicked, this, &TForm1::OptionsClick);
+}
+
+void TForm1::StopClick() {
+  for (Tsend_rec_command* t : {static_cast<Tsend_rec_command*>(&session_->Settings),
+                               static_cast<Tsend_rec_command*>(&session_->Numbers),
+                               static_cast<Tsend_rec_command*>(&session_->History)})
+    t->Stop();
+}
+
+void TForm1::OptionsClick() {
+  TOptionsDialog dialog(session_->SaveOptions(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  session_->SetSaveOptions(dialog.Options());
+  StoreSaveOptions(*settings_, dialog.Options());
+}
+
+void TForm1::ShowUnsaved() {
+  QString text;
+  if (pages_ && pages_->currentWidget() == settingsPage_ && session_->SettingsChanges.Active() &&
+      session_->SettingsChanges.ChangedCount() > 0)
+    text = QString(kUnsavedParameters).arg(session_->SettingsChanges.ChangedCount());
+  if (pages_ && pages_->currentWidget() == numbersPage_ && session_->NumberChanges.Active() &&
+      session_->NumberChanges.ChangedRows() > 0)
+    text = QString(kUnsavedRows).arg(session_->NumberChanges.ChangedRows());
+  if (statusBar_->PanelText(3) != text) statusBar_->SetPanelText(3, text);
 }
 
 void TForm1::BuildPages() {
@@ -268,6 +324,7 @@ void TForm1::btn8Click() {
         ++clickCounter_;
         SetCaption(btn8_, "Close");
         statusBar_->SetLampGreen(true);
+        session_->PortName = comm_->CommName();
       }
     } else {
       ++clickCounter_;
@@ -323,6 +380,8 @@ void TForm1::ControlsChanged() {
   btnCheckMode_->setEnabled(unlocked && idle);
   btnTimeSync_->setEnabled(unlocked && idle);
   btn1_->setEnabled(idle);
+  btnStop_->setEnabled(session_->Settings.Running() || session_->Numbers.Running() ||
+                       session_->History.Running());
   // The port stays open while a transfer runs: closing it would cut the device off mid-page.
   btn8_->setEnabled(idle || !comm_->PortOpen());
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QWidget>
 #include <memory>
@@ -35,6 +36,7 @@ struct TForm1Options {
   QString FirstPort;                             // put first in the port list and selected
   std::string PortRoot = "/";                    // where the port list is read (a fake tree in tests)
   std::shared_ptr<IPortEventSource> PortEvents;  // hot-plug events; null: udev's, where udev runs
+  QString SettingsFile;                          // the options' file; empty: the user's configuration
 };
 
 class TForm1 : public QWidget {
@@ -62,6 +64,8 @@ class TForm1 : public QWidget {
   QLineEdit* PasswordEdit() const { return edt1_; }
   QPushButton* LoginButton() const { return btn1_; }
   QPushButton* CheckModeButton() const { return btnCheckMode_; }
+  QPushButton* StopButton() const { return btnStop_; }
+  QPushButton* OptionsButton() const { return btnOptions_; }
   QPushButton* TimeSyncButton() const { return btnTimeSync_; }
 
   // Even: the next click opens; odd: it closes.
@@ -73,12 +77,18 @@ class TForm1 : public QWidget {
   void btn1Click();  // Log in
   // The serial component's hang-up notification: the adapter was pulled out.
   void PortHungUp();
+  // "Stop" (and Esc): the running read or save ends once the page in flight is answered.
+  void StopClick();
+  // "Options": how saves go about it, kept between runs.
+  void OptionsClick();
 
  private:
   void BuildTopBar();
   void BuildPages();
   void FillPortList(const TForm1Options& options);
   void ControlsChanged();
+  // The status bar's count of what the current tab's grid holds that the device does not.
+  void ShowUnsaved();
   void Centre();
 
   // Declared before the serial component: its workers post here until it is gone.
@@ -97,6 +107,9 @@ class TForm1 : public QWidget {
   QPushButton* btn1_ = nullptr;
   QPushButton* btnCheckMode_ = nullptr;
   QPushButton* btnTimeSync_ = nullptr;
+  QPushButton* btnStop_ = nullptr;
+  QPushButton* btnOptions_ = nullptr;
+  std::unique_ptr<QSettings> settings_;
   QTabWidget* pages_ = nullptr;
   TStatusBar* statusBar_ = nullptr;
   TSettingsPage* settingsPage_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include "app/app_texts.h"
 #include "numbers/number_files.h"
 #include "numbers/number_record.h"
 
@@ -22,10 +23,15 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   deleteAll_ = AddButton("Delete all", 7, 385, 85, 30, false);
   // Kept under the login lock like the others but never shown.
   AddButton("清空界面信息", 7, 440, 85, 30, false)->setVisible(false);
+  // Not under the login lock: it only fills the grid, as an import does.
+  restore_ = new QPushButton(kRestoreBackupCaption, this);
+  restore_->setGeometry(7, 440, 85, 30);
+  restore_->setAccessibleName(kRestoreBackupCaption);
   editor_ = new TNumberEditor(session_.NumberGrid, this);
   editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
 
   connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
+  connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreNumbersBackup(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
   connect(importXls_, &QPushButton::clicked, this,
           [this] { ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });

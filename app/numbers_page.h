@@ -20,6 +20,7 @@ class TNumbersPage : public TTabPage {
   QPushButton* ExportCsvButton() const { return exportCsv_; }
   QPushButton* AllAlwaysButton() const { return allAlways_; }
   QPushButton* DeleteAllButton() const { return deleteAll_; }
+  QPushButton* RestoreButton() const { return restore_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -28,7 +29,7 @@ class TNumbersPage : public TTabPage {
  private:
   TSession& session_;
   TNumberEditor* editor_;
-  QPushButton *read_, *save_, *importXls_, *exportXls_, *exportCsv_, *allAlways_, *deleteAll_;
+  QPushButton *read_, *save_, *importXls_, *exportXls_, *exportCsv_, *allAlways_, *deleteAll_, *restore_;
   // Each press flips these; they are never reset, so a press after single marks were changed still
   // does the opposite of the press before it.
   bool allAlwaysOn_ = false;

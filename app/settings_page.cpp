@@ -2,6 +2,8 @@
 
 #include <QResizeEvent>
 
+#include "app/app_texts.h"
+
 namespace torvane {
 
 namespace {
@@ -13,6 +15,10 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
   save_ = AddButton("Save Settings", 7, 113, 85, 31, true);
   import_ = AddButton("Import profile", 7, 179, 85, 31, false);
   export_ = AddButton("Export profile", 7, 246, 85, 31, false);
+  // Not under the login lock: it only fills the grid, as an import does.
+  restore_ = new QPushButton(kRestoreBackupCaption, this);
+  restore_->setGeometry(7, 312, 85, 31);
+  restore_->setAccessibleName(kRestoreBackupCaption);
   editor_ = new TSettingsEditor(session_.SettingsGrid, session_.SettingsLists, TCodePage::System(), this);
   editor_->setGeometry(kPanelWidth, 0, std::max(0, width() - kPanelWidth), height());
   connect(editor_, &TSettingsEditor::ScrollCaption, this, &TSettingsPage::ScrollCaption);
@@ -20,6 +26,7 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
   connect(save_, &QPushButton::clicked, this, [this] { session_.Settings.SaveSettings(); });
   connect(import_, &QPushButton::clicked, this, [this] { session_.Profiles.ImportProfile(); });
   connect(export_, &QPushButton::clicked, this, [this] { session_.Profiles.ExportProfile(); });
+  connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreSettingsBackup(); });
 }
 
 void TSettingsPage::resizeEvent(QResizeEvent* event) {

@@ -18,6 +18,7 @@ class TSettingsPage : public TTabPage {
   QPushButton* SaveButton() const { return save_; }
   QPushButton* ImportButton() const { return import_; }
   QPushButton* ExportButton() const { return export_; }
+  QPushButton* RestoreButton() const { return restore_; }
 
  signals:
   // Forwarded from the grid: the window puts it in its caption.
@@ -32,6 +33,7 @@ class TSettingsPage : public TTabPage {
   QPushButton* save_;
   QPushButton* import_;
   QPushButton* export_;
+  QPushButton* restore_;
   TSettingsEditor* editor_;
 };
 

@@ -35,6 +35,8 @@ bool Inside(const QWidget* w, const QWidget* picker) {
 }  // namespace
 
 const QColor TNumberModel::kOutOfRange(192, 220, 192);
+const QColor TNumberModel::kUnsaved(255, 226, 150);
+const QString TNumberModel::kUnsavedDescription = QStringLiteral("not saved to the device");
 
 TNumberModel::TNumberModel(TGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid), rows_(std::max(0, grid.RowCount() - 1)) {
@@ -71,9 +73,20 @@ QVariant TNumberModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       if (NumberCellOutOfRange(col, text)) return kOutOfRange;
       return {};
+    case kUnsavedRole:
+      return changes_ && changes_->Active() && changes_->Changed(col, row);
+    case Qt::AccessibleDescriptionRole:
+      if (changes_ && changes_->Active() && changes_->Changed(col, row)) return kUnsavedDescription;
+      return {};
     default:
       return {};
   }
+}
+
+void TNumberModel::MarksChanged(int first, int last) {
+  first = std::max(first, 1);
+  last = std::min(last, rows_);
+  if (first <= last) emit dataChanged(index(first - 1, 0), index(last - 1, grid_.ColCount() - 1));
 }
 
 bool TNumberModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -119,9 +132,11 @@ void TNumberDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   const QRect r = option.rect;
   const QPalette& pal = option.palette;
   painter->save();
+  const bool unsaved = index.data(TNumberModel::kUnsavedRole).toBool();
   if (IsMark(col)) {
-    // A ticked or empty box on the window colour, selected or not.
-    painter->fillRect(r, pal.brush(QPalette::Active, QPalette::Base));
+    // A ticked or empty box on the window colour, selected or not (or on the unsaved colour).
+    painter->fillRect(r,
+                      unsaved ? QBrush(TNumberModel::kUnsaved) : pal.brush(QPalette::Active, QPalette::Base));
     const QWidget* w = option.widget;
     QStyle* style = w ? w->style() : QApplication::style();
     QStyleOptionButton box;
@@ -144,6 +159,8 @@ void TNumberDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   } else if (option.state & QStyle::State_Selected) {
     brush = pal.brush(QPalette::Active, QPalette::Highlight);
     pen = pal.color(QPalette::Active, QPalette::HighlightedText);
+  } else if (unsaved) {
+    brush = TNumberModel::kUnsaved;
   }
   const QVariant background = index.data(Qt::BackgroundRole);
   if (background.isValid()) {

@@ -9,6 +9,7 @@
 #include <QTimeEdit>
 
 #include "core/grid.h"
+#include "numbers/number_changes.h"
 
 namespace torvane {
 
@@ -18,6 +19,11 @@ class TNumberModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   static const QColor kOutOfRange;
+  // Cells that differ from what the device holds: a colour of its own, neither the selection's nor the
+  // out-of-range highlight. Read by tools as the cell's accessible description.
+  static const QColor kUnsaved;
+  static constexpr int kUnsavedRole = Qt::UserRole + 1;
+  static const QString kUnsavedDescription;
 
   explicit TNumberModel(TGrid& grid, QObject* parent = nullptr);
   ~TNumberModel() override;
@@ -30,10 +36,15 @@ class TNumberModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   TGrid& Grid() { return grid_; }
+  // The marks of what is not yet saved (none when not set).
+  void SetChanges(const TNumberChanges* changes) { changes_ = changes; }
+  // Rows first..last (grid rows) may show other marks now.
+  void MarksChanged(int first, int last);
 
  private:
   void GridChanged(int first, int last);
   TGrid& grid_;
+  const TNumberChanges* changes_ = nullptr;
   int listener_ = 0;
   int rows_ = 0;
 };

@@ -72,6 +72,9 @@ void TtelephoneSend::LoadPages(const std::vector<uint8_t>& pages) {
   TGridUpdate batch(grid_);
   for (int page = 1; page <= kNumberPageCount; ++page)
     DecodeNumberPage(grid_, page, pages.data() + (page - 1) * kPageBytes);
+  // A backup holds no delete marks: the grid shows the list as it was, and a mark left from before
+  // would delete what the backup brings back.
+  SetNumberMarks(grid_, kColDelete, false);
 }
 
 bool TtelephoneSend::ConfirmSave(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {

@@ -17,6 +17,8 @@ constexpr std::array<int, 3> kColumnWidths{275, 201, 391};
 constexpr int kRowHeight = 20;
 const QColor kHeadingColour(166, 202, 240);
 const QColor kFixedColour(240, 240, 240);
+// A value the device does not hold yet: neither the selection's colour nor the headings'.
+const QColor kUnsavedColour(255, 226, 150);
 
 QString FromCell(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -60,10 +62,19 @@ QVariant TSettingsModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       // The labels are the grid's fixed column.
       if (index.column() == kLabelCol) return kFixedColour;
+      if (index.column() == kContentCol && Unsaved(GridRow(index))) return kUnsavedColour;
+      return {};
+    case Qt::AccessibleDescriptionRole:
+      if (index.column() == kContentCol && Unsaved(GridRow(index)))
+        return QStringLiteral("not saved to the device");
       return {};
     default:
       return {};
   }
+}
+
+void TSettingsModel::MarksChanged() {
+  emit dataChanged(index(0, kContentCol), index(rowCount() - 1, kContentCol));
 }
 
 bool TSettingsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -194,6 +205,23 @@ QModelIndex TSettingsEditor::CellIndex(int col, int gridRow) const {
 int TSettingsEditor::CurrentGridRow() const {
   const QModelIndex i = currentIndex();
   return i.isValid() ? TSettingsModel::GridRow(i) : 0;
+}
+
+void TSettingsEditor::SetChanges(const TSettingsChanges* changes) {
+  model_->SetChanges(changes);
+  MarksChanged();
+}
+
+void TSettingsEditor::MarksChanged() {
+  model_->MarksChanged();
+  // A list lies over its cell: it carries the mark itself.
+  std::vector<TListChoice*> all = lists_.All();
+  for (size_t i = 0; i < all.size() && i < boxes_.size(); ++i) {
+    const bool unsaved = model_->Unsaved(all[i]->Row);
+    boxes_[i]->setStyleSheet(unsaved ? QStringLiteral("QComboBox { background-color: rgb(255, 226, 150); }")
+                                     : QString());
+    boxes_[i]->setAccessibleDescription(unsaved ? QStringLiteral("not saved to the device") : QString());
+  }
 }
 
 QComboBox* TSettingsEditor::ListBox(int gridRow) const {

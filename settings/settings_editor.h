@@ -10,6 +10,7 @@
 
 #include "core/codepage.h"
 #include "core/grid.h"
+#include "settings/settings_changes.h"
 #include "settings/settings_lists.h"
 
 namespace torvane {
@@ -28,8 +29,13 @@ class TSettingsModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   static int GridRow(const QModelIndex& index) { return index.row() + 1; }
+  // The marks of what is not yet saved (none when not set).
+  void SetChanges(const TSettingsChanges* changes) { changes_ = changes; }
+  void MarksChanged();
+  bool Unsaved(int gridRow) const { return changes_ && changes_->Active() && changes_->Changed(gridRow); }
 
  private:
+  const TSettingsChanges* changes_ = nullptr;
   TGrid& grid_;
   int listener_ = 0;
 };
@@ -47,6 +53,10 @@ class TSettingsEditor : public QTableView {
   int CurrentGridRow() const;
   // The drop-down list over a list row's Content cell, or nullptr.
   QComboBox* ListBox(int gridRow) const;
+  TSettingsModel* SettingsModel() const { return model_; }
+  // Marks the values that differ from what the device holds, the lists' too.
+  void SetChanges(const TSettingsChanges* changes);
+  void MarksChanged();
 
  signals:
   // A horizontal scroll by the operator: the window shows the position the grid had before it.

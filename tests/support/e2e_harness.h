@@ -57,6 +57,7 @@ class TE2eHarness {
   }
   bool OpenPort() {
     Comm.SetCommName(Device.PortPath());
+    Session().PortName = Device.PortPath();
     Comm.SetBaudRate(115200);
     try {
       Comm.OpenPort();
