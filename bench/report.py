@@ -135,7 +135,16 @@ def e2e(build, baud):
     return transfers, peak
 
 
-TRANSFERS = ["settings read", "settings save", "number list read", "number list save", "history read"]
+TRANSFERS = ["settings read", "settings save, every page", "number list read", "number list save, every page",
+             "history read"]
+# The safe save: (name, target text, test of the result)
+SAFE_SAVES = [
+    ("safe save, one number changed, pages known", "≤ 0.05 s (about two page times)",
+     lambda t: t["elapsed_s"] <= 0.05),
+    ("safe save, 200 imported onto a fresh device", "≤ 1.25 × floor and < 8.95 s",
+     lambda t: t["ratio"] <= 1.25 and t["elapsed_s"] < 8.95),
+    ("safe save, every page changed, nothing known", "≤ 1.03 × floor", lambda t: t["ratio"] <= 1.03),
+]
 
 
 def paced_rows(transfers):
@@ -148,6 +157,13 @@ def paced_rows(transfers):
         row("Paced at 115200 baud", name + runs + " (elapsed / wire floor)",
             "%.3f s / %.3f s = %.4f ×" % (t["elapsed_s"], t["floor_s"], t["ratio"]), "≤ 1.02 × floor",
             t["ok"] and t["ratio"] <= 1.02)
+    for name, target, met in SAFE_SAVES:
+        t = transfers.get(name)
+        if not t:
+            row("Paced at 115200 baud", name, "failed", target, False)
+            continue
+        row("Paced at 115200 baud", "%s: %d exchanges (elapsed / wire floor)" % (name, t["requests"]),
+            "%.3f s / %.3f s = %.4f ×" % (t["elapsed_s"], t["floor_s"], t["ratio"]), target, t["ok"] and met(t))
     for name in ("bare number list read", "bare history read"):
         t = transfers.get(name)
         if t:
@@ -172,6 +188,10 @@ def unpaced_rows(transfers):
                 t["ok"] and t["elapsed_s"] <= 0.3 and t["cpu_s"] <= 0.1)
         else:
             row("Unpaced", name + " (elapsed, configurator CPU)", measured)
+    for name, _, _ in SAFE_SAVES:
+        t = transfers.get(name)
+        if t:
+            row("Unpaced", name + " (elapsed, configurator CPU)", "%.3f s, CPU %.3f s" % (t["elapsed_s"], t["cpu_s"]))
 
 
 def files_rows(results, build, scratch):

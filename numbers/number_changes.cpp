@@ -81,7 +81,9 @@ TNumberListChanges CompareNumberPages(const std::vector<uint8_t>& before, const 
 TNumberChanges::TNumberChanges(TGrid& grid, TDevicePages& device)
     : grid_(grid), device_(device), columns_(kNumberRows + 1, 0) {
   listener_ = grid_.AddListener([this](int first, int last) { Update(first, last); });
-  device_.OnChanged = [this] { Update(1, kNumberRows); };
+  device_.OnChanged = [this](int firstPage, int lastPage) {
+    Update((firstPage - 1) * kNumbersPerPage + 1, lastPage * kNumbersPerPage);
+  };
   Update(1, kNumberRows);
 }
 

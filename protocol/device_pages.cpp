@@ -11,7 +11,7 @@ void TDevicePages::Set(int page, std::span<const uint8_t, kPageBytes> bytes) {
     known_[page - 1] = true;
     ++knownCount_;
   }
-  if (OnChanged) OnChanged();
+  if (OnChanged) OnChanged(page, page);
 }
 
 bool TDevicePages::SetAll(std::span<const uint8_t> bytes) {
@@ -19,7 +19,7 @@ bool TDevicePages::SetAll(std::span<const uint8_t> bytes) {
   std::copy(bytes.begin(), bytes.end(), bytes_.begin());
   std::fill(known_.begin(), known_.end(), true);
   knownCount_ = PageCount();
-  if (OnChanged) OnChanged();
+  if (OnChanged) OnChanged(1, PageCount());
   return true;
 }
 
@@ -28,7 +28,7 @@ void TDevicePages::Forget() {
   std::fill(known_.begin(), known_.end(), false);
   std::fill(bytes_.begin(), bytes_.end(), 0);
   knownCount_ = 0;
-  if (OnChanged) OnChanged();
+  if (OnChanged) OnChanged(1, PageCount());
 }
 
 }  // namespace torvane

@@ -33,8 +33,8 @@ class TDevicePages {
   bool SetAll(std::span<const uint8_t> bytes);
   void Forget();
 
-  // Told after every change, so that views can mark what differs from the device.
-  std::function<void()> OnChanged;
+  // Told after every change (pages first..last), so that views can mark what differs from the device.
+  std::function<void(int firstPage, int lastPage)> OnChanged;
 
  private:
   std::vector<uint8_t> bytes_;

@@ -165,8 +165,9 @@ void Tsend_rec_command::FinishPass() {
         StartPass(TPass::Verify, toSend_);
         return;
       }
-      // Acknowledged is not checked: the next save reads the device again.
-      Device.Forget();
+      // Not read back: the device acknowledged every page as stored, and that is what it is taken to
+      // hold (the operator chose not to check).
+      for (int page : toSend_) Device.Set(page, Slot(out_, page));
       End(TTransferOutcome::Done);
       WriteFinished();
       Ended();

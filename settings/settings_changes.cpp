@@ -85,7 +85,7 @@ TSettingsChanges::TSettingsChanges(TGrid& grid, TSettingsLists& lists, TDevicePa
     : grid_(grid), lists_(lists), device_(device), codePage_(codePage) {
   listener_ = grid_.AddListener([this](int, int) { Update(); });
   listsListener_ = lists_.AddListener([this](TListChoice&) { Update(); });
-  device_.OnChanged = [this] { Update(); };
+  device_.OnChanged = [this](int, int) { Update(); };
   Update();
 }
 
