@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("torvane-configurator");
+  // The options are kept in ~/.config/Torvane/torvane-configurator.conf.
+  QApplication::setOrganizationName("Torvane");
   QString error;
   const auto args = torvane::ParseProgramArgs(QApplication::arguments(), &error);
   if (!args) {
