@@ -14,6 +14,16 @@ inline constexpr char kBackupRestored[] = "Backup restored; Save writes it to th
 inline constexpr char kBackupOfOtherTable[] = "This is a backup of the %1, not of the %2.";
 inline constexpr char kBackupNotKept[] = "No backup of what the device held could be kept: ";
 
+// The protocol trace.
+inline constexpr char kSaveTraceCaption[] = "Save trace";
+inline constexpr char kSaveTraceTip[] =
+    "Write the last frames sent to and received from the device to a text file, for support. The "
+    "passwords in them are hidden.";
+inline constexpr char kTraceFilter[] = "Text file|*.txt|(*.*)|*.*";
+inline constexpr char kTraceNamePrefix[] = "trace_";
+inline constexpr char kTraceSaved[] = "Trace saved";
+inline constexpr char kTraceNotOpened[] = "The trace file %1 cannot be written: %2";
+
 // Stopping a running read or save.
 inline constexpr char kStopCaption[] = "Stop";
 

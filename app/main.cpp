@@ -1,7 +1,9 @@
 // torvane-configurator [--port NAME] [--screenshot FILE [--tab N]] | --help | --version
 #include <QApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "app/main_window.h"
 #include "app/port_check.h"
@@ -35,6 +37,18 @@ int main(int argc, char** argv) {
 
   torvane::TForm1Options options;
   options.FirstPort = args->Port;
+  std::ofstream trace;
+  if (!args->Trace.isEmpty()) {
+    trace.open(args->Trace.toStdString(), std::ios::out | std::ios::app);
+    if (!trace) {
+      std::fprintf(stderr, "torvane-configurator: cannot write the trace file %s: %s\n",
+                   qPrintable(args->Trace), std::strerror(errno));
+      return 2;
+    }
+    // Line by line to the disk: a trace is wanted most when the program did not end well.
+    options.TraceLine = [&trace](const std::string& line) { trace << line << std::endl; };
+  }
+  options.TraceSecrets = args->TraceSecrets;
   torvane::TForm1 window(options);
 
   if (!args->Screenshot.isEmpty()) {

@@ -150,6 +150,8 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   BuildPages();
 
   FillPortList(options);
+  session_->Trace.ShowSecrets = options.TraceSecrets;
+  session_->Trace.OnLine = options.TraceLine;
   settings_ = options.SettingsFile.isEmpty()
                   ? std::make_unique<QSettings>()
                   : std::make_unique<QSettings>(options.SettingsFile, QSettings::IniFormat);
@@ -284,7 +286,7 @@ void TForm1::BuildPages() {
   pages_->addTab(settingsPage_, "Basic\nSettings");
   pages_->addTab(numbersPage_, "Number\nList");
   pages_->addTab(historyPage_, "Historical\nData");
-  pages_->addTab(new THelpPage, "Help");
+  pages_->addTab(new THelpPage(*session_), "Help");
   for (int i = 0; i < pages_->count(); ++i) {
     QString name = pages_->tabText(i);
     pages_->widget(i)->setAccessibleName(name.replace('\n', ' '));

@@ -12,7 +12,8 @@ namespace {
 
 // The options as the man page torvane-configurator(1) lists them; a test keeps the two alike.
 constexpr const char* kHelp =
-    "Usage: torvane-configurator [--port NAME] [--screenshot FILE [--tab N]]\n"
+    "Usage: torvane-configurator [--port NAME] [--screenshot FILE [--tab N]] [--trace FILE "
+    "[--trace-secrets]]\n"
     "       torvane-configurator --check-port PORT\n"
     "Configures a Torvane GSM relay controller over a USB serial link (115200 8N1): its basic\n"
     "settings, its authorized numbers and its event log.\n"
@@ -24,6 +25,10 @@ constexpr const char* kHelp =
     "                     works with QT_QPA_PLATFORM=offscreen and no display\n"
     "  --tab N            the page the screenshot shows: 0 Basic Settings, 1 Number List,\n"
     "                     2 Historical Data, 3 Help (default 0)\n"
+    "  --trace FILE       write every frame sent and received to FILE as it happens (the\n"
+    "                     passwords in settings pages are written as **)\n"
+    "  --trace-secrets    show the passwords in traces as they are (a trace is meant for\n"
+    "                     someone else: think twice)\n"
     "  --check-port PORT  open PORT and close it again without starting the window; print why\n"
     "                     it cannot be opened and how to fix that (exit 0 when it opens)\n"
     "  --help             print this text and exit\n"
@@ -41,7 +46,9 @@ std::optional<QString> InfoText(const QStringList& arguments) {
     if (arg == "--help" || arg == "-h") return QString(kHelp);
     if (arg == "--version") return QString("torvane-configurator %1\n").arg(kProgramVersion);
     // An option's value is never taken for an option of its own: --port --help names a port.
-    if (arg == "--port" || arg == "--screenshot" || arg == "--tab" || arg == "--check-port") ++i;
+    if (arg == "--port" || arg == "--screenshot" || arg == "--tab" || arg == "--check-port" ||
+        arg == "--trace")
+      ++i;
   }
   return std::nullopt;
 }
@@ -55,11 +62,18 @@ std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QStri
   // arguments[0] is the program itself.
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
-    if (arg != "--port" && arg != "--screenshot" && arg != "--tab") return fail("unknown option " + arg);
+    if (arg == "--trace-secrets") {
+      a.TraceSecrets = true;
+      continue;
+    }
+    if (arg != "--port" && arg != "--screenshot" && arg != "--tab" && arg != "--trace")
+      return fail("unknown option " + arg);
     if (i + 1 >= arguments.size()) return fail(arg + " needs a value");
     const QString value = arguments[++i];
     if (arg == "--port") {
       a.Port = value;
+    } else if (arg == "--trace") {
+      a.Trace = value;
     } else if (arg == "--screenshot") {
       a.Screenshot = value;
     } else {

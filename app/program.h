@@ -9,9 +9,11 @@ namespace torvane {
 class TForm1;
 
 struct TProgramArgs {
-  QString Port;        // --port NAME: first in the port list, selected
-  QString Screenshot;  // --screenshot FILE: render the window to a PNG and exit
-  int Tab = 0;         // --tab N: the page shown in the screenshot, 0 = Basic Settings
+  QString Port;               // --port NAME: first in the port list, selected
+  QString Screenshot;         // --screenshot FILE: render the window to a PNG and exit
+  int Tab = 0;                // --tab N: the page shown in the screenshot, 0 = Basic Settings
+  QString Trace;              // --trace FILE: every frame written to FILE as it is sent or received
+  bool TraceSecrets = false;  // --trace-secrets: the trace shows the passwords as they are
 };
 
 // Empty when an option is unknown or lacks its value; `error` then says which.

@@ -57,6 +57,12 @@ TSession::TSession(TSessionPorts p)
   // A login may be to another device on the same adapter (the cable moved from one controller to the
   // next): what the last one held says nothing about this one.
   Login.OnLoginStarted = [this] { ForgetDevice(); };
+  // Every frame goes into the trace; a frame-sized copy each way, never per byte.
+  Trace.SetSecrets(SettingsSecrets());
+  Exchange.OnFrameSent = [this](std::span<const uint8_t> frame) { Trace.Sent(frame); };
+  Dispatcher.OnFrameReceived = [this](std::span<const uint8_t> frame, bool good) {
+    Trace.Received(frame, good);
+  };
   StatusClearTimer->Start();
 }
 

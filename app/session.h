@@ -18,6 +18,7 @@
 #include "protocol/dispatcher.h"
 #include "protocol/exchange.h"
 #include "protocol/frame.h"
+#include "protocol/frame_trace.h"
 #include "protocol/login.h"
 #include "serial/send_port.h"
 #include "settings/basic_inf.h"
@@ -78,6 +79,8 @@ class TSession {
   std::string PasswordText = "6853";
 
   TRecData RecData;
+  // The last frames sent and received, for support.
+  TFrameTrace Trace;
   TtelephoneSend Numbers;
   THistoryInf History;
   TBasicInf Settings;

@@ -121,6 +121,15 @@ void TBasicInf::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes)
   }
 }
 
+std::vector<TSecretRange> SettingsSecrets() {
+  // 1.Password, 22.GPRS Password, 26.MQTT Password.
+  std::vector<TSecretRange> ranges;
+  for (int row : {1, 22, 26})
+    for (const TFieldPart& part : SettingForRow(row)->Parts())
+      ranges.push_back({kSettingsBase + (part.Page - 1) * kPageSpan, part.Offset, part.Size});
+  return ranges;
+}
+
 void SetUpSettingsGrid(TGrid& grid, TSettingsLists& lists) {
   TGridUpdate batch(grid);
   for (int c = 0; c < static_cast<int>(kSettingsHeadings.size()); ++c)

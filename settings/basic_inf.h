@@ -7,6 +7,7 @@
 #include "core/codepage.h"
 #include "core/grid.h"
 #include "protocol/exchange.h"
+#include "protocol/frame_trace.h"
 #include "protocol/paged_transfer.h"
 #include "settings/settings_codec.h"
 #include "settings/settings_lists.h"
@@ -50,6 +51,10 @@ class TBasicInf : public Tsend_rec_command {
 // True when the password cell holds exactly four decimal digits: anything else could never be typed
 // at the login again once the device holds it.
 bool PasswordSavable(const std::string& cell);
+
+// Where the secrets lie in the settings pages (the device password, the GPRS and the MQTT password),
+// for a trace that hides them.
+std::vector<TSecretRange> SettingsSecrets();
 
 // Headings, labels, descriptions and defaults of the settings grid, and the lists' defaults.
 void SetUpSettingsGrid(TGrid& grid, TSettingsLists& lists);
