@@ -1,6 +1,35 @@
 #include "app/session.h"
 
+#include <memory>
+
 namespace torvane {
+
+namespace {
+
+// A read decodes page after page, one reply at a time; the whole read is one step of the table's
+// history however it ends (a read cut short keeps the pages it decoded, and undoes them at once).
+// Writes do not change the grid. Whatever else follows the transfer still does.
+void ReadsAsOneStep(Tsend_rec_command& transfer, TUndoStack& undo) {
+  auto reading = std::make_shared<bool>(false);
+  transfer.OnTransferStarted = [&undo, reading,
+                                then = std::move(transfer.OnTransferStarted)](Tsend_rec_command::TMode mode) {
+    if (mode == Tsend_rec_command::TMode::Reading && !*reading) {
+      *reading = true;
+      undo.BeginStep();
+    }
+    if (then) then(mode);
+  };
+  transfer.OnTransferEnded = [&undo, reading,
+                              then = std::move(transfer.OnTransferEnded)](TTransferOutcome outcome) {
+    if (then) then(outcome);
+    if (*reading) {
+      *reading = false;
+      undo.EndStep();
+    }
+  };
+}
+
+}  // namespace
 
 TSession::TSession(TSessionPorts p)
     : ReplyTimer(p.Timers.CreateTimer(3000)),
@@ -23,6 +52,12 @@ TSession::TSession(TSessionPorts p)
   SetUpSettingsGrid(SettingsGrid, SettingsLists);
   SetUpNumberGrid(NumberGrid);
   SetUpHistoryGrid(HistoryGrid);
+  // The start-up texts are where the histories begin, not a step to undo.
+  SettingsLists.RecordIn(SettingsUndo);
+  SettingsUndo.Clear();
+  NumbersUndo.Clear();
+  ReadsAsOneStep(Settings, SettingsUndo);
+  ReadsAsOneStep(Numbers, NumbersUndo);
   StatusClearTimer->Start();
 }
 
