@@ -49,13 +49,10 @@ TSession::TSession(TSessionPorts p)
   StatusClearTimer->OnTimer = [this] { tmr2Timer(); };
   Exchange.LockControls();
   RecData.RawCount = 0;
-  SetUpSettingsGrid(SettingsGrid, SettingsLists);
-  SetUpNumberGrid(NumberGrid);
-  SetUpHistoryGrid(HistoryGrid);
-  // The start-up texts are where the histories begin, not a step to undo.
   SettingsLists.RecordIn(SettingsUndo);
-  SettingsUndo.Clear();
-  NumbersUndo.Clear();
+  SettingsUndo.StartAfter([this] { SetUpSettingsGrid(SettingsGrid, SettingsLists); });
+  NumbersUndo.StartAfter([this] { SetUpNumberGrid(NumberGrid); });
+  SetUpHistoryGrid(HistoryGrid);
   ReadsAsOneStep(Settings, SettingsUndo);
   ReadsAsOneStep(Numbers, NumbersUndo);
   StatusClearTimer->Start();

@@ -208,6 +208,15 @@ void TUndoStack::Clear() {
   Notify();
 }
 
+void TUndoStack::StartAfter(const std::function<void()>& change) {
+  grid_.SetRecorder(nullptr);
+  applying_ = true;
+  change();
+  applying_ = false;
+  grid_.SetRecorder(this);
+  Clear();
+}
+
 void TUndoStack::Trim() {
   while (!undo_.empty() && (undo_.size() > limits_.Steps || (bytes_ > limits_.Bytes && undo_.size() > 1))) {
     bytes_ -= undo_.front().Bytes;

@@ -60,6 +60,9 @@ class TUndoStack : private IGridRecorder {
   size_t Bytes() const { return bytes_; }
   // Forgets every step (an open one keeps being gathered).
   void Clear();
+  // Makes `change` without recording it (it would cost a copy of every cell it writes) and starts the
+  // history afresh after it: a grid's start-up texts are where its history begins.
+  void StartAfter(const std::function<void()>& change);
 
   // Told when CanUndo or CanRedo may have changed.
   int AddListener(std::function<void()> listener);

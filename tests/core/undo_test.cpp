@@ -35,6 +35,10 @@ struct TGroupingCase {
   int Steps;
 };
 
+void PrintTo(const TGroupingCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
 // However the changes are grouped, undoing every step gives back the grid as it was, and redoing
 // them all the grid as it became.
 class UndoGrouping : public ::testing::TestWithParam<TGroupingCase> {};
@@ -299,6 +303,22 @@ TEST(Undo, AValueThatMakesNoStepsIsKeptOnlyWithinOne) {
   ASSERT_TRUE(rig.Undo.Undo());
   EXPECT_FALSE(visible);
   EXPECT_EQ(rig.Value, 0);
+}
+
+TEST(Undo, WhatComesBeforeTheHistoryStartsIsNoStep) {
+  TUndoRig rig;
+  rig.Grid.SetCell(0, 1, "a");
+  rig.Undo.StartAfter([&] {
+    TGridUpdate batch(rig.Grid);
+    rig.Grid.SetCell(0, 1, "start-up");
+    rig.SetValue(5);
+  });
+  EXPECT_EQ(rig.Undo.UndoCount(), 0);
+  EXPECT_FALSE(rig.Undo.CanUndo());
+  rig.Grid.SetCell(0, 1, "typed");
+  ASSERT_TRUE(rig.Undo.Undo());
+  EXPECT_EQ(rig.Grid.Cell(0, 1), "start-up");
+  EXPECT_EQ(rig.Value, 5);
 }
 
 TEST(Undo, TheGridGoesOnWithoutItsHistory) {
