@@ -22,13 +22,15 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   deleteAll_ = AddButton("Delete all", 7, 385, 85, 30, false);
   // Kept under the login lock like the others but never shown.
   AddButton("清空界面信息", 7, 440, 85, 30, false)->setVisible(false);
-  editor_ = new TNumberEditor(session_.NumberGrid, this);
+  editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);
   editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
 
   connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
-  connect(importXls_, &QPushButton::clicked, this,
-          [this] { ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
+  connect(importXls_, &QPushButton::clicked, this, [this] {
+    TUndoStep step(session_.NumbersUndo);
+    ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
+  });
   connect(exportXls_, &QPushButton::clicked, this,
           [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
   connect(exportCsv_, &QPushButton::clicked, this,
