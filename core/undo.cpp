@@ -31,7 +31,7 @@ int TUndoStack::AddValue(std::function<int()> get, std::function<void(int)> set,
 bool TUndoStack::BeginValueChange(int id) {
   if (applying_ || id < 0 || id >= static_cast<int>(values_.size())) return false;
   if (depth_ == 0 && !values_[id].MakesSteps) return false;
-  BeginStep();
+  Open(0);
   TEntry e;
   e.Kind = TKind::Value;
   e.Col = id;
@@ -58,7 +58,7 @@ void TUndoStack::RowCountChanging(int oldRows) {
 }
 
 void TUndoStack::BatchBegun() {
-  if (!applying_) BeginStep();
+  if (!applying_) Open(0);
 }
 
 void TUndoStack::BatchEnded() {
@@ -66,10 +66,16 @@ void TUndoStack::BatchEnded() {
 }
 
 void TUndoStack::BeginStep(uint64_t mergeKey) {
+  Open(mergeKey);
+  // A step that spans events shows at once that nothing can be undone meanwhile. A batch or a single
+  // change ends before anyone could ask, so it does not flick the views' actions off and on.
+  Notify();
+}
+
+void TUndoStack::Open(uint64_t mergeKey) {
   if (depth_++ > 0) return;
   open_ = {};
   open_.MergeKey = mergeKey;
-  Notify();
 }
 
 void TUndoStack::EndStep() {

@@ -94,6 +94,7 @@ class TUndoStack : private IGridRecorder {
 
   // Within a step: the grid brackets every change as a batch.
   void Record(TEntry entry);
+  void Open(uint64_t mergeKey);
   void Commit();
   // Keeps the first old value of each thing changed, reads the new ones, drops what came back as it
   // was; returns the bytes the step holds.

@@ -250,9 +250,13 @@ TEST(Undo, NothingIsUndoneWhileAStepIsOpenAndListenersHearWhenThatChanges) {
   ASSERT_TRUE(rig.Undo.Undo());
   EXPECT_EQ(rig.Grid.Cell(0, 2), "");
   EXPECT_EQ(rig.Grid.Cell(0, 1), "a");
-  // Each is heard once: no history, something to undo, a step open, something to undo, both.
+  // Each new state is heard once: something to undo, a step open, something to undo, both.
   EXPECT_EQ(heard,
             (std::vector<std::pair<bool, bool>>{{true, false}, {false, false}, {true, false}, {true, true}}));
+  // A change on its own does not turn the actions off and on again.
+  heard.clear();
+  rig.Grid.SetCell(0, 3, "c");
+  EXPECT_EQ(heard, (std::vector<std::pair<bool, bool>>{{true, false}}));
   // An EndStep too many does no harm.
   rig.Undo.EndStep();
   EXPECT_TRUE(rig.Undo.CanUndo());
