@@ -3,6 +3,8 @@
 namespace torvane {
 
 std::string JoinCellText(const TCellRows& rows) {
+  // One cell is its text alone, to paste into a line of text elsewhere.
+  if (rows.size() == 1 && rows[0].size() == 1) return rows[0][0];
   std::string out;
   for (const auto& row : rows) {
     for (size_t c = 0; c < row.size(); ++c) {

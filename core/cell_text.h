@@ -10,6 +10,7 @@ namespace torvane {
 
 using TCellRows = std::vector<std::vector<std::string>>;
 
+// Every row ends with a line end, except that one cell is only its text.
 std::string JoinCellText(const TCellRows& rows);
 // Line ends may be "\n" or "\r\n"; the line end after the last row does not make an empty row.
 TCellRows SplitCellText(std::string_view text);

@@ -216,6 +216,7 @@ TEST(CellText, SplitsAndJoinsAsSpreadsheetsDo) {
     EXPECT_EQ(SplitCellText(JoinCellText(rows)), rows) << text;
   }
   EXPECT_EQ(JoinCellText({{"a", "b"}, {"c"}}), "a\tb\nc\n");
+  EXPECT_EQ(JoinCellText({{"555"}}), "555");
 }
 
 }  // namespace
