@@ -27,14 +27,16 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   restore_ = new QPushButton(kRestoreBackupCaption, this);
   restore_->setGeometry(7, 440, 85, 30);
   restore_->setAccessibleName(kRestoreBackupCaption);
-  editor_ = new TNumberEditor(session_.NumberGrid, this);
+  editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);
   editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
 
   connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreNumbersBackup(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
-  connect(importXls_, &QPushButton::clicked, this,
-          [this] { ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
+  connect(importXls_, &QPushButton::clicked, this, [this] {
+    TUndoStep step(session_.NumbersUndo);
+    ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
+  });
   connect(exportXls_, &QPushButton::clicked, this,
           [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
   connect(exportCsv_, &QPushButton::clicked, this,

@@ -1,5 +1,7 @@
 #include "app/session.h"
 
+#include <memory>
+
 #include "app/app_texts.h"
 #include "core/config_dir.h"
 #include "files/backup_file.h"
@@ -24,6 +26,29 @@ std::string TableNoun(const std::string& table) {
                                                    : table;
 }
 
+// A read decodes page after page, one reply at a time; the whole read is one step of the table's
+// history however it ends (a read cut short keeps the pages it decoded, and undoes them at once).
+// Writes do not change the grid. Whatever else follows the transfer still does.
+void ReadsAsOneStep(Tsend_rec_command& transfer, TUndoStack& undo) {
+  auto reading = std::make_shared<bool>(false);
+  transfer.OnTransferStarted = [&undo, reading,
+                                then = std::move(transfer.OnTransferStarted)](Tsend_rec_command::TMode mode) {
+    if (mode == Tsend_rec_command::TMode::Reading && !*reading) {
+      *reading = true;
+      undo.BeginStep();
+    }
+    if (then) then(mode);
+  };
+  transfer.OnTransferEnded = [&undo, reading,
+                              then = std::move(transfer.OnTransferEnded)](TTransferOutcome outcome) {
+    if (then) then(outcome);
+    if (*reading) {
+      *reading = false;
+      undo.EndStep();
+    }
+  };
+}
+
 }  // namespace
 
 TSession::TSession(TSessionPorts p)
@@ -44,8 +69,9 @@ TSession::TSession(TSessionPorts p)
   StatusClearTimer->OnTimer = [this] { tmr2Timer(); };
   Exchange.LockControls();
   RecData.RawCount = 0;
-  SetUpSettingsGrid(SettingsGrid, SettingsLists);
-  SetUpNumberGrid(NumberGrid);
+  SettingsLists.RecordIn(SettingsUndo);
+  SettingsUndo.StartAfter([this] { SetUpSettingsGrid(SettingsGrid, SettingsLists); });
+  NumbersUndo.StartAfter([this] { SetUpNumberGrid(NumberGrid); });
   SetUpHistoryGrid(HistoryGrid);
   // Every complete read of the two tables that can be saved, and the read a save makes first, is kept.
   Settings.OnBackup = [this](const std::vector<uint8_t>& pages) {
@@ -63,6 +89,8 @@ TSession::TSession(TSessionPorts p)
   Dispatcher.OnFrameReceived = [this](std::span<const uint8_t> frame, bool good) {
     Trace.Received(frame, good);
   };
+  ReadsAsOneStep(Settings, SettingsUndo);
+  ReadsAsOneStep(Numbers, NumbersUndo);
   StatusClearTimer->Start();
 }
 
@@ -117,7 +145,11 @@ void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
           ReplaceArg(ReplaceArg(kBackupOfOtherTable, TableNoun(backup.Table)), TableNoun(table)));
       return;
     }
-    transfer.RestorePages(backup.Pages);
+    {
+      // The whole backup, the lists' choices with it, is one step of the grid's history.
+      TUndoStep step(&transfer == &Settings ? SettingsUndo : NumbersUndo);
+      transfer.RestorePages(backup.Pages);
+    }
     Exchange.Status.ShowStatus(kBackupRestored);
   } catch (const EFileError& e) {
     Exchange.Operator.Error(e.what());

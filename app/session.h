@@ -10,6 +10,7 @@
 #include "core/operator.h"
 #include "core/status.h"
 #include "core/timer.h"
+#include "core/undo.h"
 #include "history/history_export.h"
 #include "history/history_inf.h"
 #include "numbers/number_changes.h"
@@ -75,6 +76,10 @@ class TSession {
   TGrid NumberGrid{8, 3001};
   TGrid HistoryGrid{8, 1001};
   TSettingsLists SettingsLists;
+  // What the operator can undo: the settings with their lists, and the number list. The history is
+  // only ever read from the device, so it has none.
+  TUndoStack SettingsUndo{SettingsGrid};
+  TUndoStack NumbersUndo{NumberGrid};
   // The password box; the window keeps it in step with what is typed.
   std::string PasswordText = "6853";
 

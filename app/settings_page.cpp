@@ -19,12 +19,17 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
   restore_ = new QPushButton(kRestoreBackupCaption, this);
   restore_->setGeometry(7, 312, 85, 31);
   restore_->setAccessibleName(kRestoreBackupCaption);
-  editor_ = new TSettingsEditor(session_.SettingsGrid, session_.SettingsLists, TCodePage::System(), this);
+  editor_ = new TSettingsEditor(session_.SettingsGrid, session_.SettingsLists, &session_.SettingsUndo,
+                                TCodePage::System(), this);
   editor_->setGeometry(kPanelWidth, 0, std::max(0, width() - kPanelWidth), height());
   connect(editor_, &TSettingsEditor::ScrollCaption, this, &TSettingsPage::ScrollCaption);
   connect(read_, &QPushButton::clicked, this, [this] { session_.Settings.ReadSettings(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Settings.SaveSettings(); });
-  connect(import_, &QPushButton::clicked, this, [this] { session_.Profiles.ImportProfile(); });
+  connect(import_, &QPushButton::clicked, this, [this] {
+    // The cells and then the lists: one step.
+    TUndoStep step(session_.SettingsUndo);
+    session_.Profiles.ImportProfile();
+  });
   connect(export_, &QPushButton::clicked, this, [this] { session_.Profiles.ExportProfile(); });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreSettingsBackup(); });
 }

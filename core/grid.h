@@ -8,6 +8,20 @@
 
 namespace torvane {
 
+// Told before each change of a grid's cells, with what they held, and when a batch of changes begins
+// and ends: what an undo history needs to put them back.
+class IGridRecorder {
+ public:
+  virtual void CellChanging(int col, int row, const std::string& old) = 0;
+  // The row count is about to change; the cells of rows that go have been reported first.
+  virtual void RowCountChanging(int oldRows) = 0;
+  virtual void BatchBegun() = 0;
+  virtual void BatchEnded() = 0;
+
+ protected:
+  ~IGridRecorder() = default;
+};
+
 class TGrid {
  public:
   // firstRow..lastRow (inclusive) changed; a change of the row count reports every row.
@@ -25,8 +39,14 @@ class TGrid {
 
   // Between BeginUpdate and the matching EndUpdate changes are gathered and reported once, so a page
   // of a transfer or a whole-column edit costs one repaint, not one per cell.
-  void BeginUpdate() { ++updating_; }
+  void BeginUpdate() {
+    if (updating_++ == 0 && recorder_) recorder_->BatchBegun();
+  }
   void EndUpdate();
+
+  // At most one recorder; nullptr detaches it. Without one a change costs one test more.
+  void SetRecorder(IGridRecorder* recorder) { recorder_ = recorder; }
+  IGridRecorder* Recorder() const { return recorder_; }
 
   int AddListener(TListener listener);
   void RemoveListener(int id);
@@ -36,6 +56,7 @@ class TGrid {
   int cols_, rows_;
   std::vector<std::string> cells_;  // row-major
   int updating_ = 0;
+  IGridRecorder* recorder_ = nullptr;
   int dirtyFirst_ = -1, dirtyLast_ = -1;
   int nextId_ = 1;
   std::vector<std::pair<int, TListener>> listeners_;

@@ -1,13 +1,17 @@
 #include "numbers/number_editor.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "core/cell_text.h"
 #include "numbers/number_record.h"
 #include "numbers/telephone_send.h"
 
@@ -177,6 +181,19 @@ void TNumberDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   painter->restore();
 }
 
+QWidget* TNumberDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                       const QModelIndex& index) const {
+  QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+  if (auto* view = qobject_cast<TNumberEditor*>(this->parent()); view && w) view->EditorOpened();
+  return w;
+}
+
+// Every editor the view lets go comes here, however its editing ended.
+void TNumberDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+  if (auto* view = qobject_cast<TNumberEditor*>(parent())) view->EditorClosed();
+  QStyledItemDelegate::destroyEditor(editor, index);
+}
+
 QChar SystemDateSeparator() {
   const QString f = QLocale::system().dateFormat(QLocale::ShortFormat);
   for (QChar c : f)
@@ -184,8 +201,11 @@ QChar SystemDateSeparator() {
   return QLatin1Char('/');
 }
 
-TNumberEditor::TNumberEditor(TGrid& grid, QWidget* parent)
-    : QTableView(parent), model_(new TNumberModel(grid, this)), dateSeparator_(SystemDateSeparator()) {
+TNumberEditor::TNumberEditor(TGrid& grid, TUndoStack* undo, QWidget* parent)
+    : QTableView(parent),
+      model_(new TNumberModel(grid, this)),
+      dateSeparator_(SystemDateSeparator()),
+      undo_(undo) {
   setModel(model_);
   setItemDelegate(new TNumberDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -246,6 +266,11 @@ TNumberEditor::TNumberEditor(TGrid& grid, QWidget* parent)
       ToggleNumberMark(model_->Grid(), index.column(), index.row() + 1);
   });
   connect(model_, &QAbstractItemModel::dataChanged, this, &TNumberEditor::DataChanged);
+  CreateEditActions();
+}
+
+TNumberEditor::~TNumberEditor() {
+  if (undo_) undo_->RemoveListener(undoListener_);
 }
 
 QWidget* TNumberEditor::PickerFor(int col) const {
@@ -305,6 +330,7 @@ void TNumberEditor::WritePicker(QWidget* picker) {
   const int row = cur.row() + 1;
   const char sep = dateSeparator_.toLatin1() ? dateSeparator_.toLatin1() : '/';
   TGrid& grid = model_->Grid();
+  TUndoStep step(undo_, pickerKey_);
   // Written into the current row, whichever cell the picker was laid over.
   if (picker == startDate_ || picker == endDate_) {
     const QDate d = static_cast<QDateEdit*>(picker)->date();
@@ -329,6 +355,7 @@ void TNumberEditor::DataChanged(const QModelIndex& topLeft, const QModelIndex& b
 
 void TNumberEditor::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
+  ++pickerKey_;
   UpdatePickers();
 }
 
@@ -392,6 +419,110 @@ bool TNumberEditor::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QTableView::eventFilter(watched, event);
+}
+
+// ---- the Edit actions ----
+
+void TNumberEditor::CreateEditActions() {
+  auto add = [this](const char* icon, const QString& text, QList<QKeySequence> keys, auto slot) {
+    auto* a = new QAction(QIcon::fromTheme(QString::fromLatin1(icon)), text, this);
+    a->setShortcuts(keys);
+    // Only while the grid or a picker or editor in it has the focus; an open editor or picker takes
+    // its own keys first, so Ctrl+Z there undoes the typing in it.
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(a, &QAction::triggered, this, slot);
+    addAction(a);
+    return a;
+  };
+  QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+  // Ctrl+Y as well, where the desktop's own redo key is Ctrl+Shift+Z.
+  if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y))) redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
+  undoAction_ = add("edit-undo", tr("&Undo"), QKeySequence::keyBindings(QKeySequence::Undo), [this] {
+    if (undo_) undo_->Undo();
+  });
+  redoAction_ = add("edit-redo", tr("&Redo"), redoKeys, [this] {
+    if (undo_) undo_->Redo();
+  });
+  cutAction_ = add("edit-cut", tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] {
+    TUndoStep step(undo_);
+    CopyCells();
+    DeleteCells();
+  });
+  copyAction_ =
+      add("edit-copy", tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { CopyCells(); });
+  pasteAction_ = add("edit-paste", tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste),
+                     [this] { PasteCells(); });
+  deleteAction_ = add("edit-delete", tr("Delete"), QKeySequence::keyBindings(QKeySequence::Delete),
+                      [this] { DeleteCells(); });
+  if (undo_) undoListener_ = undo_->AddListener([this] { UpdateEditActions(); });
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateEditActions(); });
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateEditActions(); });
+  UpdateEditActions();
+}
+
+QList<QAction*> TNumberEditor::EditActions() const {
+  return {undoAction_, redoAction_, cutAction_, copyAction_, pasteAction_, deleteAction_};
+}
+
+void TNumberEditor::UpdateEditActions() {
+  undoAction_->setEnabled(undo_ && undo_->CanUndo());
+  redoAction_->setEnabled(undo_ && undo_->CanRedo());
+  const QModelIndex cur = currentIndex();
+  const bool selected = cur.isValid() && selectionModel()->isSelected(cur);
+  const bool number = cur.isValid() && (model_->flags(cur) & Qt::ItemIsEditable);
+  copyAction_->setEnabled(selected);
+  cutAction_->setEnabled(selected && number);
+  deleteAction_->setEnabled(selected && number);
+  pasteAction_->setEnabled(number);
+}
+
+void TNumberEditor::contextMenuEvent(QContextMenuEvent* event) {
+  UpdateEditActions();
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addActions({undoAction_, redoAction_});
+  menu->addSeparator();
+  menu->addActions({cutAction_, copyAction_, pasteAction_, deleteAction_});
+  menu->popup(event->globalPos());
+  event->accept();
+}
+
+void TNumberEditor::EditorOpened() {
+  editStep_.reset();
+  editStep_.emplace(undo_);
+}
+
+void TNumberEditor::EditorClosed() {
+  editStep_.reset();
+}
+
+void TNumberEditor::CopyCells() {
+  const QModelIndex cur = currentIndex();
+  if (!cur.isValid() || !selectionModel()->isSelected(cur)) return;
+  QApplication::clipboard()->setText(
+      QString::fromStdString(JoinCellText({{model_->Grid().Cell(cur.column(), cur.row() + 1)}})));
+}
+
+void TNumberEditor::PasteCells() {
+  const QModelIndex cur = currentIndex();
+  if (!cur.isValid()) return;
+  const TCellRows rows = SplitCellText(QApplication::clipboard()->text().toStdString());
+  TGrid& grid = model_->Grid();
+  TUndoStep step(undo_);
+  TGridUpdate batch(grid);
+  for (size_t r = 0; r < rows.size(); ++r)
+    for (size_t c = 0; c < rows[r].size(); ++c) {
+      const QModelIndex at =
+          model_->index(cur.row() + static_cast<int>(r), cur.column() + static_cast<int>(c));
+      if (model_->flags(at) & Qt::ItemIsEditable) grid.SetCell(at.column(), at.row() + 1, rows[r][c]);
+    }
+}
+
+void TNumberEditor::DeleteCells() {
+  const QModelIndex cur = currentIndex();
+  if (!cur.isValid() || !selectionModel()->isSelected(cur) || !(model_->flags(cur) & Qt::ItemIsEditable))
+    return;
+  model_->Grid().SetCell(cur.column(), cur.row() + 1, "");
 }
 
 }  // namespace torvane

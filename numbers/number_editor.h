@@ -1,14 +1,18 @@
 #pragma once
 // The number grid as the operator sees it: a table view over TSession::NumberGrid, check boxes for
-// the two mark columns, date and time pickers laid over the selected window cell, and the pale-green
-// highlight of dates and times the device cannot hold.
+// the two mark columns, date and time pickers laid over the selected window cell, the pale-green
+// highlight of dates and times the device cannot hold, and the Edit actions (undo and redo over the
+// number list's history, the clipboard) in its context menu.
 #include <QAbstractTableModel>
+#include <QAction>
 #include <QDateEdit>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimeEdit>
+#include <optional>
 
 #include "core/grid.h"
+#include "core/undo.h"
 #include "numbers/number_changes.h"
 
 namespace torvane {
@@ -56,12 +60,17 @@ class TNumberDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
 };
 
 class TNumberEditor : public QTableView {
   Q_OBJECT
  public:
-  explicit TNumberEditor(TGrid& grid, QWidget* parent = nullptr);
+  // undo: the history of this grid (nullptr: none, the actions stay disabled).
+  TNumberEditor(TGrid& grid, TUndoStack* undo, QWidget* parent = nullptr);
+  ~TNumberEditor() override;
 
   TNumberModel* NumberModel() const { return model_; }
   QDateEdit* StartDatePicker() const { return startDate_; }
@@ -76,6 +85,22 @@ class TNumberEditor : public QTableView {
   // One wheel notch moves the list by one row, wherever on the tab the wheel turns.
   void WheelScroll(QWheelEvent* event);
 
+  // The Edit actions, in the order of the context menu.
+  QAction* UndoAction() const { return undoAction_; }
+  QAction* RedoAction() const { return redoAction_; }
+  QAction* CutAction() const { return cutAction_; }
+  QAction* CopyAction() const { return copyAction_; }
+  QAction* PasteAction() const { return pasteAction_; }
+  QAction* DeleteAction() const { return deleteAction_; }
+  QList<QAction*> EditActions() const;
+
+  // The selected cell's text to the clipboard; the clipboard into the numbers from the selected row
+  // down (a column copied from a spreadsheet fills one row a line); the selected number emptied. Only
+  // numbers are typed, so only they are pasted or emptied; each change is one step.
+  void CopyCells();
+  void PasteCells();
+  void DeleteCells();
+
  protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -83,13 +108,20 @@ class TNumberEditor : public QTableView {
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  friend class TNumberDelegate;
   QWidget* PickerFor(int col) const;
   void UpdatePickers();
   void LoadPicker(int col);
   void WritePicker(QWidget* picker);
   void DataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+  void CreateEditActions();
+  void UpdateEditActions();
+  // The typing in a number is one step, from its editor opening to its closing.
+  void EditorOpened();
+  void EditorClosed();
 
   TNumberModel* model_;
   QDateEdit* startDate_ = nullptr;
@@ -100,6 +132,14 @@ class TNumberEditor : public QTableView {
   bool loading_ = false;
   int wheelRemainder_ = 0;
   QPersistentModelIndex loadedFor_;
+  TUndoStack* undo_;
+  int undoListener_ = 0;
+  std::optional<TUndoStep> editStep_;
+  // Changes with the same key join one step: a picker writes its date at every pick while the
+  // operator stays on one cell, and that is one step. A new key for every cell the operator selects.
+  uint64_t pickerKey_ = 1;
+  QAction *undoAction_ = nullptr, *redoAction_ = nullptr, *cutAction_ = nullptr, *copyAction_ = nullptr,
+          *pasteAction_ = nullptr, *deleteAction_ = nullptr;
 };
 
 // The separator of the system's short date format ("/" when it has none).

@@ -1,11 +1,16 @@
 #include "settings/settings_editor.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPaintEvent>
 #include <QScrollBar>
 
+#include "core/cell_text.h"
 #include "settings/settings_edit_check.h"
 #include "settings/settings_table.h"
 
@@ -107,6 +112,7 @@ class TSettingsDelegate : public QStyledItemDelegate {
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override {
     QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+    if (w) view_->EditorOpened();
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
       const QPersistentModelIndex at(index);
       QObject::connect(edit, &QLineEdit::textEdited, view_, [view = view_, at, edit](const QString& text) {
@@ -127,19 +133,26 @@ class TSettingsDelegate : public QStyledItemDelegate {
     QStyledItemDelegate::setEditorData(editor, index);
   }
 
+  // Every editor the view lets go comes here, however its editing ended.
+  void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
+    view_->EditorClosed();
+    QStyledItemDelegate::destroyEditor(editor, index);
+  }
+
  private:
   TSettingsEditor* view_;
 };
 
 // ---- view ----
 
-TSettingsEditor::TSettingsEditor(TGrid& grid, TSettingsLists& lists, const TCodePage& codePage,
-                                 QWidget* parent)
+TSettingsEditor::TSettingsEditor(TGrid& grid, TSettingsLists& lists, TUndoStack* undo,
+                                 const TCodePage& codePage, QWidget* parent)
     : QTableView(parent),
       grid_(grid),
       lists_(lists),
       codePage_(codePage),
-      model_(new TSettingsModel(grid, this)) {
+      model_(new TSettingsModel(grid, this)),
+      undo_(undo) {
   setModel(model_);
   setItemDelegate(new TSettingsDelegate(this));
   setShowGrid(true);
@@ -183,19 +196,23 @@ TSettingsEditor::TSettingsEditor(TGrid& grid, TSettingsLists& lists, const TCode
     box->hide();
     box->installEventFilter(this);
     connect(box, &QComboBox::currentIndexChanged, this, [this, list](int index) {
-      if (!syncing_) lists_.SetItemIndex(*list, index);
+      if (syncing_) return;
+      TUndoStep step(undo_);
+      lists_.SetItemIndex(*list, index);
     });
     boxes_[i] = box;
   }
   lists_.OnChange = [this](TListChoice& list) { SyncList(list); };
 
   connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, [this] { HorizontalScrollAction(); });
+  CreateEditActions();
   // Nothing is shown selected until the operator picks a cell.
   setCurrentIndex(QModelIndex());
 }
 
 TSettingsEditor::~TSettingsEditor() {
   lists_.OnChange = nullptr;
+  if (undo_) undo_->RemoveListener(undoListener_);
 }
 
 QModelIndex TSettingsEditor::CellIndex(int col, int gridRow) const {
@@ -287,7 +304,11 @@ QModelIndex TSettingsEditor::moveCursor(CursorAction action, Qt::KeyboardModifie
 bool TSettingsEditor::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusOut) {
     for (TListChoice* list : lists_.All())
-      if (ListBox(list->Row) == watched) grid_.SetCell(kContentCol, list->Row, list->Text());
+      if (ListBox(list->Row) == watched) {
+        // The copy belongs to the choice that made it: one undo takes back both.
+        TUndoStep step(undo_, TUndoStack::kFollowUp);
+        grid_.SetCell(kContentCol, list->Row, list->Text());
+      }
   }
   return QTableView::eventFilter(watched, event);
 }
@@ -296,6 +317,147 @@ void TSettingsEditor::HorizontalScrollAction() {
   // The position is the one before the scroll takes effect.
   emit ScrollCaption(QStringLiteral("滚动条位置:") + QString::number(horizontalScrollBar()->value()));
   for (TListChoice* list : lists_.All()) lists_.SetVisible(*list, false);
+}
+
+// ---- the Edit actions ----
+
+void TSettingsEditor::CreateEditActions() {
+  auto add = [this](const char* icon, const QString& text, QList<QKeySequence> keys, auto slot) {
+    auto* a = new QAction(QIcon::fromTheme(QString::fromLatin1(icon)), text, this);
+    a->setShortcuts(keys);
+    // Only while the grid, a list or a cell editor in it has the focus; an open cell editor takes its
+    // own keys first, so Ctrl+Z there undoes the typing in it.
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(a, &QAction::triggered, this, slot);
+    addAction(a);
+    return a;
+  };
+  QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+  // Ctrl+Y as well, where the desktop's own redo key is Ctrl+Shift+Z.
+  if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y))) redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
+  undoAction_ = add("edit-undo", tr("&Undo"), QKeySequence::keyBindings(QKeySequence::Undo), [this] {
+    if (undo_) undo_->Undo();
+  });
+  redoAction_ = add("edit-redo", tr("&Redo"), redoKeys, [this] {
+    if (undo_) undo_->Redo();
+  });
+  cutAction_ = add("edit-cut", tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] {
+    TUndoStep step(undo_);
+    CopyCells();
+    DeleteCells();
+  });
+  copyAction_ =
+      add("edit-copy", tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { CopyCells(); });
+  pasteAction_ = add("edit-paste", tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste),
+                     [this] { PasteCells(); });
+  deleteAction_ = add("edit-delete", tr("Delete"), QKeySequence::keyBindings(QKeySequence::Delete),
+                      [this] { DeleteCells(); });
+  selectAllAction_ = add("edit-select-all", tr("Select All"),
+                         QKeySequence::keyBindings(QKeySequence::SelectAll), [this] { selectAll(); });
+  if (undo_) undoListener_ = undo_->AddListener([this] { UpdateEditActions(); });
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateEditActions(); });
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateEditActions(); });
+  UpdateEditActions();
+}
+
+QList<QAction*> TSettingsEditor::EditActions() const {
+  return {undoAction_, redoAction_, cutAction_, copyAction_, pasteAction_, deleteAction_, selectAllAction_};
+}
+
+void TSettingsEditor::UpdateEditActions() {
+  undoAction_->setEnabled(undo_ && undo_->CanUndo());
+  redoAction_->setEnabled(undo_ && undo_->CanRedo());
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  const bool anyValue =
+      std::any_of(selected.begin(), selected.end(), [this](const QModelIndex& i) { return TypedValue(i); });
+  copyAction_->setEnabled(!selected.isEmpty());
+  cutAction_->setEnabled(anyValue);
+  deleteAction_->setEnabled(anyValue);
+  pasteAction_->setEnabled(currentIndex().isValid());
+}
+
+void TSettingsEditor::contextMenuEvent(QContextMenuEvent* event) {
+  UpdateEditActions();
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addActions({undoAction_, redoAction_});
+  menu->addSeparator();
+  menu->addActions({cutAction_, copyAction_, pasteAction_, deleteAction_});
+  menu->addSeparator();
+  menu->addAction(selectAllAction_);
+  menu->popup(event->globalPos());
+  event->accept();
+}
+
+void TSettingsEditor::EditorOpened() {
+  editStep_.reset();
+  editStep_.emplace(undo_);
+}
+
+void TSettingsEditor::EditorClosed() {
+  editStep_.reset();
+}
+
+void TSettingsEditor::CopyCells() {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  if (selected.isEmpty()) return;
+  int top = selected[0].row(), bottom = top, left = selected[0].column(), right = left;
+  for (const QModelIndex& i : selected) {
+    top = std::min(top, i.row());
+    bottom = std::max(bottom, i.row());
+    left = std::min(left, i.column());
+    right = std::max(right, i.column());
+  }
+  // Cells between the selected ones that are not selected themselves copy as empty fields.
+  TCellRows rows(bottom - top + 1, std::vector<std::string>(right - left + 1));
+  for (const QModelIndex& i : selected) rows[i.row() - top][i.column() - left] = CellText(i);
+  QApplication::clipboard()->setText(FromCell(JoinCellText(rows)));
+}
+
+void TSettingsEditor::PasteCells() {
+  QModelIndex start = currentIndex();
+  for (const QModelIndex& i : selectionModel()->selectedIndexes())
+    if (!start.isValid() || i.row() < start.row() || (i.row() == start.row() && i.column() < start.column()))
+      start = i;
+  if (!start.isValid()) return;
+  const TCellRows rows = SplitCellText(ToCell(QApplication::clipboard()->text()));
+  TUndoStep step(undo_);
+  TGridUpdate batch(grid_);
+  for (size_t r = 0; r < rows.size(); ++r)
+    for (size_t c = 0; c < rows[r].size(); ++c) {
+      const QModelIndex at =
+          model_->index(start.row() + static_cast<int>(r), start.column() + static_cast<int>(c));
+      const std::string& text = rows[r][c];
+      if (TListChoice* list = ListOver(at)) {
+        // As a profile does: the first character is the item index.
+        if (!text.empty() && text[0] >= '0' && text[0] <= '9') lists_.SetItemIndex(*list, text[0] - '0');
+      } else if (TypedValue(at)) {
+        const int row = TSettingsModel::GridRow(at);
+        grid_.SetCell(at.column(), row, CheckSettingsEdit(row, text, codePage_).Text);
+      }
+    }
+}
+
+void TSettingsEditor::DeleteCells() {
+  TUndoStep step(undo_);
+  TGridUpdate batch(grid_);
+  for (const QModelIndex& i : selectionModel()->selectedIndexes())
+    if (TypedValue(i)) grid_.SetCell(i.column(), TSettingsModel::GridRow(i), "");
+}
+
+TListChoice* TSettingsEditor::ListOver(const QModelIndex& index) const {
+  return index.isValid() && index.column() == kContentCol ? lists_.ForRow(TSettingsModel::GridRow(index))
+                                                          : nullptr;
+}
+
+bool TSettingsEditor::TypedValue(const QModelIndex& index) const {
+  return (model_->flags(index) & Qt::ItemIsEditable) && !ListOver(index);
+}
+
+std::string TSettingsEditor::CellText(const QModelIndex& index) const {
+  // A list row shows its list, whatever the cell under it still holds.
+  if (const TListChoice* list = ListOver(index)) return list->Text();
+  return grid_.Cell(index.column(), TSettingsModel::GridRow(index));
 }
 
 }  // namespace torvane

@@ -1,15 +1,19 @@
 #pragma once
 // The settings grid on screen: a table view over the settings TGrid with the six drop-down lists laid
-// over their Content cells, the heading row on the classic light blue, and the keystroke check run on
-// every edit of a value.
+// over their Content cells, the heading row on the classic light blue, the keystroke check run on
+// every edit of a value, and the Edit actions (undo and redo over the settings' history, the
+// clipboard) in its context menu.
 #include <QAbstractTableModel>
+#include <QAction>
 #include <QComboBox>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <array>
+#include <optional>
 
 #include "core/codepage.h"
 #include "core/grid.h"
+#include "core/undo.h"
 #include "settings/settings_changes.h"
 #include "settings/settings_lists.h"
 
@@ -43,8 +47,9 @@ class TSettingsModel : public QAbstractTableModel {
 class TSettingsEditor : public QTableView {
   Q_OBJECT
  public:
-  TSettingsEditor(TGrid& grid, TSettingsLists& lists, const TCodePage& codePage = TCodePage::System(),
-                  QWidget* parent = nullptr);
+  // undo: the history of this grid and its lists (nullptr: none, the actions stay disabled).
+  TSettingsEditor(TGrid& grid, TSettingsLists& lists, TUndoStack* undo,
+                  const TCodePage& codePage = TCodePage::System(), QWidget* parent = nullptr);
   ~TSettingsEditor() override;
 
   // The cell of a grid column and row (row 1..28).
@@ -58,6 +63,23 @@ class TSettingsEditor : public QTableView {
   void SetChanges(const TSettingsChanges* changes);
   void MarksChanged();
 
+  // The Edit actions, in the order of the context menu.
+  QAction* UndoAction() const { return undoAction_; }
+  QAction* RedoAction() const { return redoAction_; }
+  QAction* CutAction() const { return cutAction_; }
+  QAction* CopyAction() const { return copyAction_; }
+  QAction* PasteAction() const { return pasteAction_; }
+  QAction* DeleteAction() const { return deleteAction_; }
+  QAction* SelectAllAction() const { return selectAllAction_; }
+  QList<QAction*> EditActions() const;
+
+  // On the selected cells: the texts to the clipboard (a list row's as its list shows it); the clipboard
+  // into the values from the first selected one on, through the keystroke check as if typed, and into
+  // a list by its first character as a profile gives it; the typed values emptied. Each is one step.
+  void CopyCells();
+  void PasteCells();
+  void DeleteCells();
+
  signals:
   // A horizontal scroll by the operator: the window shows the position the grid had before it.
   void ScrollCaption(const QString& caption);
@@ -66,6 +88,7 @@ class TSettingsEditor : public QTableView {
   void paintEvent(QPaintEvent* event) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   friend class TSettingsDelegate;
@@ -73,6 +96,15 @@ class TSettingsEditor : public QTableView {
   void SyncList(TListChoice& list);
   void PlaceList(TListChoice& list);
   void HorizontalScrollAction();
+  void CreateEditActions();
+  void UpdateEditActions();
+  // The typing in a cell is one step, from its editor opening to its closing.
+  void EditorOpened();
+  void EditorClosed();
+  // The list over a Content cell, or nullptr; whether a cell takes typed text (not a list's).
+  TListChoice* ListOver(const QModelIndex& index) const;
+  bool TypedValue(const QModelIndex& index) const;
+  std::string CellText(const QModelIndex& index) const;
 
   TGrid& grid_;
   TSettingsLists& lists_;
@@ -80,6 +112,11 @@ class TSettingsEditor : public QTableView {
   TSettingsModel* model_;
   std::array<QComboBox*, 6> boxes_{};
   bool syncing_ = false;
+  TUndoStack* undo_;
+  int undoListener_ = 0;
+  std::optional<TUndoStep> editStep_;
+  QAction *undoAction_ = nullptr, *redoAction_ = nullptr, *cutAction_ = nullptr, *copyAction_ = nullptr,
+          *pasteAction_ = nullptr, *deleteAction_ = nullptr, *selectAllAction_ = nullptr;
 };
 
 }  // namespace torvane

@@ -25,13 +25,20 @@ TListChoice* TSettingsLists::ForRow(int row) {
 
 void TSettingsLists::SetItemIndex(TListChoice& list, int index) {
   // An index beyond the items shows no selection (a save then writes 0xFF).
-  list.ItemIndex = (index >= 0 && index < static_cast<int>(list.Items.size())) ? index : -1;
+  index = (index >= 0 && index < static_cast<int>(list.Items.size())) ? index : -1;
+  if (index != list.ItemIndex) {
+    TValueChange change(undo_, UndoId(list, false));
+    list.ItemIndex = index;
+  }
   Changed(list);
 }
 
 void TSettingsLists::SetVisible(TListChoice& list, bool visible) {
   if (list.Visible == visible) return;
-  list.Visible = visible;
+  {
+    TValueChange change(undo_, UndoId(list, true));
+    list.Visible = visible;
+  }
   Changed(list);
 }
 
@@ -47,6 +54,25 @@ void TSettingsLists::RemoveListener(int id) {
 void TSettingsLists::Changed(TListChoice& list) {
   if (OnChange) OnChange(list);
   for (auto& [id, fn] : listeners_) fn(list);
+}
+
+void TSettingsLists::RecordIn(TUndoStack& undo) {
+  undo_ = &undo;
+  undoIds_.clear();
+  for (TListChoice* list : All()) {
+    const int index =
+        undo.AddValue([list] { return list->ItemIndex; }, [this, list](int v) { SetItemIndex(*list, v); });
+    const int visible = undo.AddValue([list] { return list->Visible ? 1 : 0; },
+                                      [this, list](int v) { SetVisible(*list, v != 0); }, false);
+    undoIds_.emplace_back(index, visible);
+  }
+}
+
+int TSettingsLists::UndoId(const TListChoice& list, bool visibility) const {
+  const std::vector<TListChoice*> all = const_cast<TSettingsLists*>(this)->All();
+  for (size_t i = 0; i < all.size() && i < undoIds_.size(); ++i)
+    if (all[i] == &list) return visibility ? undoIds_[i].second : undoIds_[i].first;
+  return -1;
 }
 
 }  // namespace torvane

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/undo.h"
+
 namespace torvane {
 
 struct TListChoice {
@@ -29,6 +31,11 @@ class TSettingsLists {
   void SetItemIndex(TListChoice& list, int index);
   void SetVisible(TListChoice& list, bool visible);
 
+  // Keeps the lists' choices in the settings grid's undo history: a choice is a step, as a typed cell
+  // is. Their visibility is kept only within a step made by something else (a read), since painting
+  // and scrolling change it all the time.
+  void RecordIn(TUndoStack& undo);
+
   TListChoice Din1, Din2, Arm, Authorization, NotifyOn, NotifyOff;
   // The view's own hook, and any number of others (the marks of unsaved changes): told of every change.
   std::function<void(TListChoice&)> OnChange;
@@ -37,6 +44,10 @@ class TSettingsLists {
 
  private:
   void Changed(TListChoice& list);
+  // The ids of each list's index and visibility in the history, in the order of All().
+  int UndoId(const TListChoice& list, bool visibility) const;
+  TUndoStack* undo_ = nullptr;
+  std::vector<std::pair<int, int>> undoIds_;
   int nextId_ = 1;
   std::vector<std::pair<int, std::function<void(TListChoice&)>>> listeners_;
 };
