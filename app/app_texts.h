@@ -9,10 +9,6 @@ inline constexpr char kDisconnected[] = "The device on %1 was disconnected; the 
 
 // Backups of what a device held.
 inline constexpr char kRestoreBackupCaption[] = "Restore backup";
-inline constexpr char kBackupFilter[] = "Backup|*.tvbackup|(*.*)|*.*";
-inline constexpr char kBackupRestored[] = "Backup restored; Save writes it to the device";
-inline constexpr char kBackupOfOtherTable[] = "This is a backup of the %1, not of the %2.";
-inline constexpr char kBackupNotKept[] = "No backup of what the device held could be kept: ";
 
 // The protocol trace.
 inline constexpr char kSaveTraceCaption[] = "Save trace";

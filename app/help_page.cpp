@@ -4,9 +4,9 @@
 #include <QPixmap>
 
 #include "app/app_texts.h"
-#include "app/session.h"
 #include "files/file_stamp.h"
 #include "files/safe_file.h"
+#include "session/session.h"
 
 // The picture lives in a static library's resources, which the linker drops unless asked for.
 static void InitHelpResources() {

@@ -4,10 +4,10 @@
 #include <QDateEdit>
 #include <QTimeEdit>
 
-#include "app/session.h"
 #include "app/tab_page.h"
 #include "history/history_filter.h"
 #include "history/history_view.h"
+#include "session/session.h"
 
 namespace torvane {
 

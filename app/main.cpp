@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "app/main_window.h"
-#include "app/port_check.h"
 #include "app/program.h"
+#include "session/port_check.h"
 
 int main(int argc, char** argv) {
   if (const auto info = torvane::InfoText(QStringList(argv, argv + argc))) {

@@ -17,13 +17,13 @@
 #include "app/history_page.h"
 #include "app/numbers_page.h"
 #include "app/options_dialog.h"
-#include "app/port_check.h"
 #include "app/port_combo.h"
 #include "app/qt_ports.h"
 #include "app/settings_page.h"
 #include "app/status_bar.h"
 #include "core/config_dir.h"
 #include "serial/port_list.h"
+#include "session/port_check.h"
 
 namespace torvane {
 

@@ -11,12 +11,12 @@
 #include <functional>
 #include <memory>
 
-#include "app/session.h"
 #include "core/clock.h"
 #include "core/operator.h"
 #include "core/timer.h"
 #include "serial/comm.h"
 #include "serial/port_monitor.h"
+#include "session/session.h"
 
 namespace torvane {
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <QPushButton>
 
-#include "app/session.h"
 #include "app/tab_page.h"
 #include "numbers/number_editor.h"
+#include "session/session.h"
 
 namespace torvane {
 

@@ -1,8 +1,8 @@
 #pragma once
 #include <QPushButton>
 
-#include "app/session.h"
 #include "app/tab_page.h"
+#include "session/session.h"
 #include "settings/settings_editor.h"
 
 namespace torvane {

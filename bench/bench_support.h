@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "core/clock.h"
 #include "core/operator.h"
 #include "core/status.h"
 #include "core/timer.h"
 #include "device/device_memory.h"
 #include "serial/send_port.h"
+#include "session/session.h"
 
 namespace torvane::bench {
 

@@ -24,11 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "bench/bench_support.h"
 #include "bench/device_process.h"
 #include "protocol/frame.h"
 #include "serial/comm.h"
+#include "session/session.h"
 
 namespace torvane::bench {
 namespace {

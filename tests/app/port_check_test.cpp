@@ -1,6 +1,6 @@
 // --check-port: the same open and diagnosis as the window's Open, printed; and the program itself
 // run with it and no display.
-#include "app/port_check.h"
+#include "session/port_check.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "device/virtual_device.h"
 #include "serial/comm.h"
+#include "session/session.h"
 #include "support/fakes.h"
 
 namespace torvane::testing {

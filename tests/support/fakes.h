@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "core/clock.h"
 #include "core/operator.h"
 #include "core/status.h"
 #include "core/timer.h"
 #include "serial/send_port.h"
+#include "session/session.h"
 #include "support/frames.h"
 
 namespace torvane::testing {

@@ -1,4 +1,4 @@
-#include "app/port_check.h"
+#include "session/port_check.h"
 
 namespace torvane {
 

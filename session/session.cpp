@@ -1,11 +1,11 @@
-#include "app/session.h"
+#include "session/session.h"
 
 #include <memory>
 
-#include "app/app_texts.h"
 #include "core/config_dir.h"
 #include "files/backup_file.h"
 #include "files/safe_file.h"
+#include "session/session_texts.h"
 
 namespace torvane {
 
