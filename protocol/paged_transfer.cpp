@@ -63,8 +63,9 @@ void Tsend_rec_command::StartPass(TPass pass, std::vector<int> pages) {
 
 void Tsend_rec_command::Next() {
   if (mode_ == TMode::Idle) return;
-  // Stop takes effect once the page in flight is answered, never in the middle of one.
-  if (stop_ && NextPage > 1) {
+  // Stop takes effect once the page in flight is answered, never in the middle of one; a pass whose
+  // last page has just come is finished as usual (a read is then complete).
+  if (stop_ && NextPage > 1 && NextPage <= PageCount) {
     Stopped();
     return;
   }

@@ -18,11 +18,15 @@ TQueueNotifyTarget::TQueueNotifyTarget() : state_(std::make_unique<TState>()) {}
 TQueueNotifyTarget::~TQueueNotifyTarget() = default;
 
 bool TQueueNotifyTarget::Post(std::function<void()> deliver) {
+  bool wasEmpty;
   {
     std::lock_guard<std::mutex> lock(state_->Lock);
+    wasEmpty = state_->Queue.empty();
     state_->Queue.push_back(std::move(deliver));
   }
-  state_->Posted.notify_one();
+  // Whoever waits, waits for an empty queue to fill: a byte added to a queue not yet drained needs no
+  // wake-up of its own (at 115200 baud one each would be a system call every 87 microseconds).
+  if (wasEmpty) state_->Posted.notify_one();
   return true;
 }
 
