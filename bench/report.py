@@ -136,7 +136,7 @@ def e2e(build, baud):
 
 
 TRANSFERS = ["settings read", "settings save, every page", "number list read", "number list save, every page",
-             "history read"]
+             "history read", "number list read, trace to a file"]
 # The safe save: (name, target text, test of the result)
 SAFE_SAVES = [
     ("safe save, one number changed, pages known", "≤ 0.05 s (about two page times)",
