@@ -95,7 +95,10 @@ void Tsend_rec_command::WriteNextPage() {
 }
 
 void Tsend_rec_command::RequestPage(int page) {
-  exchange_.Send(*this, CMD_READ, PageAddress(page), {}, texts_.ReadRequest);
+  const char* text = pass_ == TPass::Backup   ? texts_.BackupRequest
+                     : pass_ == TPass::Verify ? texts_.VerifyRequest
+                                              : texts_.ReadRequest;
+  exchange_.Send(*this, CMD_READ, PageAddress(page), {}, text);
 }
 
 void Tsend_rec_command::SendPage(int page) {

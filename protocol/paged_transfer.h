@@ -26,16 +26,18 @@ namespace torvane {
 constexpr int kPageBytes = 256;
 
 struct TPagedTexts {
-  const char* ReadRequest = "";   // status when a page is asked for
-  const char* ReadReply = "";     // status when it has come
-  const char* WriteRequest = "";  // status when a page is sent
-  const char* WriteReply = "";    // status when its acknowledgement has come
-  const char* BackupReply = "";   // status when a page of the backup read before a save has come
-  const char* VerifyReply = "";   // status when a page read back after a save has come
-  const char* ReadDone = "";      // the box that ends a complete read
-  const char* WriteDone = "";     // the box that ends a complete save
-  const char* WriteRefused = "";  // the box when the device does not store a page
-  const char* Table = "";         // "number list", "basic settings": what a stopped transfer's box names
+  const char* ReadRequest = "";    // status when a page is asked for
+  const char* ReadReply = "";      // status when it has come
+  const char* WriteRequest = "";   // status when a page is sent
+  const char* WriteReply = "";     // status when its acknowledgement has come
+  const char* BackupRequest = "";  // status when a page of the backup read before a save is asked for
+  const char* BackupReply = "";    // and when it has come
+  const char* VerifyRequest = "";  // status when a page written is asked for again
+  const char* VerifyReply = "";    // and when it has come
+  const char* ReadDone = "";       // the box that ends a complete read
+  const char* WriteDone = "";      // the box that ends a complete save
+  const char* WriteRefused = "";   // the box when the device does not store a page
+  const char* Table = "";          // "number list", "basic settings": what a stopped transfer's box names
   // Replies show the page counter after their text ("Reading number list:1/375") and move the bar.
   bool Counted = false;
 };

@@ -15,6 +15,7 @@ inline constexpr char kSettingsWriteDone[] = "Basic setting saved success";
 inline constexpr char kSettingsWriteRefused[] = "Basic setting error";
 inline constexpr char kSettingsBackupReply[] = "Backing up basic settings";
 inline constexpr char kSettingsVerifyReply[] = "Verifying basic settings";
+inline constexpr char kSettingsVerifyRequest[] = "Reading back basic settings";
 inline constexpr char kSettingsTable[] = "basic settings";
 inline constexpr char kSettingsNotKept[] = "The device did not keep these parameters when they were saved: ";
 inline constexpr char kSettingsNotKeptUnused[] = "bytes that belong to no parameter";
