@@ -107,6 +107,9 @@ TEST_F(SafeSave, AfterAReadOnlyThePagesThatChangeAreWrittenAndReadBack) {
        false},
   };
   ASSERT_EQ(ReadList(), Texts{kRead});
+  // The read is kept: the backup holds the device's pages byte for byte.
+  ASSERT_EQ(Backups("numbers").size(), 1u);
+  EXPECT_EQ(LoadBackup(Backups("numbers")[0]).Pages, H.Device.Numbers());
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     c.Edit(Grid());
