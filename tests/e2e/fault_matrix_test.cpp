@@ -47,6 +47,7 @@ enum class TOutcome {
   Invalid,       // answers came but could not be taken: "Invalid data"
   Refused,       // the device said no (a write or a single command): the transfer's own error box
   Disconnected,  // the port went away: the transfer ends and the window says so
+  NotKept,       // a write acknowledged but not kept: the reading back names it, no success box
   Clean,         // the PC copes and the transfer succeeds
 };
 
@@ -63,6 +64,7 @@ const TFaultCase kFaults[] = {
     {TFaultKind::Noise, TOutcome::Clean, true},          {TFaultKind::Oversize, TOutcome::Invalid, true},
     {TFaultKind::Late, TOutcome::Timeout, true},         {TFaultKind::Duplicate, TOutcome::Clean, true},
     {TFaultKind::Hangup, TOutcome::Disconnected, false}, {TFaultKind::WrongPage, TOutcome::Timeout, true},
+    {TFaultKind::Forget, TOutcome::NotKept, false},
 };
 
 int ThreadCount() {
@@ -96,6 +98,8 @@ class TTransfer {
   virtual bool RefusalIsAnAnswer() const { return false; }
   // The device may put any address in the reply to a single command.
   virtual bool AnswersAtAnyAddress() const { return false; }
+  // Pages are written, and read back.
+  virtual bool Saves() const { return false; }
 };
 
 // Rows of the settings grid by the pages their parameter lies on.
@@ -234,11 +238,13 @@ class TSettingsSave : public TTransfer {
   std::string SuccessMessage() const override { return "Basic setting saved success"; }
   std::string RefusalMessage() const override { return "Basic setting error"; }
   bool RefusalIsAnAnswer() const override { return true; }
+  bool Saves() const override { return true; }
   void CheckAfterFault(TE2eHarness& h, const TFaultCase& fault) override {
     const auto m = h.Device.Settings();
     EXPECT_EQ(Page(m, 1), Page(new_, 1));
     EXPECT_EQ(Page(m, 2), Page(fault.CarriedOut ? new_ : old_, 2));
-    EXPECT_EQ(Page(m, 3), Page(old_, 3));
+    // A forgotten page is acknowledged: the save goes on past it.
+    EXPECT_EQ(Page(m, 3), Page(fault.Kind == TFaultKind::Forget ? new_ : old_, 3));
   }
   void CheckComplete(TE2eHarness& h) override {
     const auto m = h.Device.Settings();
@@ -336,11 +342,13 @@ class TNumbersSave : public TTransfer {
   std::string SuccessMessage() const override { return "Authorized number list saved success"; }
   std::string RefusalMessage() const override { return "Number list data error"; }
   bool RefusalIsAnAnswer() const override { return true; }
+  bool Saves() const override { return true; }
   void CheckAfterFault(TE2eHarness& h, const TFaultCase& fault) override {
     const Bytes m = h.Device.Numbers();
     EXPECT_EQ(Page(m, 1), Page(new_, 1));
     EXPECT_EQ(Page(m, 2), Page(fault.CarriedOut ? new_ : old_, 2));
-    for (int page = 3; page <= 375; ++page) ASSERT_EQ(Page(m, page), Page(old_, page)) << "page " << page;
+    const Bytes& rest = fault.Kind == TFaultKind::Forget ? new_ : old_;
+    for (int page = 3; page <= 375; ++page) ASSERT_EQ(Page(m, page), Page(rest, page)) << "page " << page;
   }
   void CheckComplete(TE2eHarness& h) override {
     const Bytes m = h.Device.Numbers();
@@ -491,6 +499,8 @@ class FaultMatrix : public ::testing::TestWithParam<std::tuple<int, int, bool>> 
 
   // What a fault on every try ends in, for this transfer.
   TOutcome Expected() const {
+    // Only a save writes: the others never meet a forgetting device.
+    if (fault_.Kind == TFaultKind::Forget && !transfer_->Saves()) return TOutcome::Clean;
     if (fault_.Kind == TFaultKind::Refuse && !transfer_->RefusalIsAnAnswer()) return TOutcome::Invalid;
     if (fault_.Kind == TFaultKind::WrongPage && transfer_->AnswersAtAnyAddress()) return TOutcome::Clean;
     return fault_.Outcome;
@@ -566,8 +576,9 @@ TEST_P(FaultMatrix, EndsWithOneBoxAndTheNextRunSucceeds) {
     EXPECT_EQ(H.Device.Counters().Received, sentAtTheEnd);
   }
 
-  // A hang-up cannot be mended, and a refused write or command is an answer, not a failed try.
-  const bool final = fault_.Kind == TFaultKind::Hangup ||
+  // A hang-up cannot be mended, a refused write or command is an answer, not a failed try, and a write
+  // the device forgets was acknowledged: nothing asks for it again.
+  const bool final = fault_.Kind == TFaultKind::Hangup || fault_.Kind == TFaultKind::Forget ||
                      (fault_.Kind == TFaultKind::Refuse && transfer_->RefusalIsAnAnswer());
   const TOutcome outcome = everyTry_ || final ? Expected() : TOutcome::Clean;
   switch (outcome) {
@@ -584,6 +595,12 @@ TEST_P(FaultMatrix, EndsWithOneBoxAndTheNextRunSucceeds) {
       break;
     case TOutcome::Refused:
       EXPECT_EQ(shown, Texts{transfer_->RefusalMessage()});
+      transfer_->CheckAfterFault(H, fault_);
+      break;
+    case TOutcome::NotKept:
+      ASSERT_EQ(shown.size(), 1u);
+      EXPECT_NE(shown[0], transfer_->SuccessMessage());
+      EXPECT_EQ(shown[0].rfind("The device did not keep", 0), 0u) << shown[0];
       transfer_->CheckAfterFault(H, fault_);
       break;
     case TOutcome::Disconnected:
