@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("torvane-configurator");
   // The options are kept in ~/.config/Torvane/torvane-configurator.conf.
   QApplication::setOrganizationName("Torvane");
+  // The desktop entry's id: on Wayland the window finds its icon and menu entry by it.
+  QGuiApplication::setDesktopFileName("io.github.torvane.Configurator");
   QString error;
   const auto args = torvane::ParseProgramArgs(QApplication::arguments(), &error);
   if (!args) {
