@@ -1,11 +1,11 @@
 #pragma once
-// What the window and the session say to the operator, in one place.
+// What the window says to the operator, in one place; what it shares with the command-line tool is
+// in session/session_texts.h.
+#include "session/session_texts.h"
+
 namespace torvane {
 
 inline constexpr char kCaption[] = "Torvane Configurator V1.8.1";
-inline constexpr char kPortError[] = "COM Port error";
-// The adapter was pulled out (or the device end went away) while the port was open.
-inline constexpr char kDisconnected[] = "The device on %1 was disconnected; the port is closed.";
 
 // Backups of what a device held.
 inline constexpr char kRestoreBackupCaption[] = "Restore backup";

@@ -195,6 +195,13 @@ void Tsend_rec_command::Stop() {
   if (Running()) stop_ = true;
 }
 
+bool Tsend_rec_command::Encodable() {
+  std::array<uint8_t, kPageBytes> page{};
+  for (int p = 1; p <= tablePages_; ++p)
+    if (!EncodePage(p, page, nullptr)) return false;
+  return true;
+}
+
 void Tsend_rec_command::RestorePages(const std::vector<uint8_t>& pages) {
   if (pages.size() != static_cast<size_t>(tablePages_) * kPageBytes) return;
   Basis.SetAll(pages);

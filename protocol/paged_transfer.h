@@ -100,6 +100,9 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
 
   // Ends the running read or save once the page in flight is answered.
   void Stop();
+  // Every page can be encoded from the grid as it stands (without a basis); false, with the operator
+  // told of the cell that cannot, when one cannot. Nothing is sent: a check before a save starts.
+  bool Encodable();
   // A backup of this table (its pages, one after the other) into the grid, as one change; it becomes
   // the basis of the next save. Nothing goes to the device.
   void RestorePages(const std::vector<uint8_t>& pages);

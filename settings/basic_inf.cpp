@@ -45,11 +45,14 @@ void TBasicInf::ReadSettings() {
 
 void TBasicInf::SaveSettings() {
   if (exchange_.Busy()) return;
-  if (!PasswordSavable(grid_.Cell(kContentCol, 1))) {
-    exchange_.Operator.Error(kPasswordNotFourDigits);
-    return;
-  }
+  if (!CheckBeforeSave()) return;
   BeginSave();
+}
+
+bool TBasicInf::CheckBeforeSave() {
+  if (PasswordSavable(grid_.Cell(kContentCol, 1))) return true;
+  exchange_.Operator.Error(kPasswordNotFourDigits);
+  return false;
 }
 
 void TBasicInf::BeforeWritePage() {

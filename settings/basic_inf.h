@@ -28,6 +28,9 @@ class TBasicInf : public Tsend_rec_command {
   // "Save Settings": the safe save (see Tsend_rec_command). A password that is not four digits stops
   // it before anything is sent.
   void SaveSettings();
+  // What "Save Settings" checks before anything is sent: a password the login can match. False, with
+  // the operator told why, when it would not save.
+  bool CheckBeforeSave();
 
   bool EncodePage1() { return EncodeInto(1, Buffer); }
   bool EncodePage2() { return EncodeInto(2, Buffer); }

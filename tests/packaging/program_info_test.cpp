@@ -1,12 +1,7 @@
 // --version and --help of every packaged program, run as a user would run them (no display), and
 // the man pages that describe the same options.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -17,85 +12,15 @@
 #include <vector>
 
 #include "core/version.h"
-
-extern char** environ;
+#include "support/run_program.h"
 
 namespace torvane {
 namespace {
 
-struct TRun {
-  int ExitCode = -1;  // -1 when the program did not exit normally (a crash, an abort)
-  std::string Out;
-  std::string Err;
-};
-
 // Runs `program` with `args` and an environment without a display: a program that reaches for one
 // aborts (Qt does when it cannot connect), which the exit code shows.
-TRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
-  TRun run;
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string var = *e;
-    if (var.rfind("DISPLAY=", 0) == 0 || var.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-        var.rfind("QT_QPA_PLATFORM=", 0) == 0)
-      continue;
-    env.push_back(var);
-  }
-  int out[2], err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
-    ADD_FAILURE() << "pipe: " << std::strerror(errno);
-    return run;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  std::vector<std::string> argvText{program};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv, envp;
-  for (auto& a : argvText) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  ::close(err[1]);
-  if (spawned != 0) {
-    ADD_FAILURE() << "posix_spawn " << program << ": " << std::strerror(spawned);
-    ::close(out[0]);
-    ::close(err[0]);
-    return run;
-  }
-  // Both pipes are drained together, so neither can fill up and stall the program.
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* sinks[2] = {&run.Out, &run.Err};
-  int open = 2;
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      ADD_FAILURE() << "poll: " << std::strerror(errno);
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      char buf[4096];
-      const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-      if (n > 0) {
-        sinks[i]->append(buf, static_cast<size_t>(n));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  for (pollfd& p : fds)
-    if (p.fd >= 0) ::close(p.fd);
-  int status = 0;
-  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.ExitCode = WEXITSTATUS(status);
-  return run;
+testing::TRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  return testing::RunProgram(program, args, {}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
 }
 
 std::string ReadFile(const std::string& path) {
@@ -153,14 +78,14 @@ void PrintTo(const TProgram& program, std::ostream* out) {
 class ProgramInfoTest : public ::testing::TestWithParam<TProgram> {};
 
 TEST_P(ProgramInfoTest, VersionIsTheProjectVersionAndNeedsNoDisplay) {
-  const TRun run = RunProgram(GetParam().Path, {"--version"});
+  const testing::TRun run = RunProgram(GetParam().Path, {"--version"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, std::string(GetParam().Name) + " " + kProgramVersion + "\n");
   EXPECT_EQ(run.Err, "");
 }
 
 TEST_P(ProgramInfoTest, HelpShowsTheUsageAndNeedsNoDisplay) {
-  const TRun run = RunProgram(GetParam().Path, {"--help"});
+  const testing::TRun run = RunProgram(GetParam().Path, {"--help"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out.rfind(std::string("Usage: ") + GetParam().Name + " ", 0), 0u) << run.Out;
   EXPECT_TRUE(run.Out.find("--help") != std::string::npos && run.Out.find("--version") != std::string::npos)
@@ -171,7 +96,7 @@ TEST_P(ProgramInfoTest, HelpShowsTheUsageAndNeedsNoDisplay) {
 TEST_P(ProgramInfoTest, ManPageListsTheOptionsHelpShows) {
   const std::string page = ReadFile(std::string(TORVANE_MAN_DIR) + "/" + GetParam().Name + ".1");
   ASSERT_FALSE(page.empty()) << "no man page for " << GetParam().Name;
-  const TRun help = RunProgram(GetParam().Path, {"--help"});
+  const testing::TRun help = RunProgram(GetParam().Path, {"--help"});
   ASSERT_EQ(help.ExitCode, 0);
   const std::set<std::string> inHelp = LongOptions(help.Out);
   ASSERT_GE(inHelp.size(), 3u);
@@ -183,6 +108,7 @@ TEST_P(ProgramInfoTest, ManPageListsTheOptionsHelpShows) {
 
 INSTANTIATE_TEST_SUITE_P(Packaged, ProgramInfoTest,
                          ::testing::Values(TProgram{"torvane-configurator", TORVANE_CONFIGURATOR_PROGRAM},
+                                           TProgram{"torvane", TORVANE_CLI_PROGRAM},
                                            TProgram{"torvane-device", TORVANE_DEVICE_PROGRAM}),
                          [](const auto& info) {
                            std::string name = info.param.Name;
@@ -196,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(Packaged, ProgramInfoTest,
 TEST(ProgramInfo, TheWindowWithoutADisplayDoesNotStart) {
   const rlimit noCore{0, 0};  // Qt aborts; its core file is of no use here
   ASSERT_EQ(::setrlimit(RLIMIT_CORE, &noCore), 0) << std::strerror(errno);
-  const TRun run = RunProgram(TORVANE_CONFIGURATOR_PROGRAM, {"--tab", "0"});
+  const testing::TRun run = RunProgram(TORVANE_CONFIGURATOR_PROGRAM, {"--tab", "0"});
   EXPECT_NE(run.ExitCode, 0);
 }
 

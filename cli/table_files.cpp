@@ -1,0 +1,250 @@
+#include "cli/table_files.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <exception>
+
+#include "files/safe_file.h"
+#include "history/history_json.h"
+#include "numbers/number_files.h"
+#include "numbers/number_json.h"
+#include "numbers/number_record.h"
+#include "settings/settings_changes.h"
+#include "settings/settings_json.h"
+#include "settings/settings_table.h"
+
+namespace torvane::cli {
+
+namespace {
+
+// JSON files are small; anything much larger is no table of ours.
+constexpr size_t kMaxJsonBytes = 16 * 1024 * 1024;
+
+std::string Extension(const std::string& file) {
+  const size_t slash = file.find_last_of('/');
+  const size_t dot = file.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = file.substr(dot);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
+std::string ValueOf(TSession& s, int row) {
+  if (const TListChoice* list = s.SettingsLists.ForRow(row)) return list->Text();
+  return s.SettingsGrid.Cell(kContentCol, row);
+}
+
+std::string Moment(const TGrid& g, int dateCol, int timeCol, int row) {
+  const std::string& d = g.Cell(dateCol, row);
+  const std::string& t = g.Cell(timeCol, row);
+  return d.empty() && t.empty() ? std::string() : d + " " + t;
+}
+
+// A number row as one text: "+4917012345678 2024-05-06 07:05 - 2024-06-30 18:00", "... always",
+// "delete", "(empty)".
+std::string RowText(const TGrid& g, int row) {
+  if (g.Cell(kColDelete, row) == kMarkYes) return "delete";
+  const std::string& number = g.Cell(kColNumber, row);
+  if (number.empty() && g.Cell(kColAlways, row) != kMarkYes) return "(empty)";
+  if (g.Cell(kColAlways, row) == kMarkYes) return number + " always";
+  return number + " " + Moment(g, kColStartDate, kColStartTime, row) + " - " +
+         Moment(g, kColEndDate, kColEndTime, row);
+}
+
+nlohmann::ordered_json RowJson(const TGrid& g, int row) {
+  return {{"number", g.Cell(kColNumber, row)},
+          {"start", Moment(g, kColStartDate, kColStartTime, row)},
+          {"end", Moment(g, kColEndDate, kColEndTime, row)},
+          {"always", g.Cell(kColAlways, row) == kMarkYes},
+          {"delete", g.Cell(kColDelete, row) == kMarkYes}};
+}
+
+}  // namespace
+
+std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool toWrite, std::string* error) {
+  if (file == "-") {
+    if (toWrite) return TFileKind::StandardOutput;
+    *error = "- (standard output) is only for read -o";
+    return std::nullopt;
+  }
+  const std::string ext = Extension(file);
+  if (ext == ".xlsx") return TFileKind::Xlsx;
+  if (ext == ".xls") return TFileKind::Xls;
+  if (ext == ".json") return TFileKind::Json;
+  // Comma-separated files are written, never read back (the window has no such import either).
+  const bool cvs = toWrite && table != TTable::Settings;
+  if (ext == ".cvs" && cvs) return TFileKind::Cvs;
+  *error = file + ": " + TableName(table) + " files are " +
+           (cvs ? ".xlsx, .xls, .cvs or .json" : ".xlsx, .xls or .json");
+  return std::nullopt;
+}
+
+bool LoadTable(TDeviceJob& job, TTable table, const std::string& file) {
+  std::string why;
+  const auto kind = FileKindOf(table, file, false, &why);
+  if (!kind) {
+    job.Complain(why);
+    return false;
+  }
+  TSession& s = job.Session();
+  const int before = job.Complaints();
+  if (*kind == TFileKind::Json) {
+    std::optional<std::string> problem;
+    try {
+      const std::string text = ReadWholeFile(file, kMaxJsonBytes);
+      problem = table == TTable::Settings ? SettingsFromJson(text, s.SettingsGrid, s.SettingsLists)
+                                          : NumbersFromJson(text, s.NumberGrid);
+    } catch (const EFileError& e) {
+      job.Complain(e.what());
+      return false;
+    }
+    // The import's own texts stand as they are; a file that is no document says which file.
+    if (problem)
+      job.Complain(problem->find('\'') == 0 || problem->rfind("Wrong", 0) == 0 ? *problem
+                                                                               : file + ": " + *problem);
+    return !problem;
+  }
+  job.DialogFile = file;
+  if (table == TTable::Settings) {
+    TUndoStep step(s.SettingsUndo);
+    s.Profiles.ImportProfile();
+  } else {
+    ImportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir);
+  }
+  job.DialogFile.clear();
+  // The imports say nothing when all is well: any box or error is a refusal.
+  return job.Complaints() == before;
+}
+
+bool SaveChecksPass(TDeviceJob& job, TTable table) {
+  TSession& s = job.Session();
+  if (table == TTable::Settings) return s.Settings.CheckBeforeSave() && s.Settings.Encodable();
+  return s.Numbers.CheckBeforeSave() && s.Numbers.Encodable();
+}
+
+bool SaveTable(TDeviceJob& job, TTable table, const std::string& file, TCliOutput& out) {
+  std::string why;
+  const auto kind = FileKindOf(table, file, true, &why);
+  if (!kind) {
+    job.Complain(why);
+    return false;
+  }
+  TSession& s = job.Session();
+  if (*kind == TFileKind::Json || *kind == TFileKind::StandardOutput) {
+    const std::string text = table == TTable::Settings  ? SettingsToJson(s.SettingsGrid, s.SettingsLists)
+                             : table == TTable::Numbers ? NumbersToJson(s.NumberGrid)
+                                                        : HistoryToJson(s.HistoryGrid);
+    if (*kind == TFileKind::StandardOutput) {
+      if (out.Data(text)) return true;
+      job.Complain("standard output cannot be written");
+      return false;
+    }
+    try {
+      WriteFileAtomically(file, text);
+    } catch (const EFileError& e) {
+      job.Complain(e.what());
+      return false;
+    }
+    return true;
+  }
+  const int before = job.Complaints();
+  job.DialogFile = file;
+  const bool cvs = *kind == TFileKind::Cvs;
+  switch (table) {
+    case TTable::Settings:
+      s.Profiles.ExportProfile();
+      break;
+    case TTable::Numbers:
+      if (cvs)
+        ExportNumbersCsv(s.Exchange, s.NumberGrid, s.ConfigDir);
+      else
+        ExportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir);
+      break;
+    case TTable::History:
+      if (cvs)
+        s.HistoryFiles.ExportHistoryCsv();
+      else
+        s.HistoryFiles.ExportHistoryXls();
+      break;
+    case TTable::None:
+      break;
+  }
+  job.DialogFile.clear();
+  return job.Complaints() == before;
+}
+
+void CopyTable(TSession& from, TSession& to, TTable table) {
+  if (table == TTable::Settings) {
+    {
+      TGridUpdate batch(to.SettingsGrid);
+      for (int row = 1; row <= kSettingCount; ++row)
+        for (int col : {kContentCol, kDescriptionCol})
+          to.SettingsGrid.SetCell(col, row, from.SettingsGrid.Cell(col, row));
+    }
+    for (TListChoice* list : to.SettingsLists.All())
+      to.SettingsLists.SetItemIndex(*list, from.SettingsLists.ForRow(list->Row)->ItemIndex);
+    return;
+  }
+  if (table == TTable::Numbers) {
+    TGridUpdate batch(to.NumberGrid);
+    for (int row = 1; row <= kNumberRows; ++row)
+      for (int col = kColNumber; col <= kColDelete; ++col)
+        to.NumberGrid.SetCell(col, row, from.NumberGrid.Cell(col, row));
+  }
+}
+
+std::vector<TDifference> Differences(TSession& device, TSession& file, TTable table) {
+  std::vector<TDifference> found;
+  if (table == TTable::Settings) {
+    // The file as a save would send it over these very pages, then read as the device reads.
+    std::array<uint8_t, kSettingsBytes> composed{};
+    if (ComposeSettingsPages(file.SettingsGrid, file.SettingsLists, TCodePage::System(),
+                             &device.Settings.Device, composed))
+      return found;  // not encodable: the caller has checked that first
+    const auto& held = device.Settings.Device.All();
+    for (int row : ChangedSettingRows(std::span<const uint8_t, kSettingsBytes>(held.data(), kSettingsBytes),
+                                      composed, TCodePage::System())) {
+      TDifference d;
+      d.Key = row;
+      d.Name = SettingForRow(row)->Label;
+      d.Device = ValueOf(device, row);
+      d.File = ValueOf(file, row);
+      d.DeviceJson = d.Device;
+      d.FileJson = d.File;
+      found.push_back(std::move(d));
+    }
+    return found;
+  }
+  for (int row = 1; row <= kNumberRows; ++row) {
+    if (ChangedNumberColumns(file.NumberGrid, row, device.Numbers.Device) == 0) continue;
+    TDifference d;
+    d.Key = row;
+    d.Device = RowText(device.NumberGrid, row);
+    d.File = RowText(file.NumberGrid, row);
+    d.DeviceJson = RowJson(device.NumberGrid, row);
+    d.FileJson = RowJson(file.NumberGrid, row);
+    found.push_back(std::move(d));
+  }
+  return found;
+}
+
+std::string DifferencePlain(const TDifference& d) {
+  const std::string what = d.Name.empty() ? "serial " + std::to_string(d.Key) : d.Name;
+  return what + ": device \"" + d.Device + "\", file \"" + d.File + "\"";
+}
+
+nlohmann::ordered_json DifferenceJson(const TDifference& d) {
+  nlohmann::ordered_json j;
+  if (d.Name.empty()) {
+    j["serial"] = d.Key;
+  } else {
+    j["number"] = d.Key;
+    j["name"] = d.Name;
+  }
+  j["device"] = d.DeviceJson;
+  j["file"] = d.FileJson;
+  return j;
+}
+
+}  // namespace torvane::cli

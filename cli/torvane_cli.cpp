@@ -1,0 +1,351 @@
+#include "cli/torvane_cli.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <system_error>
+
+#include "cli/cli_args.h"
+#include "cli/cli_output.h"
+#include "cli/device_job.h"
+#include "cli/table_files.h"
+#include "core/config_dir.h"
+#include "core/version.h"
+#include "files/safe_file.h"
+#include "serial/comm.h"
+#include "serial/port_list.h"
+#include "session/event_loop.h"
+
+namespace torvane::cli {
+
+namespace {
+
+// ---- signals: the first ends each transfer after its page in flight, a second one at once ----
+volatile sig_atomic_t gSignals = 0;
+TEventLoop* gLoop = nullptr;
+
+extern "C" void OnSignal(int) {
+  gSignals = gSignals + 1;
+  if (gLoop) gLoop->Wake();
+}
+
+void CatchSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+  // A closed pipe on standard output is an error to report, not a reason to die with the port open.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+// The window's backups folder: beside its configuration folder next to the program when the window
+// keeps one there, otherwise in the user's data folder (~/.local/share/torvane-configurator/backups).
+std::string DefaultBackupDir() {
+  std::error_code ec;
+  const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec && std::filesystem::is_directory(program.parent_path() / "configuration", ec))
+    return BackupDirBeside((program.parent_path() / "configuration").string() + "/");
+  return BackupDirBeside(MakeConfigDir("", Env("XDG_DATA_HOME"), Env("HOME")));
+}
+
+std::string Seconds(double s) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", s);
+  return buf;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+class TRun {
+ public:
+  explicit TRun(const TCliArgs& args)
+      : args_(args), out_(args.Quiet, args.Json, ::isatty(STDERR_FILENO) == 1) {}
+
+  int Go() {
+    if (args_.Command == TCommand::Ports) return Ports();
+    std::vector<std::string> ports = args_.Ports;
+    if (ports.empty()) {
+      const auto listed = Trecognitionserial(Root()).FillPortList();
+      if (listed.size() != 1) {
+        std::string names;
+        for (const std::string& p : listed) names += (names.empty() ? "" : ", ") + p;
+        return Usage(listed.empty() ? "no serial port is listed; name one with -p PORT"
+                                    : "several ports are listed (" + names + "); name one with -p PORT");
+      }
+      ports = listed;
+    }
+    if (!OpenTrace()) return kExitUsage;
+    options_.Password = args_.Password ? *args_.Password : Env("TORVANE_PASSWORD");
+    if (!args_.Password && options_.Password.empty()) options_.Password = "6853";
+    options_.Save.WriteAllPages = args_.AllPages;
+    options_.Save.Verify = !args_.NoVerify;
+    options_.BackupDir = args_.BackupDir.empty() ? DefaultBackupDir() : args_.BackupDir;
+    options_.TraceSecrets = args_.TraceSecrets;
+    out_.SetPortsNamed(ports.size() > 1);
+
+    switch (args_.Command) {
+      case TCommand::Read:
+        return Read(ports[0]);
+      case TCommand::Write:
+        return Write(ports[0]);
+      case TCommand::Verify:
+      case TCommand::Diff:
+        return Compare(ports[0]);
+      case TCommand::SyncTime:
+      case TCommand::DeleteHistory: {
+        TDeviceJob& job = NewJob(ports[0]);
+        job.AddLogin();
+        if (args_.Command == TCommand::SyncTime)
+          job.AddSyncTime();
+        else
+          job.AddDeleteHistory();
+        return RunJobs();
+      }
+      case TCommand::Provision:
+        return Provision(ports);
+      default:
+        return kExitUsage;
+    }
+  }
+
+ private:
+  static std::string Root() {
+    const std::string root = Env("TORVANE_SYSTEM_ROOT");
+    return root.empty() ? "/" : root;
+  }
+
+  int Usage(const std::string& why) {
+    out_.Error("", "torvane: " + why);
+    return kExitUsage;
+  }
+
+  int Ports() {
+    for (const std::string& name : Trecognitionserial(Root()).FillPortList())
+      if (!out_.Result(name, {{"port", name}, {"path", TComm::DevicePath(name)}})) return kExitTransfer;
+    return kExitOk;
+  }
+
+  bool OpenTrace() {
+    if (args_.Trace.empty()) return true;
+    trace_.open(args_.Trace, std::ios::out | std::ios::app);
+    if (!trace_) {
+      out_.Error("", "torvane: cannot write the trace file " + args_.Trace + ": " + std::strerror(errno));
+      return false;
+    }
+    return true;
+  }
+
+  TDeviceJob& NewJob(const std::string& port) {
+    TJobOptions options = options_;
+    if (trace_.is_open()) {
+      const std::string prefix = args_.Ports.size() > 1 ? port + " " : "";
+      // Line by line to the disk: a trace is wanted most when the run did not end well.
+      options.TraceLine = [this, prefix](const std::string& line) { trace_ << prefix << line << std::endl; };
+    }
+    jobs_.push_back(std::make_unique<TDeviceJob>(loop_, out_, port, std::move(options)));
+    TDeviceJob& job = *jobs_.back();
+    job.OnFinished = [this](TDeviceJob& j) { Finished(j); };
+    return job;
+  }
+
+  // A job that only holds a file's table, on no port.
+  std::unique_ptr<TDeviceJob> FileJob() { return std::make_unique<TDeviceJob>(loop_, out_, "", options_); }
+
+  void Finished(TDeviceJob& job) {
+    if (!resultLines_) return;
+    out_.Result(job.Port() + ": " + job.Result() + ", " + std::to_string(job.PagesWritten()) +
+                    " pages written, " + Seconds(job.Seconds()) + " s",
+                {{"port", job.Port()},
+                 {"result", job.Result()},
+                 {"status", job.Status()},
+                 {"pages", job.PagesWritten()},
+                 {"seconds", std::round(job.Seconds() * 1000) / 1000}});
+  }
+
+  // Runs every job at once on the one loop until all have finished; the highest status.
+  int RunJobs() {
+    gLoop = &loop_;
+    CatchSignals();
+    for (auto& job : jobs_) job->Start();
+    int handled = 0;
+    bool abandon = false;
+    loop_.Run([&] {
+      if (gSignals != handled) {
+        handled = gSignals;
+        if (handled == 1)
+          for (auto& job : jobs_) job->Stop();
+        else
+          abandon = true;
+      }
+      return abandon || std::all_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->Finished(); });
+    });
+    out_.EndBars();
+    int status = kExitOk;
+    for (auto& job : jobs_) status = std::max(status, job->Finished() ? job->Status() : kExitTransfer);
+    // The ports are closed here at the latest, whatever ended the run.
+    jobs_.clear();
+    gLoop = nullptr;
+    return status;
+  }
+
+  bool LoadFile(TDeviceJob& into, TTable table, const std::string& file, bool forSaving) {
+    if (!LoadTable(into, table, file)) return false;
+    if (forSaving) return SaveChecksPass(into, table);
+    // A cell no page can hold differs from anything a device holds; say so before asking one.
+    return table != TTable::Settings || into.Session().Settings.Encodable();
+  }
+
+  int Read(const std::string& port) {
+    std::string why;
+    if (!FileKindOf(args_.Table, args_.File, true, &why)) return Usage(why);
+    resultLines_ = args_.File != "-";
+    TDeviceJob& job = NewJob(port);
+    job.AddLogin();
+    job.AddRead(args_.Table);
+    job.AddStep(
+        [this, &job] { return SaveTable(job, args_.Table, args_.File, out_) ? kExitOk : kExitUsage; });
+    return RunJobs();
+  }
+
+  int Write(const std::string& port) {
+    auto file = FileJob();
+    if (!LoadFile(*file, args_.Table, args_.File, true)) return kExitUsage;
+    TDeviceJob& job = NewJob(port);
+    CopyTable(file->Session(), job.Session(), args_.Table);
+    job.AddLogin();
+    job.AddSave(args_.Table);
+    return RunJobs();
+  }
+
+  int Compare(const std::string& port) {
+    auto file = FileJob();
+    if (!LoadFile(*file, args_.Table, args_.File, false)) return kExitUsage;
+    const bool diff = args_.Command == TCommand::Diff;
+    resultLines_ = !diff;
+    TDeviceJob& job = NewJob(port);
+    job.AddLogin();
+    job.AddRead(args_.Table);
+    job.AddStep([this, &job, diff, file = file.get()] {
+      const std::vector<TDifference> found = Differences(job.Session(), file->Session(), args_.Table);
+      if (diff)
+        for (const TDifference& d : found)
+          if (!out_.Result(DifferencePlain(d), DifferenceJson(d))) return kExitTransfer;
+      if (found.empty()) return kExitOk;
+      const bool settings = args_.Table == TTable::Settings;
+      std::string named;
+      for (size_t i = 0; i < found.size() && i < 10; ++i)
+        named += (i ? ", " : " ") + std::to_string(found[i].Key);
+      if (found.size() > 10) named += " and " + std::to_string(found.size() - 10) + " more";
+      job.Complain(std::to_string(found.size()) + (settings ? " parameters" : " serials") + " differ from " +
+                   args_.File + ":" + named);
+      return kExitDiffers;
+    });
+    const int status = RunJobs();
+    return status;
+  }
+
+  int Provision(const std::vector<std::string>& ports) {
+    auto settings = FileJob(), numbers = FileJob();
+    if (!args_.SettingsFile.empty() && !LoadFile(*settings, TTable::Settings, args_.SettingsFile, true))
+      return kExitUsage;
+    if (!args_.NumbersFile.empty() && !LoadFile(*numbers, TTable::Numbers, args_.NumbersFile, true))
+      return kExitUsage;
+    if (!args_.Report.empty()) {
+      // Refused now rather than after every device has been programmed.
+      std::ofstream probe(args_.Report, std::ios::app);
+      if (!probe) return Usage("cannot write the report " + args_.Report + ": " + std::strerror(errno));
+    }
+    for (const std::string& port : ports) {
+      TDeviceJob& job = NewJob(port);
+      job.AddLogin();
+      if (!args_.SettingsFile.empty()) {
+        CopyTable(settings->Session(), job.Session(), TTable::Settings);
+        job.AddSave(TTable::Settings);
+      }
+      if (!args_.NumbersFile.empty()) {
+        CopyTable(numbers->Session(), job.Session(), TTable::Numbers);
+        job.AddSave(TTable::Numbers);
+      }
+      if (args_.SyncTime) job.AddSyncTime();
+    }
+    // The rows in the order of the ports named, whatever order they finished in.
+    std::vector<std::string> rows(jobs_.size());
+    for (size_t i = 0; i < jobs_.size(); ++i) {
+      jobs_[i]->OnFinished = [this, &rows, i](TDeviceJob& j) {
+        Finished(j);
+        rows[i] = CsvField(j.Port()) + "," + CsvField(j.Result()) + "," + std::to_string(j.Status()) + "," +
+                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "\r\n";
+      };
+    }
+    const int status = RunJobs();
+    if (!args_.Report.empty()) {
+      std::string csv = "port,result,status,pages,seconds\r\n";
+      for (const std::string& r : rows) csv += r;
+      try {
+        WriteFileAtomically(args_.Report, csv);
+      } catch (const EFileError& e) {
+        out_.Error("", e.what());
+        return std::max(status, kExitUsage);
+      }
+    }
+    return status;
+  }
+
+  const TCliArgs& args_;
+  TCliOutput out_;
+  TEventLoop loop_;
+  TJobOptions options_;
+  std::ofstream trace_;
+  std::vector<std::unique_ptr<TDeviceJob>> jobs_;
+  bool resultLines_ = true;
+};
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  const std::vector<std::string> words(argv + 1, argv + argc);
+  std::string error;
+  const auto args = ParseArgs(words, &error);
+  if (!args) {
+    std::fprintf(stderr, "torvane: %s\nTry torvane --help.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (args->Help) {
+    std::fputs((args->Command == TCommand::None ? HelpText() : CommandHelpText(args->Command)).c_str(),
+               stdout);
+    return kExitOk;
+  }
+  if (args->Version) {
+    std::printf("torvane %s\n", kProgramVersion);
+    return kExitOk;
+  }
+  try {
+    TRun run(*args);
+    return run.Go();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "torvane: %s\n", e.what());
+    return kExitTransfer;
+  }
+}
+
+}  // namespace torvane::cli

@@ -1,0 +1,458 @@
+// torvane as an installer runs it: its own process, its output and exit status, against virtual
+// devices each on its own pseudo-terminal (unpaced, in this process). Every exit status is reached by
+// a real cause, provision runs on four devices at once with one failing, files go round from one
+// device to another, and a signal stops a read without leaving the port locked.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "device/virtual_device.h"
+#include "numbers/number_record.h"
+#include "numbers/number_texts.h"
+#include "protocol/protocol_texts.h"
+#include "serial/comm.h"
+#include "settings/settings_json.h"
+#include "settings/settings_texts.h"
+#include "support/fake_sysfs.h"
+#include "support/fakes.h"
+#include "support/run_program.h"
+
+namespace torvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using TJson = nlohmann::json;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Every record of a device's number list as it reads.
+std::vector<std::string> NumberTexts(const device::TVirtualDevice& d) {
+  const std::vector<uint8_t> all = d.Numbers();
+  std::vector<std::string> texts;
+  for (size_t i = 0; i + kNumberRecordSize <= all.size(); i += kNumberRecordSize) {
+    const TNumberRecordText t = DecodeNumberRecord(all.data() + i);
+    texts.push_back(t.Number + "|" + t.StartDate + " " + t.StartTime + "|" + t.EndDate + " " + t.EndTime +
+                    "|" + (t.Always ? "always" : ""));
+  }
+  return texts;
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) / ("cli-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    devices_.clear();
+    fs::remove_all(dir_);
+  }
+
+  device::TVirtualDevice& Device(const std::vector<std::string>& faults = {}, int numbers = 0) {
+    devices_.push_back(std::make_unique<device::TVirtualDevice>());
+    device::TVirtualDevice& d = *devices_.back();
+    EXPECT_TRUE(d.Start()) << d.Error();
+    if (numbers > 0) d.Populate(numbers, 20, 7);
+    for (const std::string& f : faults) {
+      std::string why;
+      const auto fault = device::ParseFault(f, &why);
+      EXPECT_TRUE(fault) << f << ": " << why;
+      if (fault) d.AddFault(*fault);
+    }
+    return d;
+  }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+  TRun Torvane(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
+    return RunProgram(TORVANE_CLI_PROGRAM, args, env, {"TORVANE_PASSWORD", "TORVANE_SYSTEM_ROOT"});
+  }
+  // A device command on `d`'s port, its backups kept in the test's folder.
+  TRun On(const device::TVirtualDevice& d, std::vector<std::string> args,
+          const std::map<std::string, std::string>& env = {}) {
+    args.insert(args.begin(), {"-p", d.PortPath(), "--backup-dir", File("backups")});
+    return Torvane(args, env);
+  }
+
+  // The factory settings as a JSON document, changed by `change`, in the file `name`.
+  std::string SettingsFile(const std::string& name, const std::function<void(TJson&)>& change) {
+    TFakeSession fresh;
+    TJson doc = TJson::parse(SettingsToJson(fresh.Session->SettingsGrid, fresh.Session->SettingsLists));
+    // The grid starts with the server port empty; a factory-fresh device holds 65535.
+    doc["parameters"][18]["value"] = "65535";
+    change(doc["parameters"]);
+    std::ofstream(File(name)) << doc.dump(1);
+    return File(name);
+  }
+  std::string ChangedSettings(const std::string& name = "p.json") {
+    return SettingsFile(name, [](TJson& p) { p[1]["value"] = "+4912345"; });
+  }
+
+  fs::path dir_;
+  std::vector<std::unique_ptr<device::TVirtualDevice>> devices_;
+};
+
+enum class TInput { None, ChangedSettings, ShortPassword, NumberWithoutWindow, NotJson };
+
+struct TStatusCase {
+  const char* Name;
+  std::vector<std::string> Faults;
+  TInput Input;
+  std::vector<std::string> Args;  // "{file}" is the input file, "{out}" a file to write
+  std::map<std::string, std::string> Env;
+  int Exit;
+  std::string Says;  // a text standard error holds
+  bool DeviceAsked;
+};
+
+TEST_F(Cli, EveryExitStatusHasARealCause) {
+  const std::vector<TStatusCase> cases = {
+      {"read", {}, TInput::None, {"read", "settings", "-o", "{out}"}, {}, 0, kSettingsReadDone, true},
+      {"no reply on any try",
+       {"silence:cmd=read,region=settings,count=all"},
+       TInput::None,
+       {"read", "settings", "-o", "{out}"},
+       {},
+       1,
+       kReceiveTimeout,
+       true},
+      {"the device hung up",
+       {"hangup:cmd=read,region=settings,page=2"},
+       TInput::None,
+       {"read", "settings", "-o", "{out}"},
+       {},
+       1,
+       "was disconnected; the port is closed.",
+       true},
+      {"a refused page",
+       {"refuse:cmd=write"},
+       TInput::ChangedSettings,
+       {"write", "settings", "{file}"},
+       {},
+       1,
+       kSettingsWriteRefused,
+       true},
+      {"wrong password", {}, TInput::None, {"--password", "1234", "sync-time"}, {}, 3, kPasswordError, true},
+      {"wrong password from the environment",
+       {},
+       TInput::None,
+       {"sync-time"},
+       {{"TORVANE_PASSWORD", "1234"}},
+       3,
+       kPasswordError,
+       true},
+      {"right password from the environment",
+       {},
+       TInput::None,
+       {"sync-time"},
+       {{"TORVANE_PASSWORD", "6853"}},
+       0,
+       kTimeSyncAccepted,
+       true},
+      {"a write the device forgot",
+       {"forget:cmd=write,count=all"},
+       TInput::ChangedSettings,
+       {"write", "settings", "{file}"},
+       {},
+       4,
+       "The device did not keep these parameters when they were saved: 2.SIM Card Phone No.",
+       true},
+      {"unknown command",
+       {},
+       TInput::None,
+       {"frobnicate"},
+       {},
+       2,
+       "torvane: unknown command frobnicate",
+       false},
+      {"read without a file", {}, TInput::None, {"read", "settings"}, {}, 2, "read needs -o FILE", false},
+      {"delete-history without --yes", {}, TInput::None, {"delete-history"}, {}, 2, "add --yes", false},
+      {"an option of another command",
+       {},
+       TInput::None,
+       {"sync-time", "--yes"},
+       {},
+       2,
+       "sync-time does not take --yes",
+       false},
+      {"a file of no known kind",
+       {},
+       TInput::None,
+       {"write", "settings", "p.txt"},
+       {},
+       2,
+       "settings files are .xlsx, .xls or .json",
+       false},
+      {"a password the login could never match",
+       {},
+       TInput::ShortPassword,
+       {"write", "settings", "{file}"},
+       {},
+       2,
+       kPasswordNotFourDigits,
+       false},
+      {"a number without its window",
+       {},
+       TInput::NumberWithoutWindow,
+       {"write", "numbers", "{file}"},
+       {},
+       2,
+       std::string(kWrongNumberRows) + "1",
+       false},
+      {"no JSON at all",
+       {},
+       TInput::NotJson,
+       {"write", "settings", "{file}"},
+       {},
+       2,
+       "p.json: not JSON",
+       false},
+  };
+  for (const TStatusCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    device::TVirtualDevice& d = Device(c.Faults);
+    std::string file;
+    switch (c.Input) {
+      case TInput::ChangedSettings:
+        file = ChangedSettings();
+        break;
+      case TInput::ShortPassword:
+        file = SettingsFile("p.json", [](TJson& p) { p[0]["value"] = "12"; });
+        break;
+      case TInput::NumberWithoutWindow:
+        file = File("n.json");
+        std::ofstream(file) << TJson{{"format", "torvane-numbers"},
+                                     {"version", 1},
+                                     {"numbers", {{{"serial", 1}, {"number", "+4917012345678"}}}}}
+                                   .dump();
+        break;
+      case TInput::NotJson:
+        file = File("p.json");
+        std::ofstream(file) << "{\"format\": ";
+        break;
+      case TInput::None:
+        break;
+    }
+    std::vector<std::string> args = c.Args;
+    for (std::string& a : args) {
+      if (a == "{file}") a = file;
+      if (a == "{out}") a = File("out.json");
+    }
+    const TRun run = On(d, args, c.Env);
+    EXPECT_EQ(run.ExitCode, c.Exit) << run.Err;
+    EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
+    EXPECT_EQ(d.Counters().Received > 0, c.DeviceAsked);
+    devices_.clear();
+  }
+}
+
+TEST_F(Cli, VerifyAndDiffFindWhatTheDeviceDidNotKeep) {
+  device::TVirtualDevice& d = Device({"forget:cmd=write,count=all"});
+  const std::string file = ChangedSettings();
+  const TRun write = On(d, {"write", "settings", file, "--no-verify"});
+  ASSERT_EQ(write.ExitCode, 0) << write.Err;
+
+  const TRun verify = On(d, {"verify", "settings", file});
+  EXPECT_EQ(verify.ExitCode, 4) << verify.Err;
+  EXPECT_NE(verify.Err.find("1 parameters differ from " + file + ": 2"), std::string::npos) << verify.Err;
+
+  const TRun diff = On(d, {"diff", "settings", file});
+  EXPECT_EQ(diff.ExitCode, 4) << diff.Err;
+  EXPECT_EQ(diff.Out, "2.SIM Card Phone No: device \"\", file \"+4912345\"\n");
+
+  const TRun json = On(d, {"diff", "settings", file, "--json"});
+  EXPECT_EQ(json.ExitCode, 4);
+  const TJson line = TJson::parse(json.Out);
+  EXPECT_EQ(line,
+            (TJson{{"number", 2}, {"name", "2.SIM Card Phone No"}, {"device", ""}, {"file", "+4912345"}}));
+}
+
+TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
+  // The files come from a device of the installer's: its settings with a SIM number, 40 numbers.
+  device::TVirtualDevice& source = Device({}, 40);
+  auto settings = source.Settings();
+  for (size_t i = 0; i < 8; ++i) settings[4 + i] = static_cast<uint8_t>("+4912345"[i]);
+  source.SetSettings(settings);
+  ASSERT_EQ(On(source, {"read", "settings", "-o", File("p.xlsx")}).ExitCode, 0);
+  ASSERT_EQ(On(source, {"read", "numbers", "-o", File("n.xlsx")}).ExitCode, 0);
+
+  std::vector<device::TVirtualDevice*> targets;
+  for (int i = 0; i < 3; ++i) targets.push_back(&Device());
+  targets.push_back(&Device({"refuse:cmd=write,region=numbers"}));
+  std::vector<std::string> args{"provision",    "--settings",   File("p.xlsx"), "--numbers",
+                                File("n.xlsx"), "--sync-time",  "--json",       "--report",
+                                File("r.csv"),  "--backup-dir", File("b")};
+  for (auto* t : targets) args.insert(args.end(), {"-p", t->PortPath()});
+  const TRun run = Torvane(args);
+  EXPECT_EQ(run.ExitCode, 1) << run.Err;
+
+  std::map<std::string, TJson> results;
+  for (const std::string& line : Lines(run.Out)) {
+    const TJson j = TJson::parse(line);
+    results[j["port"]] = j;
+  }
+  ASSERT_EQ(results.size(), 4u) << run.Out;
+  const auto report = Lines(ReadText(File("r.csv")));
+  ASSERT_EQ(report.size(), 5u);
+  EXPECT_EQ(report[0], "port,result,status,pages,seconds\r");
+  for (size_t i = 0; i < targets.size(); ++i) {
+    SCOPED_TRACE(i);
+    const bool failing = i == 3;
+    const TJson& r = results[targets[i]->PortPath()];
+    EXPECT_EQ(r["status"], failing ? 1 : 0);
+    EXPECT_EQ(r["result"], failing ? kNumbersWriteRefused : "ok");
+    // The settings page and the five pages that hold numbers; the refusing device took the settings.
+    EXPECT_EQ(r["pages"], failing ? 2 : 6);
+    EXPECT_EQ(report[i + 1].rfind(targets[i]->PortPath() + "," + r["result"].get<std::string>() + "," +
+                                      std::to_string(r["status"].get<int>()) + "," +
+                                      std::to_string(r["pages"].get<int>()) + ",",
+                                  0),
+              0u)
+        << report[i + 1];
+    EXPECT_EQ(targets[i]->Settings(), source.Settings());
+    if (!failing) {
+      EXPECT_EQ(NumberTexts(*targets[i]), NumberTexts(source));
+    }
+  }
+}
+
+TEST_F(Cli, FilesGoRoundFromOneDeviceToAnother) {
+  device::TVirtualDevice& a = Device({}, 300);
+  device::TVirtualDevice& b = Device();
+  auto settings = a.Settings();
+  const std::string alarm = "Tor offen";
+  std::copy(alarm.begin(), alarm.end(), settings.begin() + 28);
+  settings[28 + alarm.size()] = 0;
+  a.SetSettings(settings);
+
+  ASSERT_EQ(On(a, {"read", "settings", "-o", File("a.json")}).ExitCode, 0);
+  const TRun write = On(b, {"write", "settings", File("a.json")});
+  EXPECT_EQ(write.ExitCode, 0) << write.Err;
+  const TRun diff = On(b, {"diff", "settings", File("a.json")});
+  EXPECT_EQ(diff.ExitCode, 0) << diff.Err;
+  EXPECT_EQ(diff.Out, "");
+  // The same parameters (the bytes after a text's end may differ: they are not read).
+  EXPECT_EQ(TJson::parse(On(b, {"read", "settings", "-o", "-"}).Out), TJson::parse(ReadText(File("a.json"))));
+
+  // The number list through standard output, parsed back, then onto the second device.
+  const TRun numbers = On(a, {"read", "numbers", "-o", "-"});
+  ASSERT_EQ(numbers.ExitCode, 0) << numbers.Err;
+  const TJson list = TJson::parse(numbers.Out);
+  size_t held = 0;
+  for (const std::string& t : NumberTexts(a)) held += t.rfind("|", 0) != 0;
+  EXPECT_EQ(list["numbers"].size(), held);
+  std::ofstream(File("n.json")) << numbers.Out;
+  EXPECT_EQ(On(b, {"write", "numbers", File("n.json")}).ExitCode, 0);
+  EXPECT_EQ(NumberTexts(b), NumberTexts(a));
+  EXPECT_EQ(On(b, {"diff", "numbers", File("n.json")}).Out, "");
+
+  // The event log, as JSON and as the window's comma-separated file.
+  const TRun history = On(a, {"read", "history", "-o", "-"});
+  ASSERT_EQ(history.ExitCode, 0) << history.Err;
+  EXPECT_EQ(TJson::parse(history.Out)["records"].size(), 20u);
+  EXPECT_EQ(On(a, {"read", "history", "-o", File("h.cvs")}).ExitCode, 0);
+  EXPECT_EQ(Lines(ReadText(File("h.cvs"))).size(), 20u);
+}
+
+TEST_F(Cli, PortsAreTheWindowsAndAPortLeftOutMustBeTheOnlyOne) {
+  struct TCase {
+    std::vector<std::string> Ttys;
+    std::string Ports;    // `ports` output
+    std::string Without;  // what `sync-time` without -p says
+  };
+  const std::vector<TCase> cases = {
+      {{"ttyUSB10", "ttyUSB1", "ttyS0", "tty0"}, "ttyS0\nttyUSB1\nttyUSB10\n", "several ports are listed"},
+      {{}, "", "no serial port is listed"},
+  };
+  for (const TCase& c : cases) {
+    TFakeSysfs sys;
+    for (const std::string& tty : c.Ttys) {
+      if (tty == "tty0")
+        sys.Add(tty, "");
+      else if (tty == "ttyS0")
+        sys.Add(tty, "platform/serial8250", 4);
+      else
+        sys.AddUsb(tty);
+    }
+    const std::map<std::string, std::string> env{{"TORVANE_SYSTEM_ROOT", sys.Root()}};
+    const TRun ports = Torvane({"ports"}, env);
+    EXPECT_EQ(ports.ExitCode, 0);
+    EXPECT_EQ(ports.Out, c.Ports);
+    const TRun json = Torvane({"ports", "--json"}, env);
+    for (const std::string& line : Lines(json.Out))
+      EXPECT_EQ(TJson::parse(line)["path"], "/dev/" + TJson::parse(line)["port"].get<std::string>());
+    const TRun without = Torvane({"sync-time"}, env);
+    EXPECT_EQ(without.ExitCode, 2);
+    EXPECT_NE(without.Err.find(c.Without), std::string::npos) << without.Err;
+  }
+}
+
+TEST_F(Cli, TheTraceHidesThePasswordUnlessAskedTo) {
+  device::TVirtualDevice& d = Device();
+  for (const bool secrets : {false, true}) {
+    SCOPED_TRACE(secrets);
+    const std::string trace = File(secrets ? "open.txt" : "hidden.txt");
+    std::vector<std::string> args{"sync-time", "--trace", trace};
+    if (secrets) args.push_back("--trace-secrets");
+    ASSERT_EQ(On(d, args).ExitCode, 0);
+    const auto lines = Lines(ReadText(trace));
+    ASSERT_EQ(lines.size(), 4u);  // the login's request and reply, the time sync's
+    // The login's reply is settings page 1: its first four bytes are the password 6853.
+    EXPECT_NE(lines[1].find("<DEV 131 read   0x00000000 len 256"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[1].find("36 38 35 33") != std::string::npos, secrets) << lines[1];
+    EXPECT_EQ(lines[1].find("** ** ** **") != std::string::npos, !secrets) << lines[1];
+  }
+}
+
+TEST_F(Cli, ASignalStopsAfterThePageInFlightAndReleasesThePort) {
+  device::TVirtualDevice& d = Device({"late:cmd=read,region=numbers,page=5,delay=200"}, 3000);
+  TChild child;
+  ASSERT_TRUE(child.Start(TORVANE_CLI_PROGRAM, {"-p", d.PortPath(), "--backup-dir", File("b"), "read",
+                                                "numbers", "-o", File("n.json")}));
+  // The login and four pages are in; the fifth is on its way.
+  ASSERT_TRUE(d.WaitFor([](const device::TDeviceCounters& c) { return c.Received >= 6; }));
+  child.Signal(SIGINT);
+  const TRun run = child.Finish();
+  EXPECT_EQ(run.ExitCode, 1) << run.Err;
+  EXPECT_NE(run.Err.find("Stopped after page 5 of 375."), std::string::npos) << run.Err;
+  EXPECT_FALSE(fs::exists(File("n.json")));
+
+  // Not left exclusive (root would open it all the same, so the mark itself is looked at).
+  const int fd = ::open(d.PortPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0) << std::strerror(errno);
+  int exclusive = -1;
+  EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0) << std::strerror(errno);
+  EXPECT_EQ(exclusive, 0);
+  ::close(fd);
+  TQueueNotifyTarget target;
+  TComm comm(target);
+  comm.SetCommName(d.PortPath());
+  comm.SetBaudRate(115200);
+  EXPECT_NO_THROW(comm.OpenPort());
+  EXPECT_TRUE(comm.PortOpen()) << comm.PortOpenError();
+}
+
+}  // namespace
+}  // namespace torvane::testing
