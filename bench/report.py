@@ -273,6 +273,81 @@ def window_rows(build):
     return
 
 
+# ---- torvane, the command-line tool ----
+
+def start_device(build, *args):
+    """A virtual device on a pseudo-terminal: (process, port)."""
+    p = subprocess.Popen([os.path.join(build, "device", "torvane-device")] + list(args), stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, text=True)
+    return p, p.stdout.readline().strip()
+
+
+def stop_devices(devices):
+    for p, _ in devices:
+        p.terminate()
+    for p, _ in devices:
+        try:
+            p.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            p.kill()
+
+
+def timed_cli(build, args):
+    """Runs torvane; (exit status, elapsed s, CPU s of torvane itself)."""
+    started = time.monotonic()
+    p = subprocess.Popen([os.path.join(build, "cli", "torvane"), "--quiet"] + args, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True)
+    _, status, usage = os.wait4(p.pid, 0)
+    elapsed = time.monotonic() - started
+    err = p.stderr.read()
+    p.stderr.close()
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        problems.append("torvane %s exited with %d: %s" % (" ".join(args[:3]), code, err.strip()[-400:]))
+    return code, elapsed, usage.ru_utime + usage.ru_stime
+
+
+def cli_rows(build, scratch, paced):
+    program = os.path.join(build, "cli", "torvane")
+    if not os.path.exists(program):
+        row("torvane", "command-line tool", "not built", "", False)
+        return
+    backups = os.path.join(scratch, "backups")
+    settings, numbers = os.path.join(scratch, "settings.json"), os.path.join(scratch, "numbers.json")
+    source = [start_device(build, "--populate", "numbers=3000,history=1000")]
+    try:
+        port = source[0][1]
+        timed_cli(build, ["-p", port, "--backup-dir", backups, "read", "settings", "-o", settings])
+        runs = [timed_cli(build, ["-p", port, "--backup-dir", backups, "read", "numbers", "-o", numbers])
+                for _ in range(3)]
+    finally:
+        stop_devices(source)
+    med = sorted(runs, key=lambda r: r[1])[1]
+    row("torvane", "read numbers -o x.json, 3000 numbers, unpaced device (median of 3; elapsed, CPU)",
+        "%.3f s, CPU %.3f s" % (med[1], med[2]), "≤ 0.3 s", med[0] == 0 and med[1] <= 0.3)
+    if not paced:
+        return
+    results = {}
+    for count in (1, 8):
+        devices = [start_device(build, "--baud", "115200") for _ in range(count)]
+        try:
+            args = ["--backup-dir", backups, "provision", "--settings", settings, "--numbers", numbers]
+            for _, port in devices:
+                args += ["-p", port]
+            results[count] = timed_cli(build, args)
+        finally:
+            stop_devices(devices)
+    one, eight = results[1], results[8]
+    row("torvane", "provision settings + 3000 numbers onto a factory-fresh device at 115200 baud "
+        "(backup, changed pages, verify)", "%.3f s" % one[1])
+    ratio = eight[1] / one[1]
+    row("torvane", "provision onto 8 such devices at once (elapsed / one device)",
+        "%.3f s / %.3f s = %.3f ×" % (eight[1], one[1], ratio), "≤ 1.10 ×", eight[0] == 0 and ratio <= 1.10)
+    share = eight[2] / eight[1] * 100
+    row("torvane", "CPU of that whole run / its elapsed time", "%.2f s / %.1f s = %.2f %%" % (eight[2], eight[1], share),
+        "≤ 5 %", share <= 5)
+
+
 def print_table():
     print()
     print("| Group | Figure | Measured | Target | Met |")
@@ -307,6 +382,8 @@ def main():
         files_rows(results, build, scratch)
         print("window ...", flush=True)
         window_rows(build)
+        print("torvane%s ..." % ("" if args.quick else ", provision at 115200 baud (about 60 s)"), flush=True)
+        cli_rows(build, scratch, not args.quick)
         core_rows(results)
     print_table()
     print("Machine: " + machine())

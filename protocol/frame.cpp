@@ -1,5 +1,6 @@
 #include "protocol/frame.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace torvane {
@@ -38,6 +39,21 @@ void TDataPackage::BuildFrame() {
   ComputeChecksum();
   Frame[8 + n] = Checksum;
   FrameLength = n + 9;
+}
+
+size_t FrameBytesMissing(const uint8_t* bytes, size_t count) {
+  constexpr size_t kHeader = 8;  // start, command, address (4), length (2)
+  size_t at = 0;
+  for (;;) {
+    while (at < count && bytes[at] != kFrameStart) ++at;
+    if (at == count) return 0;
+    const size_t have = count - at;
+    if (have < kHeader) return kHeader - have;
+    const size_t declared = std::min<size_t>(bytes[at + 6] * 256u + bytes[at + 7], kMaxPayload);
+    const size_t whole = kHeader + declared + 1;
+    if (have < whole) return whole - have;
+    at += whole;
+  }
 }
 
 }  // namespace torvane

@@ -4,6 +4,7 @@
 // The checksum is the XOR of every byte after the start byte. There is no escaping: a 0x23 inside
 // the body is plain data.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace torvane {
@@ -58,6 +59,11 @@ class TRecData : public TDataPackage {
   int32_t GetReceivedChecksum() const { return ReceivedChecksum; }
   void SetReceivedChecksum(int32_t v) { ReceivedChecksum = v; }
 };
+
+// How many bytes the last frame begun in `bytes` still lacks: 0 when every frame there is whole or
+// none has begun. While a header is incomplete, only the rest of the header counts; a declared length
+// above kMaxPayload counts as kMaxPayload. The serial component's read-ahead: it times deliveries only.
+size_t FrameBytesMissing(const uint8_t* bytes, size_t count);
 
 // Base of every transfer and command object.
 class TTemplate {

@@ -138,6 +138,14 @@ class TComm : public ISendPort {
   void SetInputLen(uint16_t v);
   uint16_t InBufferSize() const { return inBufferSize_; }
   void SetInBufferSize(uint16_t v);
+  // Read-ahead: given the bytes that arrived since the last delivery, how many more the block in
+  // progress still lacks (0: it is whole, or nothing has begun). When set, the read worker sleeps for
+  // that many byte times at the port's speed and delivers the block whole, in one notification,
+  // instead of a notification for every burst the driver hands over; when the line stays quiet past
+  // the expected bytes, what has arrived is delivered as it is. It only ever times deliveries: a
+  // wrong answer costs a wait, never a byte. Like InputLen, it takes effect at the next OpenPort.
+  using TReadAhead = std::function<size_t(const uint8_t* bytes, size_t count)>;
+  void SetReadAhead(TReadAhead f) { readAhead_ = std::move(f); }
   const std::string& Output() const { return output_; }
   void SetOutput(std::string v);
 
@@ -176,6 +184,7 @@ class TComm : public ISendPort {
   uint32_t readIntervalTimeout_ = 100, readTotalTimeoutMultiplier_ = 0, readTotalTimeoutConstant_ = 0;
   uint32_t writeTotalTimeoutMultiplier_ = 0, writeTotalTimeoutConstant_ = 0;
   uint16_t inputLen_ = 1, inBufferSize_ = 2048;
+  TReadAhead readAhead_;
   std::string output_;
 };
 

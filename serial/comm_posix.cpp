@@ -19,6 +19,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -83,6 +84,18 @@ int PollRetry(pollfd* fds, nfds_t n, int timeoutMs) {
   for (;;) {
     const int r = ::poll(fds, n, timeoutMs);
     if (r >= 0 || errno != EINTR) return r;
+  }
+}
+
+// Waits up to `wait` for the event. True when it is set.
+bool WaitSignalled(int eventFd, std::chrono::nanoseconds wait) {
+  const timespec ts{static_cast<time_t>(wait.count() / 1000000000),
+                    static_cast<long>(wait.count() % 1000000000)};
+  for (;;) {
+    pollfd p{eventFd, POLLIN, 0};
+    const int r = ::ppoll(&p, 1, &ts, nullptr);
+    if (r >= 0) return r > 0 && (p.revents & POLLIN);
+    if (errno != EINTR) return false;
   }
 }
 
@@ -182,6 +195,8 @@ struct TReader {
   TPoster Poster;
   uint16_t InputLen;
   uint16_t BufferSize;
+  TComm::TReadAhead ReadAhead;
+  std::chrono::nanoseconds ByteTime;
   const TLiveSettings* Live;
 
   std::vector<uint8_t> Pending;  // bytes of the request in progress (fewer than InputLen)
@@ -241,9 +256,16 @@ struct TReader {
     serial_icounter_struct counts{};
     const bool watchLine = ::ioctl(Fd, TIOCGICOUNT, &counts) == 0;
 
+    // A read-ahead wait just ended: nothing is delivered until the line has been quiet for a moment
+    // (adapters and drivers hand bytes over in bursts about a millisecond apart).
+    bool gathering = false;
     for (;;) {
       bool intervalDue, totalDue;
       int timeout = NextTimeout(Clock::now(), intervalDue, totalDue);
+      if (gathering) {
+        intervalDue = totalDue = false;
+        timeout = kQuietMs;
+      }
       if (intervalDue || totalDue) {
         // A request that times out empty is simply started again (the original ended its worker
         // on an empty completion, which a total time-out would make on any quiet line).
@@ -264,7 +286,10 @@ struct TReader {
       }
       if (fds[0].revents) break;
       if (watchLine && !CheckLine(counts)) break;
-      if (r == 0) continue;
+      if (r == 0) {
+        gathering = false;  // the line went quiet before the block was whole: it goes out as it is
+        continue;
+      }
 
       const short ev = fds[1].revents;
       if (ev & POLLNVAL) break;  // the handle is gone: end quietly
@@ -272,6 +297,19 @@ struct TReader {
         const ssize_t got = ::read(Fd, chunk.data(), chunk.size());
         if (got > 0) {
           if (!Take(chunk.data(), static_cast<size_t>(got))) break;
+          gathering = false;
+          if (ReadAhead && !Pending.empty()) {
+            const size_t need = ReadAhead(Pending.data(), Pending.size());
+            if (need > 0) {
+              // The rest of the block is still on the wire. A long rest is slept through, to a
+              // moment after its last byte is due, so that one look finds it whole; a short one (a
+              // burst or two) is simply waited for.
+              const auto rest = ByteTime * static_cast<int64_t>(need);
+              if (rest > 2 * kBurst && WaitSignalled(CloseEvent, std::min(rest + kMargin, kLongestSleep)))
+                break;
+              gathering = true;
+            }
+          }
           continue;
         }
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
@@ -289,6 +327,11 @@ struct TReader {
     }
     (void)::tcflush(Fd, TCIFLUSH);
   }
+
+  static constexpr int kQuietMs = 3;
+  static constexpr std::chrono::nanoseconds kBurst = std::chrono::milliseconds(1);
+  static constexpr std::chrono::nanoseconds kMargin = std::chrono::microseconds(250);
+  static constexpr std::chrono::nanoseconds kLongestSleep = std::chrono::milliseconds(50);
 
   // Splits what arrived into requests of InputLen bytes, in arrival order.
   bool Take(const uint8_t* bytes, size_t n) {
@@ -563,9 +606,17 @@ void TComm::OpenPort() {
   const TPoster poster{&target_, impl_->Alive};
   try {
     p.Reader = std::thread(
-        [r = TReader{p.Fd, p.CloseEvent, poster, inputLen_, inBufferSize_, &p.Live, {}, {}, {}}]() mutable {
-          r.Run();
-        });
+        [r = TReader{p.Fd,
+                     p.CloseEvent,
+                     poster,
+                     inputLen_,
+                     inBufferSize_,
+                     readAhead_,
+                     std::chrono::nanoseconds(10'000'000'000LL / (baudRate_ > 0 ? baudRate_ : 9600)),
+                     &p.Live,
+                     {},
+                     {},
+                     {}}]() mutable { r.Run(); });
   } catch (const std::system_error& e) {
     impl_->Port.reset();
     fail(kNoReadThread, e.code().value());
@@ -606,8 +657,20 @@ bool TComm::SendBytes(const uint8_t* bytes, uint16_t count) {
   {
     std::lock_guard<std::mutex> lock(p.Queue.Lock);
     if (p.Queue.Ended) return false;  // the worker ended on an error: the post fails
+    size_t done = 0;
+    if (p.Queue.Idle) {
+      // Nothing is queued and the worker waits: the block goes straight to the driver, which
+      // saves waking the worker for it (the port is non-blocking, so this never waits). What the
+      // driver does not take, and every failure, is left to the worker as usual.
+      const ssize_t w = ::write(p.Fd, bytes, count);
+      if (w > 0) done = static_cast<size_t>(w);
+      if (done == count) {
+        (void)TPoster{&target_, impl_->Alive}.Empty();
+        return true;
+      }
+    }
     try {
-      p.Queue.Blocks.emplace_back(bytes, bytes + count);
+      p.Queue.Blocks.emplace_back(bytes + done, bytes + count);
     } catch (const std::bad_alloc&) {
       return false;
     }

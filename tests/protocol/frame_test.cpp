@@ -31,6 +31,33 @@ TEST(Frame, ReadRequestsMatchTheWireExamples) {
   EXPECT_EQ(Build(CMD_DELETE_HISTORY, 0), (Bytes{0x23, 0x85, 0, 0, 0, 0, 0, 0, 0x85}));
 }
 
+TEST(Frame, BytesMissingFromTheLastFrameBegun) {
+  const Bytes page = Build(CMD_READ, 0x100, Bytes(256, 0xFF));  // 265 bytes
+  const Bytes ack = Build(CMD_WRITE, 0x100, {1});               // 10 bytes
+  Bytes oversize{0x23, 0x83, 0, 0, 1, 0, 0x01, 0x2C};           // declares 300
+  Bytes twoFrames = ack;
+  twoFrames.insert(twoFrames.end(), page.begin(), page.begin() + 100);
+  const struct {
+    const char* what;
+    Bytes bytes;
+    size_t missing;
+  } cases[] = {
+      {"nothing", {}, 0},
+      {"noise only", {0x00, 0x7F, 0xFF}, 0},
+      {"the start byte alone: the header first", {0x23}, 7},
+      {"noise, then half a header", {0x11, 0x23, 0x83, 0}, 5},
+      {"a whole header of a page", Bytes(page.begin(), page.begin() + 8), 257},
+      {"a page but its checksum", Bytes(page.begin(), page.end() - 1), 1},
+      {"a whole page", page, 0},
+      {"a whole acknowledgement", ack, 0},
+      {"a 0x23 inside a whole frame's payload is data", Build(CMD_READ, 0, {0x23, 0x23}), 0},
+      {"a whole frame, then a page begun", twoFrames, 165},
+      {"a declared length above 256 counts as 256", oversize, 257},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FrameBytesMissing(c.bytes.data(), c.bytes.size()), c.missing) << c.what;
+}
+
 TEST(Frame, TimeSyncExample) {
   EXPECT_EQ(Build(CMD_TIME_SYNC, 0, {0xEA, 0x0C, 0x07, 0x12, 0x1E, 0x05}),
             (Bytes{0x23, 0x03, 0, 0, 0, 0, 0, 0x06, 0xEA, 0x0C, 0x07, 0x12, 0x1E, 0x05, 0xED}));

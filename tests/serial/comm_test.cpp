@@ -410,6 +410,48 @@ TEST_F(CommTest, TotalTimeoutEndsAShortBlockAndAQuietLineKeepsReading) {
   EXPECT_EQ(Seen.Hangups, 0);
 }
 
+// A read-ahead that reads a block's length from its first byte, as a frame's header tells its own.
+size_t FirstByteIsTheLength(const uint8_t* bytes, size_t count) {
+  return count < bytes[0] ? bytes[0] - count : 0;
+}
+
+TEST_F(CommTest, ReadAheadDeliversABlockThatCameInBurstsWhole) {
+  Comm.SetInputLen(Comm.InBufferSize());
+  Comm.SetReadIntervalTimeout(UINT32_MAX);
+  Comm.SetReadAhead(FirstByteIsTheLength);
+  Comm.OpenPort();
+  Bytes block = Pattern(200, 3);
+  block[0] = 200;
+  // Bursts a few milliseconds apart, as an adapter hands them over: at 115200 baud the 199 bytes
+  // after the first are due within 18 ms.
+  Pty.Send(Bytes(block.begin(), block.begin() + 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(4));
+  Pty.Send(Bytes(block.begin() + 1, block.begin() + 120));
+  std::this_thread::sleep_for(std::chrono::milliseconds(4));
+  Pty.Send(Bytes(block.begin() + 120, block.end()));
+  ASSERT_TRUE(PumpUntil([&] { return !Seen.Blocks.empty(); }));
+  Target.WaitAndPump(50);
+  ASSERT_EQ(Seen.Blocks.size(), 1u);
+  EXPECT_EQ(Seen.Blocks[0], block);
+}
+
+TEST_F(CommTest, ReadAheadDeliversWhatCameWhenTheLineGoesQuiet) {
+  Comm.SetInputLen(Comm.InBufferSize());
+  Comm.SetReadIntervalTimeout(UINT32_MAX);
+  Comm.SetReadAhead(FirstByteIsTheLength);
+  Comm.OpenPort();
+  // A block cut short: it says 250 bytes and only 30 come; then the next block, whole.
+  Bytes cut = Pattern(30, 9);
+  cut[0] = 250;
+  Pty.Send(cut);
+  ASSERT_TRUE(PumpUntil([&] { return !Seen.Blocks.empty(); }));
+  EXPECT_EQ(Seen.AllBytes(), cut);
+  const Bytes next{3, 1, 2};
+  Pty.Send(next);
+  ASSERT_TRUE(PumpUntil([&] { return Seen.AllBytes().size() == cut.size() + next.size(); }));
+  EXPECT_EQ(Seen.Blocks.back(), next);
+}
+
 TEST_F(CommTest, IgnoreNullCharDropsZeroBytes) {
   Comm.SetIgnoreNullChar(true);
   Comm.OpenPort();
