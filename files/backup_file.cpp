@@ -48,8 +48,11 @@ std::optional<std::string> Field(const std::string& line, const std::string& nam
 }
 
 bool ParseStamp(const std::string& text, TDateTime& t) {
-  return std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &t.Year, &t.Month, &t.Day, &t.Hour, &t.Minute,
-                     &t.Second) == 6;
+  char end = 0;
+  return std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &t.Year, &t.Month, &t.Day, &t.Hour, &t.Minute,
+                     &t.Second, &end) == 6 &&
+         t.Year >= 1 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31 && t.Hour >= 0 &&
+         t.Hour <= 23 && t.Minute >= 0 && t.Minute <= 59 && t.Second >= 0 && t.Second <= 59;
 }
 
 // The part of a backup's file name after its table, for ordering: the stamp, then the count of those
