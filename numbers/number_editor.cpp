@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -269,9 +268,7 @@ TNumberEditor::TNumberEditor(TGrid& grid, TUndoStack* undo, QWidget* parent)
   CreateEditActions();
 }
 
-TNumberEditor::~TNumberEditor() {
-  if (undo_) undo_->RemoveListener(undoListener_);
-}
+TNumberEditor::~TNumberEditor() = default;
 
 QWidget* TNumberEditor::PickerFor(int col) const {
   switch (col) {
@@ -424,67 +421,29 @@ bool TNumberEditor::eventFilter(QObject* watched, QEvent* event) {
 // ---- the Edit actions ----
 
 void TNumberEditor::CreateEditActions() {
-  auto add = [this](const char* icon, const QString& text, QList<QKeySequence> keys, auto slot) {
-    auto* a = new QAction(QIcon::fromTheme(QString::fromLatin1(icon)), text, this);
-    a->setShortcuts(keys);
-    // Only while the grid or a picker or editor in it has the focus; an open editor or picker takes
-    // its own keys first, so Ctrl+Z there undoes the typing in it.
-    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(a, &QAction::triggered, this, slot);
-    addAction(a);
-    return a;
-  };
-  QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
-  // Ctrl+Y as well, where the desktop's own redo key is Ctrl+Shift+Z.
-  if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y))) redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
-  undoAction_ = add("edit-undo", tr("&Undo"), QKeySequence::keyBindings(QKeySequence::Undo), [this] {
-    if (undo_) undo_->Undo();
-  });
-  redoAction_ = add("edit-redo", tr("&Redo"), redoKeys, [this] {
-    if (undo_) undo_->Redo();
-  });
-  cutAction_ = add("edit-cut", tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] {
-    TUndoStep step(undo_);
-    CopyCells();
-    DeleteCells();
-  });
-  copyAction_ =
-      add("edit-copy", tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { CopyCells(); });
-  pasteAction_ = add("edit-paste", tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste),
-                     [this] { PasteCells(); });
-  deleteAction_ = add("edit-delete", tr("Delete"), QKeySequence::keyBindings(QKeySequence::Delete),
-                      [this] { DeleteCells(); });
-  if (undo_) undoListener_ = undo_->AddListener([this] { UpdateEditActions(); });
-  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateEditActions(); });
-  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateEditActions(); });
-  UpdateEditActions();
+  edit_ = std::make_unique<TEditActions>(
+      this, undo_,
+      TEditActions::TCells{[this] { CopyCells(); }, [this] { PasteCells(); }, [this] { DeleteCells(); }},
+      [this](TEditActions& a) { UpdateEditActions(a); });
 }
 
 QList<QAction*> TNumberEditor::EditActions() const {
-  return {undoAction_, redoAction_, cutAction_, copyAction_, pasteAction_, deleteAction_};
+  return edit_->All();
 }
 
-void TNumberEditor::UpdateEditActions() {
-  undoAction_->setEnabled(undo_ && undo_->CanUndo());
-  redoAction_->setEnabled(undo_ && undo_->CanRedo());
+void TNumberEditor::UpdateEditActions(TEditActions& a) {
+  a.UpdateUndo();
   const QModelIndex cur = currentIndex();
   const bool selected = cur.isValid() && selectionModel()->isSelected(cur);
   const bool number = cur.isValid() && (model_->flags(cur) & Qt::ItemIsEditable);
-  copyAction_->setEnabled(selected);
-  cutAction_->setEnabled(selected && number);
-  deleteAction_->setEnabled(selected && number);
-  pasteAction_->setEnabled(number);
+  a.Copy->setEnabled(selected);
+  a.Cut->setEnabled(selected && number);
+  a.Delete->setEnabled(selected && number);
+  a.Paste->setEnabled(number);
 }
 
 void TNumberEditor::contextMenuEvent(QContextMenuEvent* event) {
-  UpdateEditActions();
-  auto* menu = new QMenu(this);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->addActions({undoAction_, redoAction_});
-  menu->addSeparator();
-  menu->addActions({cutAction_, copyAction_, pasteAction_, deleteAction_});
-  menu->popup(event->globalPos());
-  event->accept();
+  edit_->ShowMenu(event);
 }
 
 void TNumberEditor::EditorOpened() {

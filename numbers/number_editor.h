@@ -9,8 +9,10 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimeEdit>
+#include <memory>
 #include <optional>
 
+#include "core/edit_actions_view.h"
 #include "core/grid.h"
 #include "core/undo.h"
 #include "numbers/number_changes.h"
@@ -86,12 +88,12 @@ class TNumberEditor : public QTableView {
   void WheelScroll(QWheelEvent* event);
 
   // The Edit actions, in the order of the context menu.
-  QAction* UndoAction() const { return undoAction_; }
-  QAction* RedoAction() const { return redoAction_; }
-  QAction* CutAction() const { return cutAction_; }
-  QAction* CopyAction() const { return copyAction_; }
-  QAction* PasteAction() const { return pasteAction_; }
-  QAction* DeleteAction() const { return deleteAction_; }
+  QAction* UndoAction() const { return edit_->Undo; }
+  QAction* RedoAction() const { return edit_->Redo; }
+  QAction* CutAction() const { return edit_->Cut; }
+  QAction* CopyAction() const { return edit_->Copy; }
+  QAction* PasteAction() const { return edit_->Paste; }
+  QAction* DeleteAction() const { return edit_->Delete; }
   QList<QAction*> EditActions() const;
 
   // The selected cell's text to the clipboard; the clipboard into the numbers from the selected row
@@ -118,7 +120,7 @@ class TNumberEditor : public QTableView {
   void WritePicker(QWidget* picker);
   void DataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
   void CreateEditActions();
-  void UpdateEditActions();
+  void UpdateEditActions(TEditActions& actions);
   // The typing in a number is one step, from its editor opening to its closing.
   void EditorOpened();
   void EditorClosed();
@@ -133,13 +135,11 @@ class TNumberEditor : public QTableView {
   int wheelRemainder_ = 0;
   QPersistentModelIndex loadedFor_;
   TUndoStack* undo_;
-  int undoListener_ = 0;
   std::optional<TUndoStep> editStep_;
   // Changes with the same key join one step: a picker writes its date at every pick while the
   // operator stays on one cell, and that is one step. A new key for every cell the operator selects.
   uint64_t pickerKey_ = 1;
-  QAction *undoAction_ = nullptr, *redoAction_ = nullptr, *cutAction_ = nullptr, *copyAction_ = nullptr,
-          *pasteAction_ = nullptr, *deleteAction_ = nullptr;
+  std::unique_ptr<TEditActions> edit_;
 };
 
 // The separator of the system's short date format ("/" when it has none).

@@ -6,7 +6,6 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPaintEvent>
 #include <QScrollBar>
 
@@ -212,7 +211,6 @@ TSettingsEditor::TSettingsEditor(TGrid& grid, TSettingsLists& lists, TUndoStack*
 
 TSettingsEditor::~TSettingsEditor() {
   lists_.OnChange = nullptr;
-  if (undo_) undo_->RemoveListener(undoListener_);
 }
 
 QModelIndex TSettingsEditor::CellIndex(int col, int gridRow) const {
@@ -322,71 +320,30 @@ void TSettingsEditor::HorizontalScrollAction() {
 // ---- the Edit actions ----
 
 void TSettingsEditor::CreateEditActions() {
-  auto add = [this](const char* icon, const QString& text, QList<QKeySequence> keys, auto slot) {
-    auto* a = new QAction(QIcon::fromTheme(QString::fromLatin1(icon)), text, this);
-    a->setShortcuts(keys);
-    // Only while the grid, a list or a cell editor in it has the focus; an open cell editor takes its
-    // own keys first, so Ctrl+Z there undoes the typing in it.
-    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(a, &QAction::triggered, this, slot);
-    addAction(a);
-    return a;
-  };
-  QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
-  // Ctrl+Y as well, where the desktop's own redo key is Ctrl+Shift+Z.
-  if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y))) redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
-  undoAction_ = add("edit-undo", tr("&Undo"), QKeySequence::keyBindings(QKeySequence::Undo), [this] {
-    if (undo_) undo_->Undo();
-  });
-  redoAction_ = add("edit-redo", tr("&Redo"), redoKeys, [this] {
-    if (undo_) undo_->Redo();
-  });
-  cutAction_ = add("edit-cut", tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] {
-    TUndoStep step(undo_);
-    CopyCells();
-    DeleteCells();
-  });
-  copyAction_ =
-      add("edit-copy", tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { CopyCells(); });
-  pasteAction_ = add("edit-paste", tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste),
-                     [this] { PasteCells(); });
-  deleteAction_ = add("edit-delete", tr("Delete"), QKeySequence::keyBindings(QKeySequence::Delete),
-                      [this] { DeleteCells(); });
-  selectAllAction_ = add("edit-select-all", tr("Select All"),
-                         QKeySequence::keyBindings(QKeySequence::SelectAll), [this] { selectAll(); });
-  if (undo_) undoListener_ = undo_->AddListener([this] { UpdateEditActions(); });
-  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateEditActions(); });
-  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { UpdateEditActions(); });
-  UpdateEditActions();
+  edit_ =
+      std::make_unique<TEditActions>(this, undo_,
+                                     TEditActions::TCells{[this] { CopyCells(); }, [this] { PasteCells(); },
+                                                          [this] { DeleteCells(); }, [this] { selectAll(); }},
+                                     [this](TEditActions& a) { UpdateEditActions(a); });
 }
 
 QList<QAction*> TSettingsEditor::EditActions() const {
-  return {undoAction_, redoAction_, cutAction_, copyAction_, pasteAction_, deleteAction_, selectAllAction_};
+  return edit_->All();
 }
 
-void TSettingsEditor::UpdateEditActions() {
-  undoAction_->setEnabled(undo_ && undo_->CanUndo());
-  redoAction_->setEnabled(undo_ && undo_->CanRedo());
+void TSettingsEditor::UpdateEditActions(TEditActions& a) {
+  a.UpdateUndo();
   const QModelIndexList selected = selectionModel()->selectedIndexes();
   const bool anyValue =
       std::any_of(selected.begin(), selected.end(), [this](const QModelIndex& i) { return TypedValue(i); });
-  copyAction_->setEnabled(!selected.isEmpty());
-  cutAction_->setEnabled(anyValue);
-  deleteAction_->setEnabled(anyValue);
-  pasteAction_->setEnabled(currentIndex().isValid());
+  a.Copy->setEnabled(!selected.isEmpty());
+  a.Cut->setEnabled(anyValue);
+  a.Delete->setEnabled(anyValue);
+  a.Paste->setEnabled(currentIndex().isValid());
 }
 
 void TSettingsEditor::contextMenuEvent(QContextMenuEvent* event) {
-  UpdateEditActions();
-  auto* menu = new QMenu(this);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->addActions({undoAction_, redoAction_});
-  menu->addSeparator();
-  menu->addActions({cutAction_, copyAction_, pasteAction_, deleteAction_});
-  menu->addSeparator();
-  menu->addAction(selectAllAction_);
-  menu->popup(event->globalPos());
-  event->accept();
+  edit_->ShowMenu(event);
 }
 
 void TSettingsEditor::EditorOpened() {

@@ -9,9 +9,11 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <array>
+#include <memory>
 #include <optional>
 
 #include "core/codepage.h"
+#include "core/edit_actions_view.h"
 #include "core/grid.h"
 #include "core/undo.h"
 #include "settings/settings_changes.h"
@@ -64,13 +66,13 @@ class TSettingsEditor : public QTableView {
   void MarksChanged();
 
   // The Edit actions, in the order of the context menu.
-  QAction* UndoAction() const { return undoAction_; }
-  QAction* RedoAction() const { return redoAction_; }
-  QAction* CutAction() const { return cutAction_; }
-  QAction* CopyAction() const { return copyAction_; }
-  QAction* PasteAction() const { return pasteAction_; }
-  QAction* DeleteAction() const { return deleteAction_; }
-  QAction* SelectAllAction() const { return selectAllAction_; }
+  QAction* UndoAction() const { return edit_->Undo; }
+  QAction* RedoAction() const { return edit_->Redo; }
+  QAction* CutAction() const { return edit_->Cut; }
+  QAction* CopyAction() const { return edit_->Copy; }
+  QAction* PasteAction() const { return edit_->Paste; }
+  QAction* DeleteAction() const { return edit_->Delete; }
+  QAction* SelectAllAction() const { return edit_->SelectAll; }
   QList<QAction*> EditActions() const;
 
   // On the selected cells: the texts to the clipboard (a list row's as its list shows it); the clipboard
@@ -97,7 +99,7 @@ class TSettingsEditor : public QTableView {
   void PlaceList(TListChoice& list);
   void HorizontalScrollAction();
   void CreateEditActions();
-  void UpdateEditActions();
+  void UpdateEditActions(TEditActions& actions);
   // The typing in a cell is one step, from its editor opening to its closing.
   void EditorOpened();
   void EditorClosed();
@@ -113,10 +115,8 @@ class TSettingsEditor : public QTableView {
   std::array<QComboBox*, 6> boxes_{};
   bool syncing_ = false;
   TUndoStack* undo_;
-  int undoListener_ = 0;
   std::optional<TUndoStep> editStep_;
-  QAction *undoAction_ = nullptr, *redoAction_ = nullptr, *cutAction_ = nullptr, *copyAction_ = nullptr,
-          *pasteAction_ = nullptr, *deleteAction_ = nullptr, *selectAllAction_ = nullptr;
+  std::unique_ptr<TEditActions> edit_;
 };
 
 }  // namespace torvane

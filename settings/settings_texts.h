@@ -13,6 +13,7 @@ inline constexpr char kSettingsWriteRequest[] = "Save settings";
 inline constexpr char kSettingsWriteReply[] = "Save basic settings";
 inline constexpr char kSettingsWriteDone[] = "Basic setting saved success";
 inline constexpr char kSettingsWriteRefused[] = "Basic setting error";
+inline constexpr char kSettingsBackupRequest[] = "Backing up basic settings";
 inline constexpr char kSettingsBackupReply[] = "Backing up basic settings";
 inline constexpr char kSettingsVerifyReply[] = "Verifying basic settings";
 inline constexpr char kSettingsVerifyRequest[] = "Reading back basic settings";

@@ -23,6 +23,7 @@
 #include "numbers/number_record.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/window_on_device.h"
 
 namespace torvane::testing {
 namespace {
@@ -61,15 +62,7 @@ class ExchangeWindowTest : public ::testing::Test {
   void SetUp() override {
     EnsureQtApp();
     ASSERT_TRUE(Device.Start()) << Device.Error();
-    TForm1Options options;
-    options.Operator = &Operator;
-    options.Timers = &Timers;
-    options.Clock = &Clock;
-    options.ProgramDir = QString::fromStdString(::testing::TempDir());
-    options.FirstPort = QString::fromStdString(Device.PortPath());
-    Window = std::make_unique<TForm1>(options);
-    Window->show();
-    QTest::mouseClick(Window->OpenCloseButton(), Qt::LeftButton);
+    Window = OpenWindowOn(Device.PortPath(), Operator, Timers, Clock);
     ASSERT_TRUE(Window->Comm().PortOpen()) << Operator.LastMessage();
     QTest::mouseClick(Window->LoginButton(), Qt::LeftButton);
     ASSERT_TRUE(RunUntilIdle());

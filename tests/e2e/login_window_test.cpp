@@ -14,6 +14,7 @@
 #include "device/virtual_device.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/window_on_device.h"
 
 namespace torvane::testing {
 namespace {
@@ -34,15 +35,7 @@ class LoginWindowTest : public ::testing::Test {
   void SetUp() override {
     EnsureQtApp();
     ASSERT_TRUE(Device.Start()) << Device.Error();
-    TForm1Options options;
-    options.Operator = &Operator;
-    options.Timers = &Timers;
-    options.Clock = &Clock;
-    options.ProgramDir = QString::fromStdString(::testing::TempDir());
-    options.FirstPort = QString::fromStdString(Device.PortPath());
-    Window = std::make_unique<TForm1>(options);
-    Window->show();
-    QTest::mouseClick(Window->OpenCloseButton(), Qt::LeftButton);
+    Window = OpenWindowOn(Device.PortPath(), Operator, Timers, Clock);
     ASSERT_TRUE(Window->Comm().PortOpen()) << Operator.LastMessage();
   }
   void TearDown() override {
