@@ -11,6 +11,10 @@ class IOperator {
   virtual ~IOperator() = default;
   // A modal message box with an empty title and one OK button.
   virtual void Message(const std::string& text) = 0;
+  // The box that ends an operation well (a read or a save complete, the password confirmed, a command
+  // the device accepted). The window shows it as any other box; the command line prints it as news,
+  // not as a complaint.
+  virtual void Success(const std::string& text) { Message(text); }
   // The application's error box (a failed conversion, a file that cannot be read or written).
   virtual void Error(const std::string& text) = 0;
   // The read confirmation: question icon, empty title, "OK(&Y)" / "Cancel(&N)", top-left corner at

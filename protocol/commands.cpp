@@ -45,7 +45,10 @@ bool Tsingalcmd::OnReply(const TReply& reply) {
   const TCommandTexts t = TextsOf(CommandCode);
   const bool accepted = reply.Payload[0] == 1;
   exchange_.Status.ShowStatus(t.Reply);
-  exchange_.Operator.Message(accepted ? t.Accepted : t.Refused);
+  if (accepted)
+    exchange_.Operator.Success(t.Accepted);
+  else
+    exchange_.Operator.Message(t.Refused);
   if (OnCommandEnded) OnCommandEnded(accepted);
   return true;
 }
@@ -55,13 +58,27 @@ void Tsingalcmd::OnFailed(TExchangeFailure) {
 }
 
 void Tsynchronizationtime_sc::Send() {
+  std::array<uint8_t, 6> payload{};
+  Now(payload);
+  SendWith(payload, kTimeSyncRequest);
+}
+
+bool Tsynchronizationtime_sc::RefreshPayload(std::span<uint8_t> payload) {
+  // A repeat three seconds after the first try must not set the device's clock three seconds slow.
+  if (payload.size() != 6) return false;
+  Now(payload);
+  return true;
+}
+
+void Tsynchronizationtime_sc::Now(std::span<uint8_t> payload) const {
   const TDateTime now = exchange_.Clock.Now();
   // The device takes the four-digit year modulo 256 (2026 goes out as 0xEA), not year - 2000.
-  const std::array<uint8_t, 6> payload{
-      static_cast<uint8_t>(now.Year % 256), static_cast<uint8_t>(now.Month),
-      static_cast<uint8_t>(now.Day),        static_cast<uint8_t>(now.Hour),
-      static_cast<uint8_t>(now.Minute),     static_cast<uint8_t>(now.Second)};
-  SendWith(payload, kTimeSyncRequest);
+  payload[0] = static_cast<uint8_t>(now.Year % 256);
+  payload[1] = static_cast<uint8_t>(now.Month);
+  payload[2] = static_cast<uint8_t>(now.Day);
+  payload[3] = static_cast<uint8_t>(now.Hour);
+  payload[4] = static_cast<uint8_t>(now.Minute);
+  payload[5] = static_cast<uint8_t>(now.Second);
 }
 
 }  // namespace torvane

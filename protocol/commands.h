@@ -30,6 +30,13 @@ class Tsynchronizationtime_sc : public Tsingalcmd {
  public:
   explicit Tsynchronizationtime_sc(TExchange& exchange) : Tsingalcmd(exchange, CMD_TIME_SYNC) {}
   void Send() override;
+
+ protected:
+  bool RefreshPayload(std::span<uint8_t> payload) override;
+
+ private:
+  // The PC's clock at this moment, as the payload carries it.
+  void Now(std::span<uint8_t> payload) const;
 };
 
 }  // namespace torvane

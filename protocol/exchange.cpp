@@ -9,16 +9,9 @@ namespace torvane {
 
 void TExchange::Send(IExchangeClient& client, uint8_t command, int32_t address,
                      std::span<const uint8_t> payload, const std::string& statusText, bool anyAddress) {
-  TDataPackage p;
-  p.SetCommand(command);
-  p.SetLength(static_cast<int32_t>(payload.size()));
-  p.SetAddress(address);
-  if (!payload.empty()) p.SetPayload(payload.data());
-  p.BuildFrame();
-  std::memcpy(frame_.data(), p.Frame.data(), static_cast<size_t>(p.FrameLength));
-  frameLength_ = static_cast<uint16_t>(p.FrameLength);
   command_ = command;
   address_ = address;
+  Build(payload);
   anyAddress_ = anyAddress;
   statusText_ = statusText;
   const bool wasBusy = Busy();
@@ -28,7 +21,24 @@ void TExchange::Send(IExchangeClient& client, uint8_t command, int32_t address,
   if (!wasBusy) Notify();
 }
 
+void TExchange::Build(std::span<const uint8_t> payload) {
+  TDataPackage p;
+  p.SetCommand(command_);
+  p.SetLength(static_cast<int32_t>(payload.size()));
+  p.SetAddress(address_);
+  if (!payload.empty()) p.SetPayload(payload.data());
+  p.BuildFrame();
+  std::memcpy(frame_.data(), p.Frame.data(), static_cast<size_t>(p.FrameLength));
+  frameLength_ = static_cast<uint16_t>(p.FrameLength);
+  payloadLength_ = static_cast<uint16_t>(payload.size());
+  std::copy(payload.begin(), payload.end(), payload_.begin());
+}
+
 void TExchange::Resend() {
+  if (try_ > 0 && client_) {
+    const std::span<uint8_t> payload(payload_.data(), payloadLength_);
+    if (client_->RefreshPayload(payload)) Build(std::span<const uint8_t>(payload));
+  }
   ++try_;
   badThisTry_ = false;
   ++sendCount_;

@@ -4,7 +4,7 @@
 // records what answers the request it sent and takes nothing else: a reply that comes late after a
 // repeat, twice, for another page or when nothing is awaited changes nothing. A request whose reply is
 // missing, bad or cut short goes out again, twice at most (every request is safe to repeat: the same
-// bytes ask for the same page or the same action). When the last try fails too, the client's transfer
+// bytes ask for the same page or the same action; a time sync is sent with the time of its repeat). When the last try fails too, the client's transfer
 // ends and the operator is told why, so no transfer ever stops without a word.
 //
 // It also holds what every sender shares: the port, the operator, the status and progress helpers, the
@@ -51,6 +51,9 @@ class IExchangeClient {
   // the status line and tells the operator after this returns (except for Disconnected, which the
   // owner of the port reports).
   virtual void OnFailed(TExchangeFailure why) = 0;
+  // Before a repeat: a request that carries the moment it is sent (the time sync) fills its payload
+  // afresh and returns true; every other request goes out again as the same bytes.
+  virtual bool RefreshPayload(std::span<uint8_t> /*payload*/) { return false; }
 };
 
 class TExchange {
@@ -110,10 +113,16 @@ class TExchange {
 
   // The window listens here to enable and disable its buttons.
   std::function<void()> OnControlsChanged;
+  // The outstanding request's address (meaningful while Outstanding()), and whether it is a page
+  // request that a reply must answer at that very address.
+  int32_t AwaitedAddress() const { return address_; }
+  uint8_t AwaitedCommand() const { return command_; }
+  bool AwaitsPage() const { return client_ != nullptr && !anyAddress_; }
   // Every frame as it is queued, repeats included (for the protocol trace).
   std::function<void(std::span<const uint8_t> frame)> OnFrameSent;
 
  private:
+  void Build(std::span<const uint8_t> payload);
   void Resend();
   void GiveUp(TExchangeFailure why);
   void Notify();
@@ -121,6 +130,8 @@ class TExchange {
   // The request itself: repeats put exactly the same bytes on the wire.
   std::array<uint8_t, kMaxPayload + 9> frame_{};
   uint16_t frameLength_ = 0;
+  std::array<uint8_t, kMaxPayload> payload_{};
+  uint16_t payloadLength_ = 0;
   uint8_t command_ = 0;
   int32_t address_ = 0;
   bool anyAddress_ = false;

@@ -46,6 +46,23 @@ void TFrameTrace::Add(std::span<const uint8_t> frame, bool sent, bool good) {
   e.Good = good;
   e.Length = static_cast<uint16_t>(std::min(frame.size(), e.Bytes.size()));
   std::copy_n(frame.begin(), e.Length, e.Bytes.begin());
+  e.MaskPage = 0;
+  e.MaskWhole = false;
+  if (e.Length >= 8) {
+    const uint8_t command = e.Bytes[1];
+    const auto address = static_cast<int32_t>(uint32_t{e.Bytes[2]} << 24 | uint32_t{e.Bytes[3]} << 16 |
+                                              uint32_t{e.Bytes[4]} << 8 | e.Bytes[5]);
+    e.MaskPage = address;
+    const bool page = command == CMD_READ || command == CMD_WRITE;
+    if (!sent && page) {
+      // What was asked decides which secrets a reply carries; a settings page nobody asked for may
+      // carry any of them.
+      const std::optional<TAwaited> awaited = Awaited ? Awaited() : std::nullopt;
+      const bool answers = awaited && awaited->Command == command && awaited->Address == address;
+      if (!answers && (address < kNumbersBase || (awaited && awaited->Address < kNumbersBase)))
+        e.MaskWhole = true;
+    }
+  }
   next_ = (next_ + 1) % ring_.size();
   count_ = std::min(count_ + 1, ring_.size());
   if (OnLine) OnLine(Format(e));
@@ -84,9 +101,9 @@ std::string TFrameTrace::Format(const TEntry& e) const {
       // The checksum byte would give the secret back with a little arithmetic: it is hidden with them.
       const bool hide =
           !ShowSecrets && payload >= 0 &&
-          ((payload < length && Secret(address, payload)) ||
+          (e.MaskWhole || (payload < length && Secret(e.MaskPage, payload)) ||
            (payload == length && std::any_of(secrets_.begin(), secrets_.end(), [&](const TSecretRange& r) {
-              return r.PageAddress == address && r.Offset < length;
+              return r.PageAddress == e.MaskPage && r.Offset < length;
             })));
       char hex[4];
       std::snprintf(hex, sizeof hex, " %02x", e.Bytes[i]);

@@ -50,6 +50,25 @@ TEST(SingleCommands, TimeSyncTakesThePayloadFromTheClock) {
   EXPECT_EQ(Bytes(s.Port.Sent[1].begin() + 8, s.Port.Sent[1].end() - 1), (Bytes{0xCF, 1, 31, 0, 59, 59}));
 }
 
+TEST(SingleCommands, ARepeatedTimeSyncCarriesTheTimeOfItsRepeat) {
+  TFakeSession s;
+  s.Session->TimeSync.Send();
+  s.Clock.Time = {2026, 12, 7, 18, 30, 8};  // the reply timer ran out three seconds later
+  s.Timers.Advance(3000);
+  ASSERT_EQ(s.Port.Sent.size(), 2u);
+  const Bytes& again = s.Port.Sent[1];
+  EXPECT_EQ(Bytes(again.begin() + 8, again.end() - 1), (Bytes{0xEA, 0x0C, 0x07, 0x12, 0x1E, 0x08}));
+  uint8_t sum = 0;
+  for (size_t i = 1; i + 1 < again.size(); ++i) sum ^= again[i];
+  EXPECT_EQ(again.back(), sum);
+  // Other requests go out again as the very same bytes.
+  TFakeSession t;
+  t.Session->Settings.ReadSettings();
+  t.Timers.Advance(3000);
+  ASSERT_EQ(t.Port.Sent.size(), 2u);
+  EXPECT_EQ(t.Port.Sent[0], t.Port.Sent[1]);
+}
+
 TEST(SingleCommands, NothingIsSentWhileAnotherRequestAwaitsItsReply) {
   TFakeSession s;
   s.Session->CheckMode.Send();

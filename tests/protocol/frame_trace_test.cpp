@@ -52,7 +52,9 @@ TEST_F(TraceTest, ALoginAndItsPageAreTracedWithThePasswordHidden) {
 
 TEST_F(TraceTest, SecretsOnLaterPagesAndBadFramesAreTracedAsSuch) {
   Bytes page2(256, 'x');  // GPRS password at 62..77, MQTT password from 208 on
+  S().Trace.Awaited = [] { return TFrameTrace::TAwaited{CMD_READ, 0x100}; };
   S().Trace.Received(MakeFrame(CMD_READ, 0x100, page2), true);
+  S().Trace.Awaited = nullptr;
   Bytes bad = MakeFrame(CMD_READ, 0x1000, {1, 2, 3});
   bad.back() ^= 1;
   S().Trace.Received(bad, false);
@@ -69,6 +71,26 @@ TEST_F(TraceTest, SecretsOnLaterPagesAndBadFramesAreTracedAsSuch) {
   EXPECT_EQ(payload(208), " **");
   EXPECT_NE(lines[1].find(" len   3 bad  23 83 00 00 10 00 00 03 01 02 03"), std::string::npos) << lines[1];
   EXPECT_NE(lines[2].find(" len 300 bad  23 83 00 00 10 00 01 2c"), std::string::npos) << lines[2];
+}
+
+// A device that answers with the next page's address (the wrong-page fault) still sends the page
+// that was asked for, passwords and all: a settings page that answers no request is hidden whole,
+// and so is anything nobody asked for.
+TEST_F(TraceTest, ASettingsPageAtAnAddressNotAskedForIsHiddenWhole) {
+  for (int asked = 1; asked <= 3; ++asked) {
+    SCOPED_TRACE("page " + std::to_string(asked) + " asked for");
+    TFakeSession g;
+    TSession& s = *g.Session;
+    s.Settings.ReadSettings();
+    for (int page = 1; page < asked; ++page) g.Feed(MakeFrame(CMD_READ, (page - 1) * 0x100, Bytes(256, 'x')));
+    ASSERT_EQ(g.Port.Sent.back(), MakeFrame(CMD_READ, (asked - 1) * 0x100, {}));
+    g.Feed(MakeFrame(CMD_READ, asked * 0x100, Bytes(256, 'x')));
+    const std::string line = s.Trace.Lines().back();
+    EXPECT_EQ(line.find(" 78"), std::string::npos) << line;
+    EXPECT_EQ(line.substr(line.size() - 3), " **");
+  }
+  S().Trace.Received(MakeFrame(CMD_READ, 0x000, Bytes(256, 'x')), true);  // nothing outstanding
+  EXPECT_EQ(S().Trace.Lines().back().find(" 78"), std::string::npos);
 }
 
 TEST_F(TraceTest, TheRingKeepsTheLast2000FramesAndTellsEachAsItComes) {
