@@ -1,5 +1,6 @@
 #include "device/fault.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -15,7 +16,7 @@ const std::vector<std::pair<TFaultKind, const char*>>& KindNames() {
       {TFaultKind::Noise, "noise"},     {TFaultKind::Oversize, "oversize"},
       {TFaultKind::Late, "late"},       {TFaultKind::Duplicate, "duplicate"},
       {TFaultKind::Hangup, "hangup"},   {TFaultKind::WrongPage, "wrong-page"},
-      {TFaultKind::Forget, "forget"},
+      {TFaultKind::Forget, "forget"},   {TFaultKind::Moved, "moved"},
   };
   return names;
 }
@@ -42,6 +43,15 @@ bool ParseCommand(const std::string& s, int& out) {
 }
 
 }  // namespace
+
+TDeviceMemory MovedMemory(const TFault& fault) {
+  TDeviceMemory memory = TDeviceMemory::Factory();
+  if (fault.MovedSeed == 0) return memory;
+  Populate(memory, fault.MovedNumbers, 0, fault.MovedSeed);
+  const std::string sim = "+86139" + std::to_string(10000000 + fault.MovedSeed % 90000000);
+  std::copy(sim.begin(), sim.end(), memory.Settings.begin() + 4);
+  return memory;
+}
 
 const char* FaultKindName(TFaultKind kind) {
   for (const auto& [k, name] : KindNames()) {
@@ -104,6 +114,12 @@ std::optional<TFault> ParseFault(const std::string& text, std::string* error) {
       ok = ParseInt(value, 0, 264, fault.KeepBytes);
     } else if (key == "length") {
       ok = ParseInt(value, 257, 65535, fault.DeclaredLength);
+    } else if (key == "seed") {
+      int seed = 0;
+      ok = ParseInt(value, 0, 1 << 30, seed);
+      fault.MovedSeed = static_cast<uint32_t>(seed);
+    } else if (key == "numbers") {
+      ok = ParseInt(value, 0, kNumberRecords, fault.MovedNumbers);
     } else {
       return fail("unknown key \"" + key + "\"");
     }
@@ -127,6 +143,9 @@ const char* FaultSyntaxHelp() {
          "    hangup        close the port instead of answering\n"
          "    wrong-page    carry the request out but answer with the next page's address\n"
          "    forget        acknowledge a write as stored ([1]) but keep the memory as it was\n"
+         "    moved         the lead moves to another controller before this request: factory-fresh\n"
+         "                  (seed=0, the default) or one with numbers=N (default 3000) sample\n"
+         "                  numbers of seed=S and a SIM number of its own\n"
          "  keys choosing the requests (all optional):\n"
          "    cmd=read|write|sync|check|delete|CODE   the command\n"
          "    region=settings|numbers|history          reads and writes of that region\n"
@@ -137,7 +156,8 @@ const char* FaultSyntaxHelp() {
          "    --fault silence:cmd=read,region=numbers,page=3\n"
          "    --fault refuse:cmd=write,region=settings,page=2\n"
          "    --fault late:cmd=read,nth=5,delay=4000\n"
-         "    --fault bad-checksum:region=history,count=all\n";
+         "    --fault bad-checksum:region=history,count=all\n"
+         "    --fault moved:nth=400,seed=7\n";
 }
 
 }  // namespace torvane::device

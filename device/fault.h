@@ -21,6 +21,7 @@ enum class TFaultKind {
   Hangup,       // the device closes its port instead of answering
   WrongPage,    // the reply carries the address of the page after the one asked for
   Forget,       // a write is acknowledged as stored, but the memory is left as it was
+  Moved,        // the lead moved to another controller: from this request on the memory is another's
 };
 
 struct TFault {
@@ -38,7 +39,14 @@ struct TFault {
   int NoiseBytes = 3;
   int KeepBytes = -1;  // -1: half the frame
   int DeclaredLength = 300;
+  // The controller the lead moved to: factory-fresh for seed 0, otherwise one holding MovedNumbers
+  // sample numbers of that seed and a SIM number of its own.
+  uint32_t MovedSeed = 0;
+  int MovedNumbers = 3000;
 };
+
+// The memory of the controller a Moved fault moves the lead to.
+TDeviceMemory MovedMemory(const TFault& fault);
 
 const char* FaultKindName(TFaultKind kind);
 

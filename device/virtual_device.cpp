@@ -229,11 +229,17 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
     std::lock_guard lock(memoryMutex_);
     fault = MatchFault(command, at);
     if (fault) fired = *fault;
+    if (fault && fired.Kind == TFaultKind::Moved) {
+      // Nothing on the wire tells of it: the request simply reaches another controller.
+      memory_ = MovedMemory(fired);
+      SaveLocked();
+    }
   }
   if (fault) {
     Bump(&TDeviceCounters::Faults);
     TraceLine(std::string("fault: ") + FaultKindName(fired.Kind));
     if (fired.Kind == TFaultKind::Silence) return;
+    if (fired.Kind == TFaultKind::Moved) fault = nullptr;
     if (fired.Kind == TFaultKind::Hangup) {
       hungUp_ = true;
       ClosePort();

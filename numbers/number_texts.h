@@ -16,6 +16,8 @@ inline constexpr char kNumbersBackupRequest[] = "Backing up number list";
 inline constexpr char kNumbersBackupReply[] = "Backing up number list:";
 inline constexpr char kNumbersVerifyRequest[] = "Reading back number list";
 inline constexpr char kNumbersVerifyReply[] = "Verifying number list:";
+inline constexpr char kNumbersProbeRequest[] = "Checking the device is the one last read";
+inline constexpr char kNumbersProbeReply[] = "Checking number list:";
 inline constexpr char kNumbersTable[] = "number list";
 inline constexpr char kNumbersNotKept[] =
     "The device did not keep these rows of the number list when they were saved: ";

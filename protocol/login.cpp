@@ -63,6 +63,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 void Tpasswordverify::BeginLogin() {
   if (exchange_.Busy()) return;
   Verifying = true;
+  Answered = false;
   if (OnLoginStarted) OnLoginStarted();
   // The same request the settings read sends for its first page: the password is in its first bytes.
   exchange_.Send(*this, CMD_READ, kSettingsBase, {}, kLoginRequest);
@@ -73,6 +74,8 @@ bool Tpasswordverify::OnReply(const TReply& reply) {
   // The whole page or nothing: four bytes of a short answer are no password.
   if (reply.Payload.size() != kMaxPayload) return false;
   exchange_.Status.ShowStatus(kLoginReply);
+  Answered = true;
+  if (OnPageRead) OnPageRead(std::span<const uint8_t, kMaxPayload>(reply.Payload.data(), kMaxPayload));
   CheckPassword(reply.Payload.data());
   return true;
 }
@@ -90,7 +93,7 @@ void Tpasswordverify::CheckPassword(const uint8_t* bytes) {
   Verifying = false;
   if (SameIgnoringCase(DevicePassword, EnteredPassword)) {
     Verified = true;
-    exchange_.Operator.Message(kPasswordConfirmed);
+    exchange_.Operator.Success(kPasswordConfirmed);
     exchange_.UnlockControls();
   } else {
     Verified = false;

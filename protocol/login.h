@@ -3,6 +3,7 @@
 // with what the operator typed.
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "protocol/exchange.h"
@@ -18,6 +19,8 @@ class Tpasswordverify : protected IExchangeClient {
   bool Verifying = false;
   std::string DevicePassword;
   std::string EnteredPassword;
+  // The device answered the last login's read (a wrong password, not a silent device).
+  bool Answered = false;
 
   void BeginLogin();
   void CheckPassword(const uint8_t* bytes);
@@ -25,6 +28,8 @@ class Tpasswordverify : protected IExchangeClient {
   // Told when a login starts, and at its end: true when the password matched.
   std::function<void()> OnLoginStarted;
   std::function<void(bool verified)> OnLoginEnded;
+  // The settings page the login read (it names the device: its SIM number is there too).
+  std::function<void(std::span<const uint8_t, 256> page)> OnPageRead;
 
  private:
   bool OnReply(const TReply& reply) override;

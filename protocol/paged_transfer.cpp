@@ -31,14 +31,26 @@ bool Tsend_rec_command::BeginRead() {
 
 bool Tsend_rec_command::BeginSave() {
   if (exchange_.Busy()) return false;
+  // A cell no page can hold stops the save before anything goes out, the backup read included.
+  if (!Encodable()) {
+    outcome_ = TTransferOutcome::NotEncoded;
+    Ended();
+    return false;
+  }
   Begin(TMode::Writing);
   toSend_.clear();
-  if (!Device.Known()) {
-    // Nothing is written before what the device holds is known and kept.
-    StartPass(TPass::Backup, AllPages(tablePages_));
-    return true;
+  probe_.clear();
+  lastBackup_.clear();
+  if (ProbeRemembered && Device.Known()) {
+    if (!Compose()) return true;
+    probe_ = ProbeSet();
+    if (!probe_.empty()) {
+      StartPass(TPass::Probe, AllPages(static_cast<int>(probe_.size())));
+      return true;
+    }
   }
-  WriteChanges();
+  // Nothing is written before what the device holds is known and kept.
+  StartPass(TPass::Backup, AllPages(tablePages_));
   return true;
 }
 
@@ -46,6 +58,7 @@ void Tsend_rec_command::Begin(TMode mode) {
   mode_ = mode;
   outcome_ = TTransferOutcome::None;
   stop_ = false;
+  otherDevice_ = false;
   exchange_.BeginTransfer(*this);
   if (OnTransferStarted) OnTransferStarted(mode);
 }
@@ -63,9 +76,10 @@ void Tsend_rec_command::StartPass(TPass pass, std::vector<int> pages) {
 
 void Tsend_rec_command::Next() {
   if (mode_ == TMode::Idle) return;
-  // Stop takes effect once the page in flight is answered, never in the middle of one; a pass whose
-  // last page has just come is finished as usual (a read is then complete).
-  if (stop_ && NextPage > 1 && NextPage <= PageCount) {
+  // Stop takes effect once the page in flight is answered, never in the middle of one, and before any
+  // page of any pass, the first included. A pass whose last page has just come is finished as usual
+  // (a read is then complete; a save goes no further than the pass it finished).
+  if (stop_ && NextPage <= PageCount) {
     Stopped();
     return;
   }
@@ -77,7 +91,10 @@ void Tsend_rec_command::Next() {
 
 void Tsend_rec_command::ReadNextPage() {
   if (NextPage <= PageCount) {
-    RequestPage(pages_[NextPage - 1]);
+    if (pass_ == TPass::Probe)
+      exchange_.Send(*this, CMD_READ, probe_[NextPage - 1], {}, texts_.ProbeRequest);
+    else
+      RequestPage(pages_[NextPage - 1]);
     ++NextPage;
     return;
   }
@@ -105,23 +122,80 @@ void Tsend_rec_command::SendPage(int page) {
   exchange_.Send(*this, CMD_WRITE, PageAddress(page), Slot(out_, page), texts_.WriteRequest);
 }
 
-void Tsend_rec_command::WriteChanges() {
+bool Tsend_rec_command::Compose() {
   // A grid never loaded from anywhere is measured against the device itself.
-  if (!Basis.Known()) Basis.SetAll(Device.All());
+  const TDevicePages* basis = Options.WriteAllPages ? nullptr : Basis.Known() ? &Basis : &Device;
   out_.assign(static_cast<size_t>(tablePages_) * kPageBytes, 0);
   for (int page = 1; page <= tablePages_; ++page) {
-    if (!EncodePage(page, Slot(out_, page), Options.WriteAllPages ? nullptr : &Basis)) {
+    if (!EncodePage(page, Slot(out_, page), basis)) {
       Fail(TTransferOutcome::NotEncoded);
       Ended();
-      return;
+      return false;
     }
   }
   toSend_.clear();
+  changed_.clear();
   for (int page = 1; page <= tablePages_; ++page) {
     const auto held = Device.Page(page);
     const auto sent = Slot(out_, page);
-    if (Options.WriteAllPages || !std::equal(held.begin(), held.end(), sent.begin())) toSend_.push_back(page);
+    const bool differs = !std::equal(held.begin(), held.end(), sent.begin());
+    if (differs) changed_.push_back(page);
+    if (Options.WriteAllPages || differs) toSend_.push_back(page);
   }
+  return true;
+}
+
+std::vector<int32_t> Tsend_rec_command::ProbeSet() const {
+  std::vector<int32_t> set;
+  auto add = [&set](int32_t address) {
+    if (std::find(set.begin(), set.end(), address) == set.end()) set.push_back(address);
+  };
+  // The pages most likely to tell another controller first: its name, then where the remembered
+  // list begins and ends and where the last save wrote, then what this save overwrites.
+  if (Identity && Identity->Device.Known(1)) add(Identity->PageAddress(1));
+  int first = 0, last = 0;
+  for (int page = 1; page <= tablePages_; ++page) {
+    if (!PageInUse(page)) continue;
+    if (!first) first = page;
+    last = page;
+  }
+  if (first) {
+    add(PageAddress(first));
+    add(PageAddress(last));
+  }
+  if (!lastWritten_.empty()) {
+    add(PageAddress(lastWritten_.front()));
+    add(PageAddress(lastWritten_.back()));
+  }
+  for (int page : changed_) add(PageAddress(page));
+  return set;
+}
+
+bool Tsend_rec_command::ProbeMatches(int32_t address, std::span<const uint8_t, kPageBytes> bytes) {
+  const bool identity = Identity && address == Identity->PageAddress(1);
+  const auto held =
+      identity ? Identity->Device.Page(1) : Device.Page((address - regionBase_) / kPageSpan + 1);
+  return std::equal(held.begin(), held.end(), bytes.begin());
+}
+
+void Tsend_rec_command::BackUpAndWrite(const std::vector<uint8_t>& held) {
+  if (OnBackup) {
+    const std::optional<std::string> path = OnBackup(held);
+    if (!path) {
+      Fail(TTransferOutcome::NoBackup);
+      Ended();
+      return;
+    }
+    lastBackup_ = *path;
+  }
+  if (stop_) {
+    Stopped();
+    return;
+  }
+  WriteChanges();
+}
+
+void Tsend_rec_command::WriteChanges() {
   if (!toSend_.empty() && !ConfirmSave(Device.All(), out_)) {
     End(TTransferOutcome::Cancelled);
     Ended();
@@ -151,21 +225,32 @@ void Tsend_rec_command::FinishPass() {
       }
       Ended();
       return;
+    case TPass::Probe:
+      // Every page of the probe is as remembered: the remembered pages are what the device holds.
+      BackUpAndWrite(Device.All());
+      return;
     case TPass::Backup: {
-      Device.SetAll(scratch_);
-      std::optional<std::string> path;
-      if (OnBackup) path = OnBackup(scratch_);
-      if (OnBackup && !path) {
-        Fail(TTransferOutcome::NoBackup);
-        Ended();
-        return;
+      for (int page = 1; page <= tablePages_; ++page) {
+        const auto held = Device.Page(page);
+        if (Device.Known(page) && !std::equal(held.begin(), held.end(), Slot(scratch_, page).begin()))
+          otherDevice_ = true;
       }
-      if (path) lastBackup_ = *path;
-      WriteChanges();
+      if (otherDevice_) {
+        if (Identity) Identity->Device.Forget();
+        if (OnOtherDevice) OnOtherDevice();
+      }
+      Device.SetAll(scratch_);
+      if (!Compose()) return;
+      BackUpAndWrite(scratch_);
       return;
     }
     case TPass::Write:
+      lastWritten_ = toSend_;
       if (Options.Verify) {
+        if (stop_) {
+          Stopped();
+          return;
+        }
         StartPass(TPass::Verify, toSend_);
         return;
       }
@@ -182,7 +267,7 @@ void Tsend_rec_command::FinishPass() {
         WriteFinished();
       } else {
         End(TTransferOutcome::NotKept);
-        exchange_.Operator.Message(NotKeptText(out_, Device.All()));
+        exchange_.Operator.Message(WithNote(NotKeptText(out_, Device.All())));
       }
       Ended();
       return;
@@ -221,10 +306,17 @@ void Tsend_rec_command::Stopped() {
     case TPass::Read:
       text += kStoppedRead;
       break;
+    case TPass::Probe:
+      text += kStoppedProbe;
+      break;
     case TPass::Backup:
       text += kStoppedBackup;
       break;
     case TPass::Write:
+      if (done == of) {
+        text += kStoppedWritten;
+        break;
+      }
       text += std::string(kStoppedWriteHolds) + std::to_string(done) + kStoppedWriteNew + texts_.Table +
               kStoppedWriteOld;
       if (!lastBackup_.empty()) text += kStoppedWriteBackup + lastBackup_ + ".";
@@ -235,6 +327,7 @@ void Tsend_rec_command::Stopped() {
     case TPass::None:
       break;
   }
+  text = WithNote(text);
   // The device holds part of the new and part of the old: what it holds is no longer known.
   Fail(TTransferOutcome::Stopped);
   exchange_.Status.ShowLasting(kStoppedAfter + Of(done, of));
@@ -252,12 +345,22 @@ std::string Tsend_rec_command::NotKeptText(const std::vector<uint8_t>&, const st
   return text + ".";
 }
 
+bool Tsend_rec_command::PageInUse(int page) const {
+  // Erased and never-written records are all 0xFF or all zeros; anything else is something kept.
+  const auto bytes = Device.Page(page);
+  return std::any_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0x00 && b != 0xFF; });
+}
+
 void Tsend_rec_command::ReadFinished() {
-  exchange_.Operator.Message(texts_.ReadDone);
+  exchange_.Operator.Success(texts_.ReadDone);
 }
 
 void Tsend_rec_command::WriteFinished() {
-  exchange_.Operator.Message(texts_.WriteDone);
+  exchange_.Operator.Success(WithNote(texts_.WriteDone));
+}
+
+std::string Tsend_rec_command::WithNote(const std::string& text) const {
+  return otherDevice_ ? text + "\n" + kOtherDeviceBackedUp : text;
 }
 
 void Tsend_rec_command::End(TTransferOutcome outcome) {
@@ -293,14 +396,13 @@ void Tsend_rec_command::ShowReply(const char* text) {
 bool Tsend_rec_command::OnReply(const TReply& reply) {
   if (mode_ == TMode::Idle || NextPage < 2) return true;
   Address = reply.Address;
-  const int page = pages_[NextPage - 2];
   if (pass_ == TPass::Write) {
     // Without its first byte an acknowledgement says nothing.
     if (reply.Payload.empty()) return false;
     ShowReply(texts_.WriteReply);
     if (reply.Payload[0] != 1) {
       Fail(TTransferOutcome::Refused);
-      exchange_.Operator.Message(texts_.WriteRefused);
+      exchange_.Operator.Message(WithNote(texts_.WriteRefused));
       Ended();
       return true;
     }
@@ -310,6 +412,36 @@ bool Tsend_rec_command::OnReply(const TReply& reply) {
   // A page is a page: a shorter answer is not one, and is asked for again.
   if (reply.Payload.size() != kPageBytes) return false;
   const std::span<const uint8_t, kPageBytes> bytes(reply.Payload.data(), kPageBytes);
+  if (pass_ == TPass::Probe) {
+    ShowReply(texts_.ProbeReply);
+    const int32_t address = probe_[NextPage - 2];
+    const bool same = ProbeMatches(address, bytes);
+    if (!same) {
+      // Not the device last seen (or it changed behind the program's back): nothing remembered of it
+      // is true, and it is saved as a device never seen, from a backup read of its own.
+      otherDevice_ = true;
+      Device.Forget();
+      if (Identity) Identity->Device.Forget();
+      if (OnOtherDevice) OnOtherDevice();
+    }
+    if (Identity && address == Identity->PageAddress(1)) {
+      Identity->Device.Set(1, bytes);
+      Identity->Seen(1, bytes);
+    } else {
+      Seen((address - regionBase_) / kPageSpan + 1, bytes);
+    }
+    if (!same) {
+      if (stop_) {
+        Stopped();
+        return true;
+      }
+      StartPass(TPass::Backup, AllPages(tablePages_));
+      return true;
+    }
+    Next();
+    return true;
+  }
+  const int page = pages_[NextPage - 2];
   switch (pass_) {
     case TPass::Read:
       ShowReply(texts_.ReadReply);
@@ -328,6 +460,7 @@ bool Tsend_rec_command::OnReply(const TReply& reply) {
     default:
       break;
   }
+  Seen(page, bytes);
   Next();
   return true;
 }

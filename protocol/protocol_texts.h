@@ -14,14 +14,21 @@ inline constexpr char kReplyIgnored[] = "Unexpected reply ignored";
 // A read or a save stopped by the operator after the page in flight ("Stopped after page 7 of 25.").
 inline constexpr char kStoppedAfter[] = "Stopped after page ";
 inline constexpr char kStoppedRead[] = " The grid keeps the pages read so far.";
+inline constexpr char kStoppedProbe[] =
+    " That was the check that the device is the one last read: nothing was written to the device.";
 inline constexpr char kStoppedBackup[] =
     " That was the backup read before the save: nothing was written to the device.";
 inline constexpr char kStoppedWriteHolds[] = " The device now holds the first ";
 inline constexpr char kStoppedWriteNew[] = " pages sent of the new ";
 inline constexpr char kStoppedWriteOld[] = " and the rest of the old one.";
 inline constexpr char kStoppedWriteBackup[] = " The old one is kept in the backup ";
+inline constexpr char kStoppedWritten[] =
+    " Every page was written; none was read back to check that the device kept them.";
 inline constexpr char kStoppedVerify[] =
     " Every page was written; the rest were not read back to check that the device kept them.";
+// A save whose probe (or backup read) found the device other than the remembered pages: said in its
+// closing box, under the box's own text.
+inline constexpr char kOtherDeviceBackedUp[] = "The device was not the one last read: it was backed up first";
 // A save whose pages, read back, are not what was sent.
 inline constexpr char kNotKept[] = "The device did not keep what was saved on page";
 

@@ -81,10 +81,29 @@ TSession::TSession(TSessionPorts p)
     return KeepBackup(kNumbersBackupTable, kNumberPageCount, pages);
   };
   // A login may be to another device on the same adapter (the cable moved from one controller to the
-  // next): what the last one held says nothing about this one.
-  Login.OnLoginStarted = [this] { ForgetDevice(); };
+  // next): what the last one held says nothing about this one. The page it reads names the device.
+  Login.OnLoginStarted = [this] {
+    ForgetDevice();
+    SimNumber.clear();
+  };
+  Login.OnPageRead = [this](std::span<const uint8_t, 256> page) {
+    Settings.Device.Set(1, page);
+    SimNumber = SimNumberOf(page);
+  };
+  Settings.OnPageSeen = [this](int page, std::span<const uint8_t, 256> bytes) {
+    if (page == 1) SimNumber = SimNumberOf(bytes);
+  };
+  // The number list's remembered pages are proven with the settings' first page too; a probe that
+  // finds another device makes everything remembered of the port's device void.
+  Numbers.Identity = &Settings;
+  Settings.OnOtherDevice = [this] { ForgetDevice(); };
+  Numbers.OnOtherDevice = [this] { ForgetDevice(); };
   // Every frame goes into the trace; a frame-sized copy each way, never per byte.
   Trace.SetSecrets(SettingsSecrets());
+  Trace.Awaited = [this]() -> std::optional<TFrameTrace::TAwaited> {
+    if (!Exchange.AwaitsPage()) return std::nullopt;
+    return TFrameTrace::TAwaited{Exchange.AwaitedCommand(), Exchange.AwaitedAddress()};
+  };
   Exchange.OnFrameSent = [this](std::span<const uint8_t> frame) { Trace.Sent(frame); };
   Dispatcher.OnFrameReceived = [this](std::span<const uint8_t> frame, bool good) {
     Trace.Received(frame, good);
@@ -110,6 +129,7 @@ void TSession::PortLost() {
   Exchange.Abandon(TExchangeFailure::Disconnected);
   // Another device may be on the port when it opens again.
   ForgetDevice();
+  SimNumber.clear();
 }
 
 void TSession::SetSaveOptions(const TSaveOptions& options) {

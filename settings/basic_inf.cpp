@@ -28,7 +28,10 @@ TBasicInf::TBasicInf(TExchange& exchange, TGrid& grid, TSettingsLists& lists, co
     : Tsend_rec_command(exchange, kSettingsBase, kSettingsPageCount, kTexts),
       grid_(grid),
       lists_(lists),
-      codePage_(codePage) {}
+      codePage_(codePage) {
+  // Three pages: the save reads them all rather than trusting what it remembers.
+  ProbeRemembered = false;
+}
 
 bool PasswordSavable(const std::string& cell) {
   if (cell.size() != 4) return false;

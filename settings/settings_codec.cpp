@@ -106,6 +106,11 @@ std::optional<TEncodeFault> EncodeSettingsPage(int page, const TGrid& grid, cons
   return std::nullopt;
 }
 
+std::string SimNumberOf(std::span<const uint8_t, kSettingsPageSize> page1) {
+  const TFieldPart& part = SettingForRow(2)->Parts()[0];
+  return ReadTextPart(part.Kind, page1, part.Offset, part.Size);
+}
+
 void DecodeSettingOnPage(const TSettingDef& param, int page,
                          std::span<const uint8_t, kSettingsPageSize> bytes, TGrid& grid,
                          TSettingsLists& lists, const TCodePage& codePage) {

@@ -31,6 +31,10 @@ std::optional<TEncodeFault> EncodeSettingsPage(int page, const TGrid& grid, cons
                                                const TCodePage& codePage,
                                                std::span<uint8_t, kSettingsPageSize> out);
 
+// The SIM card number (parameter 2) in settings page 1, as a read shows it: '+' and digits, empty
+// when the device has none.
+std::string SimNumberOf(std::span<const uint8_t, kSettingsPageSize> page1);
+
 // Writes one parameter's parts that lie on the given page into the grid or its list. A text that runs
 // on from the previous page is appended to, not replaced.
 void DecodeSettingOnPage(const TSettingDef& param, int page,

@@ -1,6 +1,7 @@
 // The safe save against the virtual device over a pseudo-terminal: what goes over the wire for each
 // kind of change, what a device that forgets a write earns, backups kept and restored byte for byte,
-// and Stop in the middle of a read and of a save.
+// Stop in the middle of a read and of a save, and the lead moved on to another controller between a
+// read and a save.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "device/settings_layout.h"
 #include "files/backup_file.h"
+#include "numbers/number_changes.h"
 #include "numbers/number_record.h"
+#include "protocol/protocol_texts.h"
+#include "settings/settings_codec.h"
 #include "support/e2e_harness.h"
 
 namespace torvane::testing {
@@ -118,7 +123,15 @@ TEST_F(SafeSave, AfterAReadOnlyThePagesThatChangeAreWrittenAndReadBack) {
     EXPECT_EQ(SaveList(), Texts{kSaved});
     const TWire w = Take();
     EXPECT_EQ(w.WrittenPages, c.Pages);
-    EXPECT_EQ(w.Reads, static_cast<int>(c.Pages.size()));  // the reading back, nothing else
+    // The probe (the device's name first, then at most six pages besides those written: where the
+    // list begins and ends, where the last save wrote), then the reading back.
+    const std::vector<int32_t>& probe = S().Numbers.ProbeAddresses();
+    ASSERT_FALSE(probe.empty());
+    EXPECT_EQ(probe.front(), kSettingsBase);
+    for (int page : c.Pages)
+      EXPECT_NE(std::find(probe.begin(), probe.end(), TtelephoneSend::PageAddressOf(page)), probe.end());
+    EXPECT_LE(probe.size(), 7 + c.Pages.size());
+    EXPECT_EQ(w.Reads, static_cast<int>(probe.size() + c.Pages.size()));
     EXPECT_EQ(H.Operator.Questions.size(), c.Asked ? 1u : 0u);
     EXPECT_EQ(S().NumberChanges.ChangedRows(), 0);
   }
@@ -127,6 +140,86 @@ TEST_F(SafeSave, AfterAReadOnlyThePagesThatChangeAreWrittenAndReadBack) {
     EXPECT_EQ(DecodeNumberRecord(H.Device.NumberRecord(row - 1).data()).Number,
               Grid().Cell(kColDelete, row) == kMarkYes ? "" : Grid().Cell(kColNumber, row))
         << row;
+}
+
+// The installer reads controller A, moves the lead to controller B without closing the port and
+// saves: nothing on the wire tells of it, and B must end up holding the grid all the same, with the
+// box saying B was backed up first.
+TEST_F(SafeSave, AfterTheLeadMovesToAnotherControllerTheSaveLeavesItHoldingTheGrid) {
+  struct TCase {
+    const char* Name;
+    bool Settings;          // else the number list
+    bool Change;            // a change made in the grid before the save
+    uint32_t Seed;          // B: factory-fresh (0) or another list of its own
+    bool SameName = false;  // A's settings page is B's (both factory): only the list tells them apart
+  };
+  const TCase cases[] = {
+      {"numbers, no change, factory-fresh B", false, false, 0},
+      {"numbers, one change, factory-fresh B", false, true, 0},
+      {"numbers, no change, B with another list", false, false, 7},
+      {"numbers, one change, B with another list", false, true, 7},
+      {"settings, no change, factory-fresh B", true, false, 0},
+      {"settings, one change, B with its own SIM", true, true, 7},
+      {"numbers, no change, factory-fresh B named as A", false, false, 0, true},
+  };
+  H.Device.Populate(3000, 0, 3);
+  auto settings = H.Device.Settings();
+  std::copy_n("+8613800000001", 14, settings.begin() + 4);
+  H.Device.SetSettings(settings);
+  ASSERT_TRUE(H.LogIn("6853"));
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    H.Device.ClearFaults();
+    if (c.SameName) {
+      H.Device.SetSettings(device::FactorySettings());
+      ASSERT_TRUE(H.LogIn("6853"));
+    }
+    if (c.Settings) {
+      ASSERT_EQ(Run([this] { S().Settings.ReadSettings(); }),
+                Texts{"Basic settings read to PC software success."});
+      if (c.Change) S().SettingsGrid.SetCell(kContentCol, 13, "Gate open");
+    } else {
+      ASSERT_EQ(ReadList(), Texts{kRead});
+      if (c.Change) SetNumber(1234, "+4930555123456");
+    }
+    // From the next request on, the lead is on B.
+    H.Device.AddFault({.Kind = device::TFaultKind::Moved, .MovedSeed = c.Seed});
+    const Texts shown = c.Settings ? Run([this] { S().Settings.SaveSettings(); }) : SaveList();
+    const std::string done = c.Settings ? "Basic setting saved success" : kSaved;
+    EXPECT_EQ(shown, Texts{done + "\n" + kOtherDeviceBackedUp});
+    if (c.Settings) {
+      // B holds every parameter the grid shows, by value.
+      TGrid read(3, kSettingsRowCount);
+      TSettingsLists lists;
+      const auto held = H.Device.Settings();
+      for (int page = 1; page <= 3; ++page)
+        for (const TSettingDef& param : SettingsTable())
+          DecodeSettingOnPage(
+              param, page, std::span<const uint8_t, kSettingsPageSize>(held.data() + (page - 1) * 256, 256),
+              read, lists, TCodePage::System());
+      for (const TSettingDef& param : SettingsTable()) {
+        const TListChoice* list = S().SettingsLists.ForRow(param.Row);
+        if (list)
+          EXPECT_EQ(lists.ForRow(param.Row)->ItemIndex, list->ItemIndex) << param.Label;
+        else
+          EXPECT_EQ(read.Cell(kContentCol, param.Row), S().SettingsGrid.Cell(kContentCol, param.Row))
+              << param.Label;
+      }
+    } else {
+      const std::vector<uint8_t> held = H.Device.Numbers();
+      int differ = 0;
+      for (int row = 1; row <= 3000; ++row) {
+        uint8_t record[kNumberRecordSize];
+        ASSERT_FALSE(EncodeNumberRecord(NumberRowCells(Grid(), row), record).has_value());
+        differ += !SameNumberRecord(record, held.data() + (row - 1) * kNumberRecordSize);
+      }
+      EXPECT_EQ(differ, 0);
+      EXPECT_EQ(S().NumberChanges.ChangedRows(), 0);
+    }
+    // A's settings again for the next case.
+    H.Device.SetSettings(settings);
+    ASSERT_TRUE(H.LogIn("6853"));
+  }
 }
 
 TEST_F(SafeSave, AnImportOntoAFreshDeviceIsBackedUpAndWritesOnlyItsPages) {

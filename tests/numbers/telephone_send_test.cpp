@@ -39,6 +39,19 @@ class TelephoneSendTest : public ::testing::Test {
     numbers.Device.SetAll(std::vector<uint8_t>(kNumberPageCount * kNumberPageSize, 0xFF));
     numbers.Basis.SetAll(numbers.Device.All());
   }
+  // The probe before a save that relies on the remembered pages: the device answers each page with
+  // what is remembered of it, and the probe's reads are taken off the port's record.
+  static void AnswerProbe(testing::TFakeSession& on) {
+    TtelephoneSend& t = on.Session->Numbers;
+    while (t.Pass() == Tsend_rec_command::TPass::Probe) {
+      const auto& ask = on.Port.Sent.back();
+      const int page = ((ask[4] << 8 | ask[5]) - kNumbersBase) / kPageSpan + 1;
+      const auto held = t.Device.Page(page);
+      on.Port.Sent.pop_back();
+      on.Feed(testing::MakeFrame(CMD_READ, TtelephoneSend::PageAddressOf(page),
+                                 std::vector<uint8_t>(held.begin(), held.end())));
+    }
+  }
   static std::vector<uint8_t> Payload(const std::vector<uint8_t>& frame) {
     return std::vector<uint8_t>(frame.begin() + 8, frame.end() - 1);
   }
@@ -161,7 +174,9 @@ TEST_F(TelephoneSendTest, SaveSendsTheChangedPageReadsItBackAndReportsSuccess) {
   grid.SetCell(kColAlways, 10, "yes");
   grid.SetCell(kColDelete, 11, "yes");
   numbers.StartSave();
-  // Page 2 is the only one that differs from the device's.
+  // Page 2 is the only one that differs from the device's: the only page the probe reads, too.
+  ASSERT_EQ(numbers.ProbeAddresses(), std::vector<int32_t>{0x1100});
+  AnswerProbe(f);
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.StatusView.Text, "Save list");
   const auto p2 = f.Port.Sent[0];
@@ -231,6 +246,7 @@ TEST_F(TelephoneSendTest, ASaveOfManyRowsOrOfDeletesAsksFirst) {
     if (c.DeleteRow) session.NumberGrid.SetCell(kColDelete, c.DeleteRow, kMarkYes);
     fresh.Operator.ConfirmAnswer = false;
     session.Numbers.StartSave();
+    AnswerProbe(fresh);
     EXPECT_EQ(fresh.Operator.Questions.size(), c.Asked ? 1u : 0u);
     if (c.Asked) {
       const std::string& q = fresh.Operator.Questions[0];

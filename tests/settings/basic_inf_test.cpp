@@ -40,12 +40,21 @@ class BasicInf : public ::testing::Test {
   void Ack(int32_t address, uint8_t verdict = 1) { f.Feed(MakeFrame(CMD_WRITE, address, {verdict})); }
   // As after a read: the device is known to hold what the grid shows now.
   void KnowDevice() {
-    std::array<uint8_t, kSettingsBytes> pages{};
     ASSERT_FALSE(
-        ComposeSettingsPages(S().SettingsGrid, S().SettingsLists, TCodePage::System(), nullptr, pages));
-    Settings().Device.SetAll(pages);
-    Settings().Basis.SetAll(pages);
+        ComposeSettingsPages(S().SettingsGrid, S().SettingsLists, TCodePage::System(), nullptr, held_));
+    Settings().Device.SetAll(held_);
+    Settings().Basis.SetAll(held_);
   }
+  // A save reads the three pages before it writes anything: the device answers with what it holds.
+  void AnswerBackup() {
+    for (int page = 1; page <= 3; ++page) {
+      ASSERT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, (page - 1) * 0x100, {})) << "page " << page;
+      f.Port.Sent.clear();
+      Reply((page - 1) * 0x100,
+            std::vector<uint8_t>(held_.begin() + (page - 1) * 256, held_.begin() + page * 256));
+    }
+  }
+  std::array<uint8_t, kSettingsBytes> held_{};
   TFakeSession f;
 };
 
@@ -135,6 +144,7 @@ TEST_F(BasicInf, SaveSendsTheChangedPageAndReadsItBack) {
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 23, "61");  // page 2 only
   Settings().SaveSettings();
+  AnswerBackup();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   const auto sent = f.Port.Sent[0];
   EXPECT_EQ(std::vector<uint8_t>(sent.begin(), sent.begin() + 8),
@@ -158,6 +168,7 @@ TEST_F(BasicInf, APageReadBackOtherThanSentNamesTheParameters) {
   S().SettingsGrid.SetCell(kContentCol, 21, "user");
   S().SettingsGrid.SetCell(kContentCol, 23, "61");
   Settings().SaveSettings();
+  AnswerBackup();
   const auto sent = f.Port.Sent[0];
   Ack(0x100);
   std::vector<uint8_t> kept = Payload(sent);
@@ -170,9 +181,10 @@ TEST_F(BasicInf, APageReadBackOtherThanSentNamesTheParameters) {
   EXPECT_EQ(Settings().Outcome(), TTransferOutcome::NotKept);
 }
 
-TEST_F(BasicInf, NothingChangedSendsNothingAndSaysTheDeviceHoldsIt) {
+TEST_F(BasicInf, NothingChangedWritesNothingAndSaysTheDeviceHoldsIt) {
   KnowDevice();
   Settings().SaveSettings();
+  AnswerBackup();
   EXPECT_TRUE(f.Port.Sent.empty());
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting saved success"}));
   EXPECT_FALSE(S().Exchange.Busy());
@@ -244,6 +256,7 @@ TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");
   S().SettingsGrid.SetCell(kContentCol, 23, "61");
   Settings().SaveSettings();
+  AnswerBackup();
   Ack(0x000);
   ASSERT_EQ(f.Port.Sent.size(), 2u);
   Ack(0x100, 0);
@@ -254,6 +267,68 @@ TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
   EXPECT_EQ(Settings().Outcome(), TTransferOutcome::Refused);
   // Part of the save is on the device: what it holds is no longer known.
   EXPECT_FALSE(Settings().Device.Known());
+}
+
+// Stop asked for while a request is in flight: that page is answered, nothing more goes out, and a
+// save whose every page was written and read back is a save, not a stop.
+TEST_F(BasicInf, StopAtEachPassBoundaryEndsTheSaveAfterThePageInFlight) {
+  struct TCase {
+    const char* Name;
+    int StopAt;  // the request in flight (0-based): three backup reads, two writes, two read-backs
+    int Writes;
+    const char* Box;
+  };
+  const TCase cases[] = {
+      {"the first backup page", 0, 0,
+       "Stopped after page 1 of 3. That was the backup read before the save: nothing was written to the "
+       "device."},
+      {"the backup's last page", 2, 0,
+       "Stopped after page 3 of 3. That was the backup read before the save: nothing was written to the "
+       "device."},
+      {"the first write", 3, 1,
+       "Stopped after page 1 of 2. The device now holds the first 1 pages sent of the new basic settings "
+       "and the rest of the old one."},
+      {"the last write", 4, 2,
+       "Stopped after page 2 of 2. Every page was written; none was read back to check that the device "
+       "kept them."},
+      {"the last read-back", 6, 2, "Basic setting saved success"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFakeSession g;
+    TSession& s = *g.Session;
+    std::array<uint8_t, kSettingsBytes> held{};
+    ASSERT_FALSE(ComposeSettingsPages(s.SettingsGrid, s.SettingsLists, TCodePage::System(), nullptr, held));
+    s.SettingsGrid.SetCell(kContentCol, 7, "11");   // page 1
+    s.SettingsGrid.SetCell(kContentCol, 23, "61");  // page 2
+    // The device: reads answered from what it holds, writes kept and acknowledged, one at a time.
+    auto serve = [&](size_t from, int stopAt) {
+      int writes = 0;
+      for (size_t i = from; i < g.Port.Sent.size(); ++i) {
+        const std::vector<uint8_t> ask = g.Port.Sent[i];
+        if (static_cast<int>(i) == stopAt) s.Settings.Stop();
+        const int32_t address = ask[4] << 8 | ask[5];
+        if (ask[1] == CMD_WRITE) {
+          ++writes;
+          std::copy(ask.begin() + 8, ask.end() - 1, held.begin() + address);
+          g.Feed(MakeFrame(CMD_WRITE, address, {1}));
+        } else {
+          g.Feed(MakeFrame(CMD_READ, address,
+                           std::vector<uint8_t>(held.begin() + address, held.begin() + address + 256)));
+        }
+      }
+      return writes;
+    };
+    s.Settings.SaveSettings();
+    EXPECT_EQ(serve(0, c.StopAt), c.Writes);
+    EXPECT_EQ(g.Operator.Messages, (std::vector<std::string>{c.Box}));
+    EXPECT_FALSE(s.Exchange.Busy());
+    // The request to stop belonged to that save: the next one runs to its end.
+    const size_t sent = g.Port.Sent.size();
+    s.Settings.SaveSettings();
+    serve(sent, -1);
+    EXPECT_EQ(g.Operator.Messages.back(), "Basic setting saved success");
+  }
 }
 
 TEST_F(BasicInf, TimeoutMidReadKeepsThePagesAlreadyDecoded) {
