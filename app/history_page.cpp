@@ -80,12 +80,12 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
   outer->setWidget(content);
 
   readData_ = Place(AddButton("Read data", 0, 0, 86, 30, true), strip, 9, 8);
-  filter_ = Place(AddButton("Filter", 0, 0, 97, 30, false), strip, 699, 8);
+  filter_ = Place(ChangesGrid(AddButton("Filter", 0, 0, 97, 30, false)), strip, 699, 8);
   exportCsv_ = Place(AddButton("Export.CSV", 0, 0, 86, 30, false), column, 7, 73);
   exportXls_ = Place(AddButton("Export.XLS", 0, 0, 86, 30, false), column, 7, 126);
   deleteAll_ = Place(AddButton("Delete all", 0, 0, 85, 30, true), column, 7, 297);
   // Kept under the login lock like the others but never shown.
-  Place(AddButton("清空界面记录", 0, 0, 85, 30, false), column, 7, 340)->setVisible(false);
+  Place(ChangesGrid(AddButton("清空界面记录", 0, 0, 85, 30, false)), column, 7, 340)->setVisible(false);
 
   Label("Start:", strip, 212);
   Label("End:", strip, 464);

@@ -378,6 +378,8 @@ void TForm1::ControlsChanged() {
     for (QPushButton* b : page->OperationButtons()) b->setEnabled(unlocked);
     // One request at a time: what would send another waits for the open exchange to end.
     for (QPushButton* b : page->RequestButtons()) b->setEnabled(unlocked && idle);
+    for (QPushButton* b : page->GridButtons())
+      b->setEnabled((unlocked || !page->OperationButtons().contains(b)) && idle);
   }
   btnCheckMode_->setEnabled(unlocked && idle);
   btnTimeSync_->setEnabled(unlocked && idle);

@@ -16,15 +16,15 @@ constexpr int kButtonColumnWidth = 100;
 TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent), session_(session) {
   read_ = AddButton("Read", 7, 45, 85, 30, true);
   save_ = AddButton("Save", 7, 101, 85, 30, true);
-  importXls_ = AddButton("Import .XLS", 7, 158, 85, 30, false);
+  importXls_ = ChangesGrid(AddButton("Import .XLS", 7, 158, 85, 30, false));
   exportXls_ = AddButton("Export .XLS", 7, 214, 85, 30, false);
   exportCsv_ = AddButton("Export .CSV", 7, 271, 85, 30, false);
-  allAlways_ = AddButton("All Always", 7, 330, 85, 30, false);
-  deleteAll_ = AddButton("Delete all", 7, 385, 85, 30, false);
+  allAlways_ = ChangesGrid(AddButton("All Always", 7, 330, 85, 30, false));
+  deleteAll_ = ChangesGrid(AddButton("Delete all", 7, 385, 85, 30, false));
   // Kept under the login lock like the others but never shown.
-  AddButton("清空界面信息", 7, 440, 85, 30, false)->setVisible(false);
+  ChangesGrid(AddButton("清空界面信息", 7, 440, 85, 30, false))->setVisible(false);
   // Not under the login lock: it only fills the grid, as an import does.
-  restore_ = new QPushButton(kRestoreBackupCaption, this);
+  restore_ = ChangesGrid(new QPushButton(kRestoreBackupCaption, this));
   restore_->setGeometry(7, 440, 85, 30);
   restore_->setAccessibleName(kRestoreBackupCaption);
   editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);

@@ -13,10 +13,10 @@ constexpr int kPanelWidth = 100;
 TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(parent), session_(session) {
   read_ = AddButton("Read Settings", 7, 47, 85, 31, true);
   save_ = AddButton("Save Settings", 7, 113, 85, 31, true);
-  import_ = AddButton("Import profile", 7, 179, 85, 31, false);
+  import_ = ChangesGrid(AddButton("Import profile", 7, 179, 85, 31, false));
   export_ = AddButton("Export profile", 7, 246, 85, 31, false);
   // Not under the login lock: it only fills the grid, as an import does.
-  restore_ = new QPushButton(kRestoreBackupCaption, this);
+  restore_ = ChangesGrid(new QPushButton(kRestoreBackupCaption, this));
   restore_->setGeometry(7, 312, 85, 31);
   restore_->setAccessibleName(kRestoreBackupCaption);
   editor_ = new TSettingsEditor(session_.SettingsGrid, session_.SettingsLists, &session_.SettingsUndo,

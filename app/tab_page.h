@@ -13,14 +13,22 @@ class TTabPage : public QWidget {
   using QWidget::QWidget;
   QList<QPushButton*> OperationButtons() const { return operationButtons_; }
   QList<QPushButton*> RequestButtons() const { return requestButtons_; }
+  // Buttons that change a grid (imports, marks, a backup restored): they wait while a transfer runs,
+  // since a read would go on decoding into the grid they fill and a save has encoded it already.
+  QList<QPushButton*> GridButtons() const { return gridButtons_; }
 
  protected:
   // A button at its designed place, disabled as after start-up.
   QPushButton* AddButton(const QString& caption, int left, int top, int width, int height, bool sendsRequest);
+  QPushButton* ChangesGrid(QPushButton* b) {
+    gridButtons_.append(b);
+    return b;
+  }
 
  private:
   QList<QPushButton*> operationButtons_;
   QList<QPushButton*> requestButtons_;
+  QList<QPushButton*> gridButtons_;
 };
 
 }  // namespace torvane

@@ -15,15 +15,6 @@ namespace torvane::cli {
 
 namespace {
 
-// The boxes that end an operation well; every other box tells of something that went wrong.
-bool IsSuccess(const std::string& text) {
-  for (const char* ok :
-       {kPasswordConfirmed, kSettingsReadDone, kSettingsWriteDone, kNumbersReadDone, kNumbersWriteDone,
-        kHistoryReadDone, kTimeSyncAccepted, kDeleteHistoryAccepted, kCheckModeAccepted})
-    if (text == ok) return true;
-  return false;
-}
-
 // Adds `then` after whatever the hook did before.
 template <typename... A>
 void After(std::function<void(A...)>& hook, std::function<void(A...)> then) {
@@ -83,12 +74,11 @@ TDeviceJob::~TDeviceJob() {
 // ---- the operator ----
 
 void TDeviceJob::Message(const std::string& text) {
-  if (text == kReceiveTimeout || text == kInvalidData) exchangeFailed_ = true;
-  if (IsSuccess(text)) {
-    out_.Info(port_, text);
-    return;
-  }
   Error(text);
+}
+
+void TDeviceJob::Success(const std::string& text) {
+  out_.Info(port_, text);
 }
 
 void TDeviceJob::Error(const std::string& text) {
@@ -237,7 +227,9 @@ void TDeviceJob::RunNext() {
   if (finished_) return;
   waiting_ = TWait::None;
   waitingFor_ = nullptr;
-  if (stopping_) {
+  // A stop ends the job after the step that was running, unless that was its last: a save whose
+  // every page was written and read back is a save, stopped or not.
+  if (stopping_ && next_ < steps_.size()) {
     Finish(kExitTransfer, lastComplaint_.empty() ? std::string("Stopped") : lastComplaint_);
     return;
   }
@@ -262,9 +254,12 @@ void TDeviceJob::Ended(TWait what, const void* whom, int status) {
     if (finished_) return;
     int verdict = status;
     if (what == TWait::Login && !session_->Login.Verified)
-      verdict = exchangeFailed_ || lost_ ? kExitTransfer : kExitPassword;
-    if (what == TWait::Transfer)
-      verdict = StatusOf(static_cast<const Tsend_rec_command*>(waitingFor_)->Outcome());
+      verdict = session_->Login.Answered && !lost_ ? kExitPassword : kExitTransfer;
+    if (what == TWait::Transfer) {
+      const auto* transfer = static_cast<const Tsend_rec_command*>(waitingFor_);
+      verdict = StatusOf(transfer->Outcome());
+      if (transfer->DeviceWasOther()) notes_.push_back(kOtherDeviceBackedUp);
+    }
     if (verdict != kExitOk) {
       Finish(verdict, lastComplaint_);
       return;

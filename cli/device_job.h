@@ -65,6 +65,9 @@ class TDeviceJob : private IOperator, private IStatusView {
   const std::string& Result() const { return result_; }
   int PagesWritten() const { return pagesWritten_; }
   double Seconds() const { return seconds_; }
+  // What the operator should know of a result beyond it ("The device was not the one last read: it
+  // was backed up first").
+  const std::vector<std::string>& Notes() const { return notes_; }
   std::function<void(TDeviceJob&)> OnFinished;
 
   // What the file dialogs answer: the FILE of the command.
@@ -80,6 +83,7 @@ class TDeviceJob : private IOperator, private IStatusView {
 
   // IOperator
   void Message(const std::string& text) override;
+  void Success(const std::string& text) override;
   void Error(const std::string& text) override;
   bool ConfirmRead(const std::string&) override { return true; }
   bool WarnOkCancel(const std::string&) override { return true; }
@@ -115,7 +119,8 @@ class TDeviceJob : private IOperator, private IStatusView {
   const void* waitingFor_ = nullptr;
   bool ended_ = false;  // what the job waits for has ended (its continuation is posted)
   bool started_ = false, finished_ = false, stopping_ = false;
-  bool exchangeFailed_ = false, lost_ = false;
+  bool lost_ = false;
+  std::vector<std::string> notes_;
   int status_ = kExitOk;
   std::string result_;
   int pagesWritten_ = 0;

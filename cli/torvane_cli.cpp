@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,8 +31,11 @@ namespace torvane::cli {
 
 namespace {
 
-// ---- signals: the first ends each transfer after its page in flight, a second one at once ----
+// ---- signals: the first ends each transfer after its page in flight; more of them in the moments
+// after it are the same request (an impatient second Ctrl+C must not cut a page in half), and only one
+// that comes a while later ends the run at once ----
 volatile sig_atomic_t gSignals = 0;
+constexpr auto kSignalPatience = std::chrono::seconds(2);
 TEventLoop* gLoop = nullptr;
 
 extern "C" void OnSignal(int) {
@@ -173,13 +177,16 @@ class TRun {
 
   void Finished(TDeviceJob& job) {
     if (!resultLines_) return;
+    std::string notes;
+    for (const std::string& n : job.Notes()) notes += "; " + n;
     out_.Result(job.Port() + ": " + job.Result() + ", " + std::to_string(job.PagesWritten()) +
-                    " pages written, " + Seconds(job.Seconds()) + " s",
+                    " pages written, " + Seconds(job.Seconds()) + " s" + notes,
                 {{"port", job.Port()},
                  {"result", job.Result()},
                  {"status", job.Status()},
                  {"pages", job.PagesWritten()},
-                 {"seconds", std::round(job.Seconds() * 1000) / 1000}});
+                 {"seconds", std::round(job.Seconds() * 1000) / 1000},
+                 {"notes", job.Notes()}});
   }
 
   // Runs every job at once on the one loop until all have finished; the highest status.
@@ -189,13 +196,17 @@ class TRun {
     for (auto& job : jobs_) job->Start();
     int handled = 0;
     bool abandon = false;
+    std::chrono::steady_clock::time_point stoppedAt{};
     loop_.Run([&] {
       if (gSignals != handled) {
-        handled = gSignals;
-        if (handled == 1)
+        const auto now = std::chrono::steady_clock::now();
+        if (handled == 0) {
+          stoppedAt = now;
           for (auto& job : jobs_) job->Stop();
-        else
+        } else if (now - stoppedAt >= kSignalPatience) {
           abandon = true;
+        }
+        handled = gSignals;
       }
       return abandon || std::all_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->Finished(); });
     });
@@ -293,13 +304,16 @@ class TRun {
     for (size_t i = 0; i < jobs_.size(); ++i) {
       jobs_[i]->OnFinished = [this, &rows, i](TDeviceJob& j) {
         Finished(j);
+        std::string notes;
+        for (const std::string& n : j.Notes()) notes += (notes.empty() ? "" : "; ") + n;
         rows[i] = CsvField(j.Port()) + "," + CsvField(j.Result()) + "," + std::to_string(j.Status()) + "," +
-                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "\r\n";
+                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) +
+                  "\r\n";
       };
     }
     const int status = RunJobs();
     if (!args_.Report.empty()) {
-      std::string csv = "port,result,status,pages,seconds\r\n";
+      std::string csv = "port,result,status,pages,seconds,notes\r\n";
       for (const std::string& r : rows) csv += r;
       try {
         WriteFileAtomically(args_.Report, csv);

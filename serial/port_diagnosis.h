@@ -27,6 +27,9 @@ struct TPortDiagnosis {
 // Where the diagnosis looks; tests put a fake /proc and a fake group list in place.
 struct TDiagnosisSources {
   std::string ProcRoot = "/proc";
+  // The process asking (0: this one). It is never named as the holder: a port it holds itself was
+  // named twice, under two names.
+  pid_t SelfPid = 0;
   // The groups this process runs with (getgroups and the effective group).
   std::function<std::vector<gid_t>()> SessionGroups;
   // The groups the user's account is in now (getgrouplist): differs from the session's until the

@@ -109,7 +109,9 @@ std::string ReadComm(const fs::path& procEntry) {
 
 // Every process with a descriptor on the device. Processes of other users cannot be looked into
 // without privileges; they are passed over.
-std::vector<TPortHolder> FindHolders(const std::string& path, const std::string& procRoot) {
+std::vector<TPortHolder> FindHolders(const std::string& path, const std::string& procRoot, pid_t self,
+                                     bool& heldBySelf) {
+  heldBySelf = false;
   std::error_code ec;
   std::vector<std::string> targets{path};
   const fs::path canonical = fs::weakly_canonical(path, ec);
@@ -126,7 +128,11 @@ std::vector<TPortHolder> FindHolders(const std::string& path, const std::string&
       std::error_code le;
       const std::string target = fs::read_symlink(fd->path(), le).string();
       if (le || std::find(targets.begin(), targets.end(), target) == targets.end()) continue;
-      holders.push_back({static_cast<pid_t>(std::stol(pidText)), ReadComm(it->path())});
+      const auto pid = static_cast<pid_t>(std::stol(pidText));
+      if (pid == self)
+        heldBySelf = true;
+      else
+        holders.push_back({pid, ReadComm(it->path())});
       break;
     }
   }
@@ -136,7 +142,13 @@ std::vector<TPortHolder> FindHolders(const std::string& path, const std::string&
 }
 
 void BusyLines(const std::string& path, const TDiagnosisSources& sources, TPortDiagnosis& d) {
-  d.Holders = FindHolders(path, sources.ProcRoot);
+  bool heldBySelf = false;
+  d.Holders = FindHolders(path, sources.ProcRoot, sources.SelfPid ? sources.SelfPid : ::getpid(), heldBySelf);
+  if (heldBySelf)
+    d.Lines.push_back(path +
+                      " is open in this program already: the port was named twice, perhaps under two "
+                      "names (ttyUSB0 and /dev/ttyUSB0, or a link to it).");
+  if (d.Holders.empty() && heldBySelf) return;
   if (d.Holders.empty()) {
     d.Lines.push_back(path +
                       " is in use by another program, which could not be found (it may run as another "

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/history_page.h"
 #include "app/main_window.h"
 #include "app/numbers_page.h"
 #include "app/options_dialog.h"
@@ -113,6 +114,25 @@ TEST_F(SafeSaveWindow, StopAndEscapeEndAReadAfterThePageInFlight) {
   Feed(MakeFrame(CMD_READ, 0x30000, std::vector<uint8_t>(256, 0)));
   ASSERT_EQ(op_.Messages.size(), 1u);
   EXPECT_EQ(op_.Messages[0].rfind("Stopped after page 1 of 500.", 0), 0u) << op_.Messages[0];
+}
+
+// A read goes on decoding into its grid and a save has encoded it already: what would change a grid
+// waits until the transfer ends, and exports (which only read the grid) do not.
+TEST_F(SafeSaveWindow, ButtonsThatChangeAGridWaitWhileATransferRuns) {
+  S().Exchange.UnlockControls();
+  const std::vector<QPushButton*> grid = {
+      window_->SettingsPage().RestoreButton(),  window_->NumbersPage().RestoreButton(),
+      window_->NumbersPage().ImportXlsButton(), window_->NumbersPage().AllAlwaysButton(),
+      window_->NumbersPage().DeleteAllButton(), window_->HistoryPage().FilterButton()};
+  for (QPushButton* b : grid) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
+  S().Numbers.StartRead();
+  for (QPushButton* b : grid) EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
+  EXPECT_TRUE(window_->NumbersPage().ExportXlsButton()->isEnabled());
+  QTest::mouseClick(window_->NumbersPage().AllAlwaysButton(), Qt::LeftButton);
+  EXPECT_EQ(S().NumberGrid.Cell(kColAlways, 9), kMarkNo);
+  for (int page = 1; page <= 375; ++page)
+    Feed(MakeFrame(CMD_READ, 0x1000 + (page - 1) * 0x100, std::vector<uint8_t>(256, 0xFF)));
+  for (QPushButton* b : grid) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
 }
 
 TEST_F(SafeSaveWindow, OptionsAreChosenInTheirDialogAndKeptBetweenRuns) {

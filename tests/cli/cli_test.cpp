@@ -20,6 +20,7 @@
 #include "numbers/number_texts.h"
 #include "protocol/protocol_texts.h"
 #include "serial/comm.h"
+#include "settings/settings_codec.h"
 #include "settings/settings_json.h"
 #include "settings/settings_texts.h"
 #include "support/fake_sysfs.h"
@@ -316,7 +317,7 @@ TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
   ASSERT_EQ(results.size(), 4u) << run.Out;
   const auto report = Lines(ReadText(File("r.csv")));
   ASSERT_EQ(report.size(), 5u);
-  EXPECT_EQ(report[0], "port,result,status,pages,seconds\r");
+  EXPECT_EQ(report[0], "port,result,status,pages,seconds,notes\r");
   for (size_t i = 0; i < targets.size(); ++i) {
     SCOPED_TRACE(i);
     const bool failing = i == 3;
@@ -452,6 +453,54 @@ TEST_F(Cli, ASignalStopsAfterThePageInFlightAndReleasesThePort) {
   comm.SetBaudRate(115200);
   EXPECT_NO_THROW(comm.OpenPort());
   EXPECT_TRUE(comm.PortOpen()) << comm.PortOpenError();
+}
+
+// The lead moves to another controller between the login and the save: the result line says so, and
+// the other controller holds the file.
+TEST_F(Cli, ASaveOntoAnotherControllerThanTheLoginSawSaysSo) {
+  device::TVirtualDevice& d = Device({"moved:nth=2,seed=9"});
+  const TRun run = On(d, {"write", "settings", ChangedSettings(), "--json"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  const TJson result = TJson::parse(run.Out);
+  EXPECT_EQ(result["result"], "ok");
+  EXPECT_EQ(result["notes"], TJson::array({kOtherDeviceBackedUp}));
+  EXPECT_NE(run.Err.find(std::string(kSettingsWriteDone) + " " + kOtherDeviceBackedUp), std::string::npos)
+      << run.Err;
+  EXPECT_EQ(SimNumberOf(std::span<const uint8_t, 256>(d.Settings().data(), 256)), "+4912345");
+}
+
+// Two quick signals are one request: the save still ends after the page in flight, and says what it
+// did. Requests: the login's page 1, the backup's pages 1 to 3, the write of page 1, its read-back.
+TEST_F(Cli, TwoQuickSignalsStopASaveAtThePassItIsIn) {
+  const struct {
+    const char* Name;
+    const char* Late;   // the request in flight when the signals come
+    uint64_t InFlight;  // requests the device has taken by then
+    int Exit;
+    const char* Says;
+    bool Saved;
+  } cases[] = {
+      {"the backup's last page", "late:cmd=read,region=settings,page=3,delay=500", 4, 1,
+       "Stopped after page 3 of 3. That was the backup read before the save: nothing was written", false},
+      {"the last read-back", "late:cmd=read,region=settings,page=1,nth=3,delay=500", 6, 0, kSettingsWriteDone,
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    device::TVirtualDevice& d = Device({c.Late});
+    const auto before = d.Settings();
+    TChild child;
+    ASSERT_TRUE(child.Start(TORVANE_CLI_PROGRAM, {"-p", d.PortPath(), "--backup-dir", File("b"), "write",
+                                                  "settings", ChangedSettings()}));
+    ASSERT_TRUE(d.WaitFor([&](const device::TDeviceCounters& n) { return n.Received >= c.InFlight; }));
+    child.Signal(SIGINT);
+    child.Signal(SIGTERM);
+    const TRun run = child.Finish();
+    EXPECT_EQ(run.ExitCode, c.Exit) << run.Err;
+    EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
+    EXPECT_EQ(d.Settings() != before, c.Saved);
+    EXPECT_EQ(d.Counters().Received, c.InFlight);  // nothing went out after the page in flight
+  }
 }
 
 }  // namespace

@@ -11,11 +11,10 @@
 
 #include "device/settings_layout.h"
 #include "files/backup_file.h"
-#include "numbers/number_changes.h"
 #include "numbers/number_record.h"
 #include "protocol/protocol_texts.h"
-#include "settings/settings_codec.h"
 #include "support/e2e_harness.h"
+#include "support/held_by_value.h"
 
 namespace torvane::testing {
 namespace {
@@ -187,35 +186,13 @@ TEST_F(SafeSave, AfterTheLeadMovesToAnotherControllerTheSaveLeavesItHoldingTheGr
     const Texts shown = c.Settings ? Run([this] { S().Settings.SaveSettings(); }) : SaveList();
     const std::string done = c.Settings ? "Basic setting saved success" : kSaved;
     EXPECT_EQ(shown, Texts{done + "\n" + kOtherDeviceBackedUp});
-    if (c.Settings) {
-      // B holds every parameter the grid shows, by value.
-      TGrid read(3, kSettingsRowCount);
-      TSettingsLists lists;
-      const auto held = H.Device.Settings();
-      for (int page = 1; page <= 3; ++page)
-        for (const TSettingDef& param : SettingsTable())
-          DecodeSettingOnPage(
-              param, page, std::span<const uint8_t, kSettingsPageSize>(held.data() + (page - 1) * 256, 256),
-              read, lists, TCodePage::System());
-      for (const TSettingDef& param : SettingsTable()) {
-        const TListChoice* list = S().SettingsLists.ForRow(param.Row);
-        if (list)
-          EXPECT_EQ(lists.ForRow(param.Row)->ItemIndex, list->ItemIndex) << param.Label;
-        else
-          EXPECT_EQ(read.Cell(kContentCol, param.Row), S().SettingsGrid.Cell(kContentCol, param.Row))
-              << param.Label;
-      }
-    } else {
-      const std::vector<uint8_t> held = H.Device.Numbers();
-      int differ = 0;
-      for (int row = 1; row <= 3000; ++row) {
-        uint8_t record[kNumberRecordSize];
-        ASSERT_FALSE(EncodeNumberRecord(NumberRowCells(Grid(), row), record).has_value());
-        differ += !SameNumberRecord(record, held.data() + (row - 1) * kNumberRecordSize);
-      }
-      EXPECT_EQ(differ, 0);
-      EXPECT_EQ(S().NumberChanges.ChangedRows(), 0);
-    }
+    // B holds what the grid shows, by value.
+    if (c.Settings)
+      EXPECT_EQ(SettingsNotHeld(H.Device.Settings(), S().SettingsGrid, S().SettingsLists),
+                std::vector<std::string>{});
+    else
+      EXPECT_EQ(NumbersNotHeld(H.Device.Numbers(), Grid()), std::vector<int>{});
+    EXPECT_EQ(S().NumberChanges.ChangedRows(), 0);
     // A's settings again for the next case.
     H.Device.SetSettings(settings);
     ASSERT_TRUE(H.LogIn("6853"));

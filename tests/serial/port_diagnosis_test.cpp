@@ -92,6 +92,9 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
   pico.Process(4321, "picocom", {port});
   TFakeProc nobody;
   nobody.Process(1, "systemd", {"/dev/null"});
+  TFakeProc twice;
+  twice.Process(1, "systemd", {"/dev/null"});
+  twice.Process(5000, "torvane", {port});
 
   struct TCase {
     const char* What;
@@ -102,6 +105,7 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     TCause Cause;
     std::vector<std::string> Says;  // parts of the lines, each in one of them
     std::vector<pid_t> Holders = {};
+    pid_t Self = 0;  // the asking process, when the fake /proc holds it
   };
   const std::vector<TCase> cases = {
       {"not in the group",
@@ -165,6 +169,16 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
        {},
        TCause::Busy,
        {"in use by another program, which could not be found", "sudo fuser -v " + port}},
+      {"held by the asking program itself",
+       port,
+       EBUSY,
+       twice.Root(),
+       {},
+       {},
+       TCause::Busy,
+       {port + " is open in this program already: the port was named twice"},
+       {},
+       5000},
       {"unplugged",
        missing,
        ENOENT,
@@ -197,6 +211,7 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     SCOPED_TRACE(c.What);
     TDiagnosisSources sources;
     sources.ProcRoot = c.Proc;
+    sources.SelfPid = c.Self;
     sources.SessionGroups = [&] { return c.Session; };
     sources.AccountGroups = [&] { return c.Account; };
     sources.GroupName = [&](gid_t g) { return g == dialout ? std::string("dialout") : std::to_string(g); };
@@ -205,6 +220,7 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     EXPECT_EQ(d.Reason, c.Errno ? std::strerror(c.Errno) : "");
     for (const std::string& part : c.Says)
       EXPECT_TRUE(Has(d.Lines, part)) << part << " not in:\n" << Joined(d.Lines);
+    if (c.Self) EXPECT_FALSE(Has(d.Lines, "held by")) << Joined(d.Lines);
     if (c.Says.empty()) {
       EXPECT_TRUE(d.Lines.empty()) << Joined(d.Lines);
     }
