@@ -21,7 +21,9 @@
 #include "device/virtual_device.h"
 #include "history/history_record.h"
 #include "numbers/number_record.h"
+#include "protocol/protocol_texts.h"
 #include "support/fakes.h"
+#include "support/held_by_value.h"
 #include "support/qt_app.h"
 #include "support/window_on_device.h"
 
@@ -266,6 +268,53 @@ TEST_F(ExchangeWindowTest, AnAdapterPulledOutMidTransferClosesThePortAndSaysSo) 
   // Nothing was sent after the port went away, and no timeout follows.
   Timers.Advance(20000);
   EXPECT_EQ(Operator.Messages.size(), 1u);
+}
+
+// The installer reads a controller, moves the lead to the next one (a factory-fresh one) without
+// closing the port and clicks Save: the window finds out, backs the new one up, and leaves it holding
+// the list.
+TEST_F(ExchangeWindowTest, SaveAfterTheLeadMovedToAFreshControllerLeavesItHoldingTheList) {
+  Device.Populate(1000, 0, 4);
+  QTest::mouseClick(Window->NumbersPage().ReadButton(), Qt::LeftButton);
+  ASSERT_TRUE(RunUntilIdle());
+  Operator.Messages.clear();
+  Device.AddFault({.Kind = TFaultKind::Moved});
+  const size_t before = Seen().size();
+  QTest::mouseClick(Window->NumbersPage().SaveButton(), Qt::LeftButton);
+  ASSERT_TRUE(RunUntilIdle());
+  EXPECT_EQ(Operator.Messages,
+            (Texts{std::string("Authorized number list saved success\n") + kOtherDeviceBackedUp}));
+  EXPECT_EQ(NumbersNotHeld(Device.Numbers(), Session().NumberGrid), std::vector<int>{});
+  // Both hold factory settings, so the settings' page named no one; the list's first page told it.
+  // Then the whole backup, and 125 pages written and read back.
+  const auto seen = SeenSince(before);
+  EXPECT_EQ(Count(seen, CMD_WRITE), 125);
+  EXPECT_EQ(Count(seen, CMD_READ), 2 + 375 + 125);
+}
+
+// Esc while the backup's last page is on its way: that page is answered, and nothing is written.
+TEST_F(ExchangeWindowTest, EscapeDuringTheBackupsLastPageWritesNothing) {
+  Device.AddFault({.Kind = TFaultKind::Late,
+                   .Command = CMD_READ,
+                   .Region = TRegion::Numbers,
+                   .Page = 375,
+                   .DelayMs = 300});
+  Session().NumberGrid.SetCell(kColNumber, 1, "555");
+  Session().NumberGrid.SetCell(kColAlways, 1, kMarkYes);
+  const size_t before = Seen().size();
+  QTest::mouseClick(Window->NumbersPage().SaveButton(), Qt::LeftButton);
+  ASSERT_TRUE(RunUntil([&] { return SeenSince(before).size() >= 375; }));
+  QApplication::setActiveWindow(Window.get());
+  QTest::keyClick(Window.get(), Qt::Key_Escape);
+  ASSERT_TRUE(RunUntilIdle(1000));
+  ASSERT_EQ(Operator.Messages.size(), 1u);
+  EXPECT_EQ(Operator.Messages[0].rfind("Stopped after page 375 of 375. That was the backup read before the "
+                                       "save: nothing was written to the device.",
+                                       0),
+            0u)
+      << Operator.Messages[0];
+  EXPECT_EQ(Count(SeenSince(before), CMD_WRITE), 0);
+  EXPECT_FALSE(Window->StopButton()->isEnabled());
 }
 
 }  // namespace
