@@ -220,7 +220,9 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     EXPECT_EQ(d.Reason, c.Errno ? std::strerror(c.Errno) : "");
     for (const std::string& part : c.Says)
       EXPECT_TRUE(Has(d.Lines, part)) << part << " not in:\n" << Joined(d.Lines);
-    if (c.Self) EXPECT_FALSE(Has(d.Lines, "held by")) << Joined(d.Lines);
+    if (c.Self) {
+      EXPECT_FALSE(Has(d.Lines, "held by")) << Joined(d.Lines);
+    }
     if (c.Says.empty()) {
       EXPECT_TRUE(d.Lines.empty()) << Joined(d.Lines);
     }
