@@ -100,6 +100,9 @@ class TSession {
   std::string BackupDir;
   // The port the session talks through, as every backup names it.
   std::string PortName;
+  // The controller's SIM number ('+' and digits, from its settings), as every backup names it; empty
+  // until the session learns it.
+  std::string SimNumber;
 
   // The marks of what the grids hold that the device does not.
   TSettingsChanges SettingsChanges{SettingsGrid, SettingsLists, Settings.Device};
