@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 
 #include "files/file_stamp.h"
 #include "files/safe_file.h"
@@ -18,16 +19,23 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kMagic[] = "Torvane Configurator backup";
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 constexpr int kPageBytes = 256;
 // The largest table is the number list: 375 pages, about 200 KB of text.
 constexpr size_t kMaxFileBytes = 1 << 20;
+// What a folder's listing reads of each file: the header with room for the longest port name a system
+// gives (a /dev/serial/by-id path runs to about 100 characters), never the pages.
+constexpr size_t kHeaderBytes = 4096;
+constexpr std::string_view kNoSim = "nosim";
+// A phone number has at most 15 digits; a longer run is damage and would only stretch the name.
+constexpr size_t kMaxSimDigits = 20;
+constexpr size_t kCrcDigits = 8;
 
 uint32_t Crc(const std::vector<uint8_t>& bytes) {
   return static_cast<uint32_t>(crc32(0L, bytes.data(), static_cast<uInt>(bytes.size())));
 }
 
-int PagesOf(const std::string& table) {
+int PagesOf(std::string_view table) {
   if (table == "settings") return 3;
   if (table == "numbers") return 375;
   return 0;
@@ -40,34 +48,177 @@ int HexDigit(char c) {
   return -1;
 }
 
-// "name: value" with exactly that name, or nothing.
-std::optional<std::string> Field(const std::string& line, const std::string& name) {
-  const std::string head = name + ": ";
-  if (line.compare(0, head.size(), head) != 0) return std::nullopt;
-  return line.substr(head.size());
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
 }
 
-bool ParseStamp(const std::string& text, TDateTime& t) {
-  char end = 0;
-  return std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &t.Year, &t.Month, &t.Day, &t.Hour, &t.Minute,
-                     &t.Second, &end) == 6 &&
-         t.Year >= 1 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31 && t.Hour >= 0 &&
-         t.Hour <= 23 && t.Minute >= 0 && t.Minute <= 59 && t.Second >= 0 && t.Second <= 59;
-}
-
-// The part of a backup's file name after its table, for ordering: the stamp, then the count of those
-// taken in the same second.
-std::pair<std::string, int> OrderKey(const std::string& name, const std::string& table) {
-  std::string rest =
-      name.substr(table.size() + 1, name.size() - table.size() - 1 - (sizeof kBackupExtension - 1));
-  // The stamp is "yyyy-mm-dd_hh-mm-ss": 19 characters, then perhaps "_n".
-  constexpr size_t kStampLength = 19;
-  int count = 1;
-  if (rest.size() > kStampLength + 1 && rest[kStampLength] == '_') {
-    count = std::atoi(rest.c_str() + kStampLength + 1);
-    rest.resize(kStampLength);
+// A backup's lines one by one: a line ends in "\n" or "\r\n" (a file that went through a Windows
+// editor), and the last one needs no end.
+class TLines {
+ public:
+  explicit TLines(std::string_view text) : text_(text) {}
+  std::optional<std::string_view> Next() {
+    if (at_ >= text_.size()) return std::nullopt;
+    size_t end = text_.find('\n', at_);
+    if (end == std::string_view::npos) end = text_.size();
+    std::string_view line = text_.substr(at_, end - at_);
+    at_ = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
   }
-  return {rest, count};
+
+ private:
+  std::string_view text_;
+  size_t at_ = 0;
+};
+
+// "name: value" with exactly that name, or nothing. An empty value may have lost its space to an
+// editor that trims the ends of lines.
+std::optional<std::string_view> Field(std::optional<std::string_view> line, std::string_view name) {
+  if (!line || !line->starts_with(name)) return std::nullopt;
+  const std::string_view rest = line->substr(name.size());
+  if (rest == ":") return rest.substr(1);
+  if (!rest.starts_with(": ")) return std::nullopt;
+  return rest.substr(2);
+}
+
+// `pattern` spells the stamp's form: 'd' is a digit, anything else stands for itself. sscanf's %d
+// would let signs, spaces and short fields through.
+bool ParseStamp(std::string_view text, std::string_view pattern, TDateTime& t) {
+  if (text.size() != pattern.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (pattern[i] == 'd' ? !IsDigit(text[i]) : text[i] != pattern[i]) return false;
+  auto number = [text](size_t at, size_t length) {
+    int n = 0;
+    for (size_t i = at; i < at + length; ++i) n = n * 10 + (text[i] - '0');
+    return n;
+  };
+  t.Year = number(0, 4), t.Month = number(5, 2), t.Day = number(8, 2);
+  t.Hour = number(11, 2), t.Minute = number(14, 2), t.Second = number(17, 2);
+  return t.Year >= 1 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31 && t.Hour <= 23 &&
+         t.Minute <= 59 && t.Second <= 59;
+}
+
+constexpr std::string_view kHeaderStamp = "dddd-dd-dd dd:dd:dd";
+constexpr std::string_view kNameStamp = "dddd-dd-dd_dd-dd-dd";
+
+// A line break in a field would end its line early and leave the file unreadable.
+std::string OneLine(std::string text) {
+  std::erase_if(text, [](char c) { return c == '\n' || c == '\r'; });
+  return text;
+}
+
+struct THeader {
+  TBackup Backup;  // without its pages
+  std::string Crc;
+};
+
+bool ParseHeader(TLines& lines, THeader& header, std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (lines.Next() != kMagic) return fail("it is no backup of this program");
+  const auto format = Field(lines.Next(), "format");
+  if (format != "1" && format != "2") return fail("its format is not one this program reads");
+  TBackup& b = header.Backup;
+  const auto table = Field(lines.Next(), "table");
+  const auto pages = Field(lines.Next(), "pages");
+  const auto taken = Field(lines.Next(), "taken");
+  const auto port = Field(lines.Next(), "port");
+  const auto sim = format == "1" ? std::optional<std::string_view>("") : Field(lines.Next(), "sim");
+  const auto crc = Field(lines.Next(), "crc32");
+  if (!table || !pages || !taken || !port || !sim || !crc) return fail("its header is damaged");
+  b.Table = *table;
+  b.PageCount = PagesOf(b.Table);
+  if (b.PageCount == 0) return fail("it names no table this program knows (\"" + b.Table + "\")");
+  if (*pages != std::to_string(b.PageCount)) return fail("its page count does not fit its table");
+  if (!ParseStamp(*taken, kHeaderStamp, b.Taken)) return fail("its time stamp is damaged");
+  if (crc->size() != kCrcDigits ||
+      !std::all_of(crc->begin(), crc->end(), [](char c) { return IsDigit(c) || (c >= 'a' && c <= 'f'); }))
+    return fail("its checksum is damaged");
+  b.Port = *port;
+  b.Sim = *sim;
+  header.Crc = *crc;
+  return true;
+}
+
+// The part of a backup's name after "<table>_" and before the extension, for ordering: the stamp,
+// then the count of those taken in the same second. Empty when the name is not exactly a backup's:
+// [<digits>_ | nosim_] yyyy-mm-dd_hh-mm-ss [_n, n >= 2].
+std::optional<std::pair<std::string, int>> NameKey(std::string_view name, std::string_view table) {
+  const std::string_view extension = kBackupExtension;
+  if (name.size() < table.size() + 1 + extension.size() || name.substr(0, table.size()) != table ||
+      name[table.size()] != '_' || name.substr(name.size() - extension.size()) != extension)
+    return std::nullopt;
+  std::string_view rest = name.substr(table.size() + 1, name.size() - table.size() - 1 - extension.size());
+  const size_t digits = std::find_if_not(rest.begin(), rest.end(), IsDigit) - rest.begin();
+  const size_t simLength = rest.starts_with(kNoSim) ? kNoSim.size() : digits;
+  if (simLength > 0 && simLength < rest.size() && rest[simLength] == '_') rest.remove_prefix(simLength + 1);
+  TDateTime t;
+  if (rest.size() < kNameStamp.size() || !ParseStamp(rest.substr(0, kNameStamp.size()), kNameStamp, t))
+    return std::nullopt;
+  const std::string_view stamp = rest.substr(0, kNameStamp.size());
+  rest.remove_prefix(kNameStamp.size());
+  if (rest.empty()) return std::pair{std::string(stamp), 1};
+  // Nine digits at most keep the count in an int; no backups are taken a billion to the second.
+  if (rest.size() < 2 || rest.size() > 10 || rest[0] != '_' || rest[1] == '0' ||
+      !std::all_of(rest.begin() + 1, rest.end(), IsDigit))
+    return std::nullopt;
+  const int count = std::stoi(std::string(rest.substr(1)));
+  if (count < 2) return std::nullopt;
+  return std::pair{std::string(stamp), count};
+}
+
+bool HeaderNames(const std::string& path, const std::string& table) {
+  std::string start;
+  try {
+    start = ReadFileStart(path, kHeaderBytes);
+  } catch (const EFileError&) {
+    return false;
+  }
+  TLines lines(start);
+  THeader header;
+  return ParseHeader(lines, header, nullptr) && header.Backup.Table == table;
+}
+
+struct TFound {
+  fs::file_time_type Modified;
+  std::pair<std::string, int> Key;
+  std::string Path;
+};
+
+// The backups of `table` in `folder`, newest first by modification time; the name's stamp decides
+// only between files of one moment (two taken within the file system's clock tick).
+std::vector<TFound> Scan(const std::string& folder, const std::string& table) {
+  std::vector<TFound> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const auto key = NameKey(it->path().filename().string(), table);
+    std::error_code fileEc;
+    if (!key || !it->is_regular_file(fileEc)) continue;
+    const fs::file_time_type modified = it->last_write_time(fileEc);
+    const std::string path = it->path().string();
+    if (fileEc || !HeaderNames(path, table)) continue;
+    try {
+      // Backups written before they were private are narrowed when they are met.
+      NarrowToPrivate(path);
+    } catch (const EFileError&) {
+      // The listing is wanted all the same; the file keeps the rights it had.
+    }
+    found.push_back({modified, *key, path});
+  }
+  std::sort(found.begin(), found.end(), [](const TFound& a, const TFound& b) {
+    return std::tie(a.Modified, a.Key, a.Path) > std::tie(b.Modified, b.Key, b.Path);
+  });
+  return found;
+}
+
+std::string SimPart(const std::string& sim) {
+  std::string digits;
+  for (char c : sim)
+    if (IsDigit(c) && digits.size() < kMaxSimDigits) digits += c;
+  return digits.empty() ? std::string(kNoSim) : digits;
 }
 
 }  // namespace
@@ -80,7 +231,8 @@ std::string FormatBackup(const TBackup& b) {
   char crc[16];
   std::snprintf(crc, sizeof crc, "%08x", Crc(b.Pages));
   out << kMagic << "\nformat: " << kFormat << "\ntable: " << b.Table << "\npages: " << b.PageCount
-      << "\ntaken: " << stamp << "\nport: " << b.Port << "\ncrc32: " << crc << "\n";
+      << "\ntaken: " << stamp << "\nport: " << OneLine(b.Port) << "\nsim: " << OneLine(b.Sim)
+      << "\ncrc32: " << crc << "\n";
   static const char kHex[] = "0123456789abcdef";
   for (int p = 0; p < b.PageCount; ++p) {
     out << "page " << p + 1 << ": ";
@@ -98,34 +250,15 @@ std::optional<TBackup> ParseBackup(std::string_view text, std::string* error) {
     if (error) *error = why;
     return std::nullopt;
   };
-  std::vector<std::string> lines;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find('\n', at);
-    lines.emplace_back(text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
-    if (end == std::string_view::npos) break;
-    at = end + 1;
-  }
-  if (lines.size() < 7 || lines[0] != kMagic) return fail("it is no backup of this program");
-  if (Field(lines[1], "format") != std::to_string(kFormat))
-    return fail("its format is not one this program reads");
-  TBackup b;
-  const auto table = Field(lines[2], "table");
-  const auto pages = Field(lines[3], "pages");
-  const auto taken = Field(lines[4], "taken");
-  const auto port = Field(lines[5], "port");
-  const auto crc = Field(lines[6], "crc32");
-  if (!table || !pages || !taken || !port || !crc) return fail("its header is damaged");
-  b.Table = *table;
-  b.PageCount = PagesOf(b.Table);
-  if (b.PageCount == 0) return fail("it names no table this program knows (\"" + b.Table + "\")");
-  if (*pages != std::to_string(b.PageCount)) return fail("its page count does not fit its table");
-  if (!ParseStamp(*taken, b.Taken)) return fail("its time stamp is damaged");
-  b.Port = *port;
-  if (lines.size() < 7 + static_cast<size_t>(b.PageCount)) return fail("it is cut short");
+  TLines lines(text);
+  THeader header;
+  if (!ParseHeader(lines, header, error)) return std::nullopt;
+  TBackup& b = header.Backup;
   b.Pages.reserve(static_cast<size_t>(b.PageCount) * kPageBytes);
   for (int p = 0; p < b.PageCount; ++p) {
-    const auto hex = Field(lines[7 + p], "page " + std::to_string(p + 1));
+    const auto line = lines.Next();
+    if (!line) return fail("it is cut short");
+    const auto hex = Field(line, "page " + std::to_string(p + 1));
     if (!hex || hex->size() != 2 * kPageBytes) return fail("page " + std::to_string(p + 1) + " is damaged");
     for (int i = 0; i < kPageBytes; ++i) {
       const int hi = HexDigit((*hex)[2 * i]), lo = HexDigit((*hex)[2 * i + 1]);
@@ -135,21 +268,45 @@ std::optional<TBackup> ParseBackup(std::string_view text, std::string* error) {
   }
   char want[16];
   std::snprintf(want, sizeof want, "%08x", Crc(b.Pages));
-  if (*crc != want) return fail("its pages do not match their checksum");
-  return b;
+  if (header.Crc != want) return fail("its pages do not match their checksum");
+  return std::move(b);
 }
 
 std::string KeepBackup(const std::string& folder, const TBackup& backup, int keep) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec) throw EFileError(EFileError::TAction::Save, folder, ec.message());
-  const std::string base = (fs::path(folder) / (backup.Table + "_" + FileNameStamp(backup.Taken))).string();
+  const size_t bytes = static_cast<size_t>(std::max(backup.PageCount, 0)) * kPageBytes;
+  if (PagesOf(backup.Table) != backup.PageCount || backup.Pages.size() != bytes)
+    throw EFileError(EFileError::TAction::Save, folder,
+                     "the pages read do not fill the table \"" + backup.Table + "\"");
+  EnsurePrivateFolder(folder);
+  const std::string text = FormatBackup(backup);
+  const std::string base =
+      (fs::path(folder) / (backup.Table + "_" + SimPart(backup.Sim) + "_" + FileNameStamp(backup.Taken)))
+          .string();
+  // Another program may be saving into this folder in the same second: whoever creates a name first
+  // has it, the other moves on to the next count, and neither renames over the other's file.
   std::string path = base + kBackupExtension;
-  for (int n = 2; fs::exists(path, ec); ++n) path = base + "_" + std::to_string(n) + kBackupExtension;
-  WriteFileAtomically(path, FormatBackup(backup));
+  for (int n = 2; !ReservePrivateFile(path); ++n) path = base + "_" + std::to_string(n) + kBackupExtension;
+  try {
+    WriteFileAtomically(path, text, TFileAccess::Private);
+  } catch (const EFileError&) {
+    std::error_code ec;
+    fs::remove(path, ec);  // the empty name reserved above; it would never read as a backup
+    throw;
+  }
 
-  const std::vector<std::string> all = BackupsOf(folder, backup.Table);
-  for (size_t i = static_cast<size_t>(std::max(keep, 1)); i < all.size(); ++i) fs::remove(all[i], ec);
+  // The one just written counts among those kept wherever its time puts it, so that a folder of files
+  // from a clock once ahead cannot push it out.
+  const fs::path written = fs::path(path).filename();
+  int kept = 1;
+  for (const TFound& f : Scan(folder, backup.Table)) {
+    if (fs::path(f.Path).filename() == written) continue;
+    if (kept < keep) {
+      ++kept;
+      continue;
+    }
+    std::error_code ec;
+    fs::remove(f.Path, ec);
+  }
   return path;
 }
 
@@ -162,21 +319,8 @@ TBackup LoadBackup(const std::string& path) {
 }
 
 std::vector<std::string> BackupsOf(const std::string& folder, const std::string& table) {
-  std::vector<std::pair<std::pair<std::string, int>, std::string>> found;
-  std::error_code ec;
-  const std::string prefix = table + "_";
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() <= prefix.size() + sizeof kBackupExtension - 1 ||
-        name.compare(0, prefix.size(), prefix) != 0)
-      continue;
-    if (name.compare(name.size() - (sizeof kBackupExtension - 1), std::string::npos, kBackupExtension) != 0)
-      continue;
-    found.push_back({OrderKey(name, table), it->path().string()});
-  }
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::vector<std::string> paths;
-  for (auto& f : found) paths.push_back(std::move(f.second));
+  for (TFound& f : Scan(folder, table)) paths.push_back(std::move(f.Path));
   return paths;
 }
 

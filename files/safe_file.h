@@ -28,9 +28,33 @@ class EFileError : public std::runtime_error {
   std::string reason_;
 };
 
-// Writes `bytes` to `path` atomically (see above). The new file gets the old file's permissions, or
-// the usual ones for a new file.
-void WriteFileAtomically(const std::string& path, std::string_view bytes);
+// Who may read a file the program writes. Usual: the old file's permissions, or the umask's for a new
+// file. Private: the owner alone (0600) whatever the umask, for files that hold the device's passwords
+// or the residents' numbers.
+enum class TFileAccess { Usual, Private };
+
+// Writes `bytes` to `path` atomically (see above) with the rights `access` gives.
+void WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         TFileAccess access = TFileAccess::Usual);
+
+// Makes sure `path` is a file only its owner may read or write, so that a writer can append secrets to
+// it: created empty (0600) when missing, narrowed to its owner's rights when others have some, its
+// contents left as they are. Throws EFileError (TAction::Save) when it cannot.
+void EnsurePrivateFile(const std::string& path);
+
+// Makes the folder `path` (with any missing parents, which get the usual rights) for the owner alone
+// (0700). An existing folder of ours that others may enter is narrowed to 0700; another user's folder
+// (one an administrator shares, say) is left as it is. Throws EFileError (TAction::Save) when it cannot.
+void EnsurePrivateFolder(const std::string& path);
+
+// Creates `path` as an empty private file, never replacing anything: false when something of that name
+// exists already. Two programs that want one name at once get it once, so a writer reserves a new
+// name with this and then fills it with WriteFileAtomically. Throws EFileError on any other failure.
+bool ReservePrivateFile(const std::string& path);
+
+// Takes the group's and others' rights off an existing file of ours. A file that is missing or another
+// user's is left alone; throws EFileError when ours cannot be narrowed.
+void NarrowToPrivate(const std::string& path);
 
 // For writers that insist on a file name of their own (libxlsxwriter): `writer` fills the temporary
 // path it is given; it reports a failure by throwing (an EFileError naming `path` is best). The
@@ -41,5 +65,9 @@ void SaveFileAtomically(const std::string& path,
 // Reads a whole file of at most `maxBytes` bytes; throws EFileError (TAction::Open) when the file is
 // missing, unreadable, not a regular file or larger than that.
 std::string ReadWholeFile(const std::string& path, size_t maxBytes);
+
+// Reads the first `maxBytes` bytes of a file, all of it when it is shorter; throws as ReadWholeFile
+// does, except that a larger file is no failure.
+std::string ReadFileStart(const std::string& path, size_t maxBytes);
 
 }  // namespace torvane

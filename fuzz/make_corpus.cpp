@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets: reply streams as the virtual device answers each kind
 // of exchange, real settings, number and history pages from a populated device memory, and workbooks
-// written by the program's own spreadsheet writers.
+// written by the program's own spreadsheet writers, and backups of both tables as the program keeps
+// them (format 2), as older programs kept them (format 1) and as they come back through Windows (CRLF).
 //
 //   fuzz_make_corpus DIR    makes DIR/<target>/ for every target
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "device/device_memory.h"
+#include "files/backup_file.h"
 #include "files/spreadsheet.h"
 #include "support/fakes.h"
 
@@ -141,6 +143,41 @@ void SheetSeeds() {
   fs::remove_all(tmp);
 }
 
+void BackupSeeds(const device::TDeviceMemory& m) {
+  auto put = [](const std::string& name, const std::string& text) {
+    Put("backup", name, TBytes(text.begin(), text.end()));
+  };
+  auto crlf = [](const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+  };
+  const TBackup backups[] = {
+      {.Table = "settings",
+       .PageCount = 3,
+       .Taken = {2026, 12, 9, 14, 3, 22},
+       .Port = "/dev/ttyUSB0",
+       .Sim = "+8613912345678",
+       .Pages = Slice(m.Settings.data(), m.Settings.size())},
+      {.Table = "numbers",
+       .PageCount = 375,
+       .Taken = {2026, 12, 9, 14, 3, 22},
+       .Port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+       .Sim = "",
+       .Pages = m.Numbers},
+  };
+  for (const TBackup& b : backups) {
+    const std::string two = FormatBackup(b);
+    std::string one = two;
+    one.replace(one.find("format: 2"), 9, "format: 1");
+    const size_t sim = one.find("sim: ");
+    one.erase(sim, one.find('\n', sim) + 1 - sim);
+    put(b.Table + "_format2", two);
+    put(b.Table + "_format1", one);
+    put(b.Table + "_crlf", crlf(two));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,5 +191,6 @@ int main(int argc, char** argv) {
   ReceiveSeeds(m);
   PageSeeds(m);
   SheetSeeds();
+  BackupSeeds(m);
   return 0;
 }

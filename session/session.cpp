@@ -148,7 +148,12 @@ std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount
   const std::string folder = BackupDirectory();
   if (folder.empty()) return std::string();
   try {
-    return torvane::KeepBackup(folder, TBackup{table, pageCount, Exchange.Clock.Now(), PortName, pages});
+    return torvane::KeepBackup(folder, TBackup{.Table = table,
+                                               .PageCount = pageCount,
+                                               .Taken = Exchange.Clock.Now(),
+                                               .Port = PortName,
+                                               .Sim = SimNumber,
+                                               .Pages = pages});
   } catch (const EFileError& e) {
     Exchange.Operator.Error(kBackupNotKept + std::string(e.what()));
     return std::nullopt;

@@ -101,7 +101,8 @@ class TSession {
   // The port the session talks through, as every backup names it.
   std::string PortName;
   // The SIM card number of the controller on the port, from the settings' first page as the login
-  // (or any later read of it) found it; empty when it has none or nothing was read.
+  // (or any later read of it) found it, as every backup names it; empty when it has none or nothing
+  // was read.
   std::string SimNumber;
 
   // The marks of what the grids hold that the device does not.
