@@ -52,6 +52,16 @@ std::string RowText(const TGrid& g, int row) {
          Moment(g, kColEndDate, kColEndTime, row);
 }
 
+// A JSON file's text; nothing, with the result Unreadable, when it cannot be read.
+std::optional<std::string> JsonText(const std::string& file, TImportResult& result) {
+  try {
+    return ReadWholeFile(file, kMaxJsonBytes);
+  } catch (const EFileError& e) {
+    result.Fail(TImportResult::TFile::Unreadable, e.what());
+    return std::nullopt;
+  }
+}
+
 nlohmann::ordered_json RowJson(const TGrid& g, int row) {
   return {{"number", g.Cell(kColNumber, row)},
           {"start", Moment(g, kColStartDate, kColStartTime, row)},
@@ -80,41 +90,16 @@ std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool 
   return std::nullopt;
 }
 
-bool LoadTable(TDeviceJob& job, TTable table, const std::string& file) {
-  std::string why;
-  const auto kind = FileKindOf(table, file, false, &why);
-  if (!kind) {
-    job.Complain(why);
-    return false;
-  }
+TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file) {
   TSession& s = job.Session();
-  const int before = job.Complaints();
-  if (*kind == TFileKind::Json) {
-    std::optional<std::string> problem;
-    try {
-      const std::string text = ReadWholeFile(file, kMaxJsonBytes);
-      problem = table == TTable::Settings ? SettingsFromJson(text, s.SettingsGrid, s.SettingsLists)
-                                          : NumbersFromJson(text, s.NumberGrid);
-    } catch (const EFileError& e) {
-      job.Complain(e.what());
-      return false;
-    }
-    // The import's own texts stand as they are; a file that is no document says which file.
-    if (problem)
-      job.Complain(problem->find('\'') == 0 || problem->rfind("Wrong", 0) == 0 ? *problem
-                                                                               : file + ": " + *problem);
-    return !problem;
-  }
-  job.DialogFile = file;
-  if (table == TTable::Settings) {
-    TUndoStep step(s.SettingsUndo);
-    s.Profiles.ImportProfile();
-  } else {
-    ImportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir);
-  }
-  job.DialogFile.clear();
-  // The imports say nothing when all is well: any box or error is a refusal.
-  return job.Complaints() == before;
+  if (Extension(file) != ".json")
+    return table == TTable::Settings ? s.Profiles.ImportProfileFrom(file)
+                                     : ImportNumbersXlsFrom(s.Exchange, s.NumberGrid, file);
+  TImportResult result;
+  const std::optional<std::string> text = JsonText(file, result);
+  if (!text) return result;
+  return table == TTable::Settings ? SettingsFromJson(*text, s.SettingsGrid, s.SettingsLists)
+                                   : NumbersFromJson(*text, s.NumberGrid);
 }
 
 bool SaveChecksPass(TDeviceJob& job, TTable table) {

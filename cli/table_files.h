@@ -9,6 +9,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/device_job.h"
+#include "files/import_result.h"
 #include "session/session.h"
 
 namespace torvane::cli {
@@ -19,9 +20,11 @@ enum class TFileKind { Xlsx, Xls, Cvs, Json, StandardOutput };
 // when the table has no files of that kind.
 std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool toWrite, std::string* error);
 
-// Loads FILE into the job's grid of `table` with the same checks as the window's import. False when
-// it does not pass them: the job's operator has said why.
-bool LoadTable(TDeviceJob& job, TTable table, const std::string& file);
+// Loads FILE (of a kind FileKindOf knows) into the job's grid of `table`, judged as the window's
+// import judges it: nothing is loaded unless the result is Loaded(). Nothing is said; the caller
+// presents the result.
+TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file);
+
 // What a save checks before it sends anything (a savable password, every cell encodable, every
 // number's window whole), on the table as loaded. False when it would not save; the operator has
 // been told why.

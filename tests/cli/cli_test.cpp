@@ -14,8 +14,12 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "device/virtual_device.h"
+#include "files/import_result.h"
+#include "files/spreadsheet.h"
+#include "numbers/number_files.h"
 #include "numbers/number_record.h"
 #include "numbers/number_texts.h"
 #include "protocol/protocol_texts.h"
@@ -108,6 +112,29 @@ class Cli : public ::testing::Test {
   }
   std::string ChangedSettings(const std::string& name = "p.json") {
     return SettingsFile(name, [](TJson& p) { p[1]["value"] = "+4912345"; });
+  }
+  // A number list of the given entries, in the file `name`.
+  std::string NumbersFile(const std::string& name, const TJson& numbers) {
+    std::ofstream(File(name)) << TJson{
+        {"format", "torvane-numbers"},
+        {"version", 1},
+        {"numbers", numbers}}.dump();
+    return File(name);
+  }
+  // A fresh grid's profile (or number list) as the window exports it, with sheet cells changed.
+  std::string EditedSheet(const std::string& name, bool settings,
+                          const std::vector<std::tuple<int, int, std::string>>& cells) {
+    TFakeSession fresh;
+    fresh.Operator.FileAnswers.push_back(File(name));
+    if (settings)
+      fresh.Session->Profiles.ExportProfile();
+    else
+      ExportNumbersXls(fresh.Session->Exchange, fresh.Session->NumberGrid, dir_.string());
+    TExcelApplication excel;
+    TWorkbook& book = excel.WorkBooks().Open(File(name));
+    for (const auto& [row, col, text] : cells) excel.Cells(row, col).SetValue(text);
+    book.SaveAs(File(name));
+    return File(name);
   }
 
   fs::path dir_;
@@ -287,6 +314,67 @@ TEST_F(Cli, VerifyAndDiffFindWhatTheDeviceDidNotKeep) {
   const TJson line = TJson::parse(json.Out);
   EXPECT_EQ(line,
             (TJson{{"number", 2}, {"name", "2.SIM Card Phone No"}, {"device", ""}, {"file", "+4912345"}}));
+}
+
+TEST_F(Cli, ARefusedFileExitsTwoAndNothingGoesOnTheWire) {
+  const std::map<std::string, std::string> cp1251{{"TORVANE_CODEPAGE", "CP1251"}};
+  struct TCase {
+    const char* Name;
+    std::function<std::vector<std::string>()> Args;
+    std::string Says;
+  };
+  const std::vector<TCase> cases = {
+      {"a settings index beyond its list",
+       [&] {
+         return std::vector<std::string>{"write", "settings",
+                                         SettingsFile("p.json", [](TJson& p) { p[2]["index"] = 7; })};
+       },
+       "3.DIN1 Type: there is no item 7 in its list"},
+      {"a profile text the code page cannot hold",
+       [&] {
+         return std::vector<std::string>{"write", "settings", EditedSheet("p.xlsx", true, {{6, 2, "café"}})};
+       },
+       "5.DIN1 Alarm Content: \"é\" cannot be written in the code page CP1251"},
+      {"a list time past the day",
+       [&] {
+         return std::vector<std::string>{"write", "numbers",
+                                         NumbersFile("n.json", {{{"serial", 3},
+                                                                 {"number", "555"},
+                                                                 {"start", "2024-05-06 24:00"},
+                                                                 {"end", "2024-06-30 18:00"}}})};
+       },
+       "serial 3: the time \"24:00\" is no time"},
+      {"a sheet number with a letter, provisioned",
+       [&] {
+         return std::vector<std::string>{"provision", "--settings", ChangedSettings(), "--numbers",
+                                         EditedSheet("n.xls", false, {{4, 2, "+49 17O"}, {4, 7, "yes"}})};
+       },
+       "serial 3: the number \"+4917O\" holds \"O\""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    device::TVirtualDevice& d = Device();
+    const TRun run = On(d, c.Args(), cp1251);
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
+    EXPECT_EQ(d.Counters().Received, 0u);
+    devices_.clear();
+  }
+}
+
+TEST_F(Cli, CleanedNumbersAreSavedCleanAndSaidOnce) {
+  device::TVirtualDevice& d = Device();
+  const std::string file =
+      NumbersFile("n.json", {{{"serial", 1}, {"number", "+49 170 1234567"}, {"always", true}},
+                             {{"serial", 2}, {"number", "(030) 123"}, {"always", true}}});
+  const TRun run = On(d, {"write", "numbers", file});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const std::string said = CleanedRowsText(2);
+  const size_t at = run.Err.find(said);
+  EXPECT_NE(at, std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find(said, at + 1), std::string::npos) << run.Err;
+  EXPECT_EQ(NumberTexts(d)[0], "+491701234567| | |always");
+  EXPECT_EQ(NumberTexts(d)[1], "030123| | |always");
 }
 
 TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
