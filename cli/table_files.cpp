@@ -10,7 +10,6 @@
 #include "numbers/number_files.h"
 #include "numbers/number_json.h"
 #include "numbers/number_record.h"
-#include "settings/settings_changes.h"
 #include "settings/settings_json.h"
 #include "settings/settings_table.h"
 
@@ -102,6 +101,17 @@ TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file) 
                                    : NumbersFromJson(*text, s.NumberGrid);
 }
 
+TImportResult ReadTableFile(TTable table, const std::string& file, TFileValues& out) {
+  if (Extension(file) != ".json")
+    return table == TTable::Settings ? ReadSettingsProfile(file, out.Settings)
+                                     : ReadNumbersSheet(file, out.Numbers);
+  TImportResult result;
+  const std::optional<std::string> text = JsonText(file, result);
+  if (!text) return result;
+  return table == TTable::Settings ? ReadSettingsJson(*text, out.Settings)
+                                   : ReadNumbersJson(*text, out.Numbers);
+}
+
 bool SaveChecksPass(TDeviceJob& job, TTable table) {
   TSession& s = job.Session();
   if (table == TTable::Settings) return s.Settings.CheckBeforeSave() && s.Settings.Encodable();
@@ -179,36 +189,47 @@ void CopyTable(TSession& from, TSession& to, TTable table) {
   }
 }
 
-std::vector<TDifference> Differences(TSession& device, TSession& file, TTable table) {
+std::vector<TDifference> Differences(TSession& device, const TFileValues& file, TTable table) {
   std::vector<TDifference> found;
   if (table == TTable::Settings) {
-    // The file as a save would send it over these very pages, then read as the device reads.
-    std::array<uint8_t, kSettingsBytes> composed{};
-    if (ComposeSettingsPages(file.SettingsGrid, file.SettingsLists, TCodePage::System(),
-                             &device.Settings.Device, composed))
-      return found;  // not encodable: the caller has checked that first
     const auto& held = device.Settings.Device.All();
-    for (int row : ChangedSettingRows(std::span<const uint8_t, kSettingsBytes>(held.data(), kSettingsBytes),
-                                      composed, TCodePage::System())) {
+    for (int row : SettingsDiffering(file.Settings,
+                                     std::span<const uint8_t, kSettingsBytes>(held.data(), kSettingsBytes),
+                                     TCodePage::System())) {
       TDifference d;
       d.Key = row;
       d.Name = SettingForRow(row)->Label;
       d.Device = ValueOf(device, row);
-      d.File = ValueOf(file, row);
+      d.File = file.Settings.Value[row];
       d.DeviceJson = d.Device;
       d.FileJson = d.File;
       found.push_back(std::move(d));
     }
     return found;
   }
+  // The file's rows as it writes them, in a grid of their own for the result lines.
+  TGrid given(kNumberColCount, kNumberRows + 1);
   for (int row = 1; row <= kNumberRows; ++row) {
-    if (ChangedNumberColumns(file.NumberGrid, row, device.Numbers.Device) == 0) continue;
+    const TNumberFileRow& r = file.Numbers.Rows[static_cast<size_t>(row)];
+    for (auto [col, text] : {std::pair{kColNumber, &r.Number}, std::pair{kColStartDate, &r.StartDate},
+                             std::pair{kColStartTime, &r.StartTime}, std::pair{kColEndDate, &r.EndDate},
+                             std::pair{kColEndTime, &r.EndTime}})
+      given.SetCell(col, row, *text);
+    given.SetCell(kColAlways, row, r.Always ? kMarkYes : kMarkNo);
+    given.SetCell(kColDelete, row, r.Delete && file.Numbers.LoadsDeleteMarks ? kMarkYes : kMarkNo);
+  }
+  const TDevicePages& pages = device.Numbers.Device;
+  for (int row = 1; row <= kNumberRows; ++row) {
+    const uint8_t* record = pages.Page((row - 1) / kNumbersPerPage + 1).data() +
+                            ((row - 1) % kNumbersPerPage) * kNumberRecordSize;
+    const TNumberFileRow& r = file.Numbers.Rows[static_cast<size_t>(row)];
+    if (!NumberRowDiffers(file.Numbers, row, CheckNumberRow(r), record)) continue;
     TDifference d;
     d.Key = row;
     d.Device = RowText(device.NumberGrid, row);
-    d.File = RowText(file.NumberGrid, row);
+    d.File = RowText(given, row);
     d.DeviceJson = RowJson(device.NumberGrid, row);
-    d.FileJson = RowJson(file.NumberGrid, row);
+    d.FileJson = RowJson(given, row);
     found.push_back(std::move(d));
   }
   return found;

@@ -10,7 +10,9 @@
 #include "cli/cli_args.h"
 #include "cli/device_job.h"
 #include "files/import_result.h"
+#include "numbers/number_import.h"
 #include "session/session.h"
+#include "settings/settings_import.h"
 
 namespace torvane::cli {
 
@@ -25,6 +27,13 @@ std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool 
 // presents the result.
 TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file);
 
+// A file's own values, for verify and diff.
+struct TFileValues {
+  TSettingsFileValues Settings;
+  TNumberFile Numbers;
+};
+// Reads FILE's values of `table` without judging them; Unreadable or Broken as an import would be.
+TImportResult ReadTableFile(TTable table, const std::string& file, TFileValues& out);
 // What a save checks before it sends anything (a savable password, every cell encodable, every
 // number's window whole), on the table as loaded. False when it would not save; the operator has
 // been told why.
@@ -44,9 +53,9 @@ struct TDifference {
   nlohmann::ordered_json DeviceJson, FileJson;
 };
 
-// The rows of `table` where the device's pages (as last read) and the file (in `file`'s grid) differ,
-// by what they read as.
-std::vector<TDifference> Differences(TSession& device, TSession& file, TTable table);
+// The rows of `table` where the device's pages (as last read) and the file's own values differ, by
+// value (settings_import.h, number_import.h): a value the device could not keep differs.
+std::vector<TDifference> Differences(TSession& device, const TFileValues& file, TTable table);
 // A difference as a result line.
 std::string DifferencePlain(const TDifference& d);
 nlohmann::ordered_json DifferenceJson(const TDifference& d);

@@ -208,7 +208,7 @@ class TRun {
     return status;
   }
 
-  // Says what importing `file` came to: why it could not be read, why it was refused, or
+  // Says what reading or importing `file` came to: why it could not be read, why it was refused, or
   // how many rows were cleaned. False when nothing is to be done with it.
   bool Present(const TImportResult& result, const std::string& file) {
     switch (result.File) {
@@ -238,11 +238,9 @@ class TRun {
   }
 
   // The file is judged whole before any port is opened: a refused one sends nothing to any device.
-  bool LoadFile(TDeviceJob& into, TTable table, const std::string& file, bool forSaving = true) {
+  bool LoadFile(TDeviceJob& into, TTable table, const std::string& file) {
     if (!KnownKind(table, file) || !Present(LoadTable(into, table, file), file)) return false;
-    if (forSaving) return SaveChecksPass(into, table);
-    // A cell no page can hold differs from anything a device holds; say so before asking one.
-    return table != TTable::Settings || into.Session().Settings.Encodable();
+    return SaveChecksPass(into, table);
   }
 
   int Read(const std::string& port) {
@@ -268,15 +266,19 @@ class TRun {
   }
 
   int Compare(const std::string& port) {
-    auto file = FileJob();
-    if (!LoadFile(*file, args_.Table, args_.File, false)) return kExitUsage;
+    // The file's own values, not what loading them would make of them: one the device cannot keep is
+    // a difference, not a refusal.
+    auto file = std::make_unique<TFileValues>();
+    if (!KnownKind(args_.Table, args_.File) ||
+        !Present(ReadTableFile(args_.Table, args_.File, *file), args_.File))
+      return kExitUsage;
     const bool diff = args_.Command == TCommand::Diff;
     resultLines_ = !diff;
     TDeviceJob& job = NewJob(port);
     job.AddLogin();
     job.AddRead(args_.Table);
     job.AddStep([this, &job, diff, file = file.get()] {
-      const std::vector<TDifference> found = Differences(job.Session(), file->Session(), args_.Table);
+      const std::vector<TDifference> found = Differences(job.Session(), *file, args_.Table);
       if (diff)
         for (const TDifference& d : found)
           if (!out_.Result(DifferencePlain(d), DifferenceJson(d))) return kExitTransfer;

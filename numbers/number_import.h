@@ -3,7 +3,9 @@
 // blanks and dashes people write numbers with, must be digits after an optional leading '+' that fit
 // the record's 22 bytes; its dates and times must be ones the pickers could have made and the device
 // can keep; and a number that is neither always allowed nor to be deleted needs a whole window, as the
-// import has always checked. Otherwise the file is refused with the rows named.
+// import has always checked. Otherwise the file is refused with the rows named. verify and diff
+// compare the same rows with what a device holds, by value.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,5 +47,12 @@ std::vector<TNumberRowCheck> CheckNumberFile(const TNumberFile& file, TImportRes
 // Puts the checked rows into the grid as one change (`afterRow` after each).
 void LoadNumberFile(const TNumberFile& file, const std::vector<TNumberRowCheck>& checks, TGrid& grid,
                     const std::function<void(int row)>& afterRow = {});
+
+// Whether a file's row is not what the device's 32-byte record holds, by value: the cleaned number,
+// the "always" mark, and for a number to call in its dates and times by their values ("2024/05/06" is
+// "2024-05-06"); a row to be deleted is an empty one. A row the device could not keep differs from
+// whatever it holds.
+bool NumberRowDiffers(const TNumberFile& file, int serial, const TNumberRowCheck& check,
+                      const uint8_t* record);
 
 }  // namespace torvane

@@ -81,6 +81,18 @@ struct TImage {
   }
 };
 
+// A number parameter's value in the pages; nothing when its copies disagree.
+std::optional<int> NumberIn(const TSettingDef& param, std::span<const uint8_t, kSettingsBytes> pages) {
+  std::optional<int> value;
+  for (const TFieldPart& part : param.Parts()) {
+    const size_t at = static_cast<size_t>(part.Page - 1) * kSettingsPageSize + part.Offset;
+    const int v = pages[at] + 256 * pages[at + 1];
+    if (value && *value != v) return std::nullopt;
+    value = v;
+  }
+  return value;
+}
+
 std::optional<std::string> CheckList(const TSettingDef& param, const TSettingsFileValues& file,
                                      const TSettingsLists& lists, int& index) {
   const std::string& text = file.Value[param.Row];
@@ -238,6 +250,28 @@ void LoadSettingValues(const TSettingsFileValues& file, const TSettingValues& va
     }
   }
   for (TListChoice* list : lists.All()) lists.SetItemIndex(*list, values[list->Row].Index);
+}
+
+std::vector<int> SettingsDiffering(const TSettingsFileValues& file,
+                                   std::span<const uint8_t, kSettingsBytes> device,
+                                   const TCodePage& codePage) {
+  TImportResult judged;
+  const TSettingValues values = CheckSettingsFile(file, codePage, judged);
+  const TImage held(device, codePage);
+  std::vector<int> rows;
+  for (const TSettingDef& param : SettingsTable()) {
+    const TSettingValue& v = values[param.Row];
+    bool same = !v.Refusal;
+    if (same && param.IsList()) {
+      same = held.Lists.ForRow(param.Row)->ItemIndex == v.Index;
+    } else if (same && param.IsNumber()) {
+      same = NumberIn(param, device) == (v.Text.empty() ? 0 : ParseInteger(v.Text).value_or(-1));
+    } else if (same) {
+      same = WithoutTrailingZeros(held.Grid.Cell(kContentCol, param.Row)) == WithoutTrailingZeros(v.Text);
+    }
+    if (!same) rows.push_back(param.Row);
+  }
+  return rows;
 }
 
 }  // namespace torvane

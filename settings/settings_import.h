@@ -2,11 +2,13 @@
 // A settings file judged before anything of it is loaded. Each parameter's value, from a profile or a
 // JSON document, must be one that typing into the grid could have made and that the device's field
 // holds and reads back as the same value; otherwise the file is refused with the parameter named.
-// The SIM card's number is cleaned first, as people write numbers with blanks and dashes.
+// The SIM card's number is cleaned first, as people write numbers with blanks and dashes. verify and
+// diff compare the same values with what a device holds, by value.
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,5 +49,12 @@ TSettingValues CheckSettingsFile(const TSettingsFileValues& file, const TCodePag
 // `afterRow` for each row) and the lists.
 void LoadSettingValues(const TSettingsFileValues& file, const TSettingValues& values, TGrid& grid,
                        TSettingsLists& lists, const std::function<void(int row)>& afterRow = {});
+
+// The parameters, in order, whose value in the file is not the value the device's pages hold: a list
+// by its item, a number by its value ("010" is 10, and both copies of a number stored twice must hold
+// it), a text by its characters. A value the device could not keep differs from whatever it holds.
+std::vector<int> SettingsDiffering(const TSettingsFileValues& file,
+                                   std::span<const uint8_t, kSettingsBytes> device,
+                                   const TCodePage& codePage);
 
 }  // namespace torvane

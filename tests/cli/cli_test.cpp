@@ -377,6 +377,46 @@ TEST_F(Cli, CleanedNumbersAreSavedCleanAndSaidOnce) {
   EXPECT_EQ(NumberTexts(d)[1], "030123| | |always");
 }
 
+TEST_F(Cli, VerifyAndDiffCompareTheFilesOwnValuesByValue) {
+  const std::map<std::string, std::string> cp1251{{"TORVANE_CODEPAGE", "CP1251"}};
+  device::TVirtualDevice& d = Device();
+  const auto settings = [&](const std::string& name, const std::string& sim, const std::string& autoArm,
+                            const std::string& alarm) {
+    return SettingsFile(name, [&](TJson& p) {
+      p[1]["value"] = sim;
+      p[6]["value"] = autoArm;
+      p[4]["value"] = alarm;
+    });
+  };
+  ASSERT_EQ(On(d, {"write", "settings", settings("w.json", "+491701234567", "10", "cafй")}, cp1251).ExitCode,
+            0);
+
+  const TRun same =
+      On(d, {"verify", "settings", settings("same.json", "+49 170 1234567", "010", "cafй")}, cp1251);
+  EXPECT_EQ(same.ExitCode, 0) << same.Err;
+  // The device holds "cafй" where the file says "café": the code page has no "é" to keep.
+  const std::string accented = settings("cafe.json", "+491701234567", "10", "café");
+  const TRun verify = On(d, {"verify", "settings", accented}, cp1251);
+  EXPECT_EQ(verify.ExitCode, 4) << verify.Err;
+  EXPECT_NE(verify.Err.find("1 parameters differ from " + accented + ": 5"), std::string::npos) << verify.Err;
+  EXPECT_EQ(On(d, {"diff", "settings", accented}, cp1251).Out,
+            "5.DIN1 Alarm Content: device \"cafй\", file \"café\"\n");
+  // A value no device can keep is a difference too, not a refusal.
+  const std::string beyond = SettingsFile("arm.json", [](TJson& p) { p[7]["index"] = 7; });
+  EXPECT_EQ(On(d, {"verify", "settings", beyond}, cp1251).ExitCode, 4);
+
+  const auto numbers = [&](const std::string& name, const std::string& number, const std::string& start) {
+    return NumbersFile(name,
+                       {{{"serial", 1}, {"number", number}, {"start", start}, {"end", "2024-06-30 18:00"}}});
+  };
+  ASSERT_EQ(On(d, {"write", "numbers", numbers("w.json", "+491701234567", "2024-05-06 07:05")}).ExitCode, 0);
+  const TRun list = On(d, {"diff", "numbers", numbers("same.json", "+49 170 1234567", "2024/05/06 07:05")});
+  EXPECT_EQ(list.ExitCode, 0) << list.Err;
+  EXPECT_EQ(list.Out, "");
+  EXPECT_EQ(On(d, {"verify", "numbers", numbers("later.json", "+491701234567", "2024-05-07 07:05")}).ExitCode,
+            4);
+}
+
 TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
   // The files come from a device of the installer's: its settings with a SIM number, 40 numbers.
   device::TVirtualDevice& source = Device({}, 40);
