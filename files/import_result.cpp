@@ -8,24 +8,33 @@ namespace {
 
 constexpr size_t kNamedRefusals = 10;
 
-std::string Replace1(const std::string& text, const std::string& value) {
-  const size_t at = text.find("%1");
-  return at == std::string::npos ? text : text.substr(0, at) + value + text.substr(at + 2);
-}
-
 }  // namespace
+
+std::string FillText(const char* pattern, std::initializer_list<std::string> values) {
+  std::string text;
+  for (const char* p = pattern; *p; ++p) {
+    const size_t n = p[1] >= '1' && p[1] <= '9' ? static_cast<size_t>(p[1] - '1') : values.size();
+    if (*p == '%' && n < values.size()) {
+      text += values.begin()[n];
+      ++p;
+    } else {
+      text += *p;
+    }
+  }
+  return text;
+}
 
 std::string RefusalLines(const std::string& headline, const std::vector<TRefusal>& refused) {
   std::string text = headline;
   for (size_t i = 0; i < refused.size() && i < kNamedRefusals; ++i)
     text += "\n" + refused[i].Name + ": " + refused[i].Why;
   if (refused.size() > kNamedRefusals)
-    text += "\n" + Replace1(kRefusalMore, std::to_string(refused.size() - kNamedRefusals));
+    text += "\n" + FillText(kRefusalMore, {std::to_string(refused.size() - kNamedRefusals)});
   return text;
 }
 
 std::string CleanedRowsText(int rows) {
-  return rows == 1 ? std::string(kCleanedOneRow) : Replace1(kCleanedRows, std::to_string(rows));
+  return rows == 1 ? std::string(kCleanedOneRow) : FillText(kCleanedRows, {std::to_string(rows)});
 }
 
 void ShowImportResult(IOperator& op, const TImportResult& result) {

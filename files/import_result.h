@@ -3,7 +3,9 @@
 // all, how many rows it gave, how many of its numbers were cleaned, and which rows or parameters the
 // device could not hold, each with why. A file goes into the grid whole or not at all: nothing is
 // loaded while anything is refused.
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/operator.h"
@@ -38,6 +40,8 @@ struct TImportResult {
   }
 };
 
+// `pattern` with %1 .. %9 replaced by the values; a value's own "%2" stays as it is.
+std::string FillText(const char* pattern, std::initializer_list<std::string> values);
 // The refusal's text: `headline`, then one line per refusal ("name: why"), the first ten of them.
 std::string RefusalLines(const std::string& headline, const std::vector<TRefusal>& refused);
 // What is said once when numbers were cleaned.

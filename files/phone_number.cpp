@@ -1,15 +1,11 @@
 #include "files/phone_number.h"
 
+#include "files/import_result.h"
 #include "files/import_texts.h"
 
 namespace torvane {
 
 namespace {
-
-std::string Replace(std::string text, const std::string& mark, const std::string& value) {
-  const size_t at = text.find(mark);
-  return at == std::string::npos ? text : text.replace(at, mark.size(), value);
-}
 
 // The whole UTF-8 character at s[i], so that a refusal names what the operator sees.
 std::string CharacterAt(const std::string& s, size_t i) {
@@ -31,11 +27,10 @@ std::optional<std::string> PhoneNumberProblem(const std::string& cleaned, size_t
   for (size_t i = 0; i < cleaned.size(); ++i) {
     const char c = cleaned[i];
     if ((c >= '0' && c <= '9') || (c == '+' && i == 0)) continue;
-    return Replace(Replace(kNumberNotDigits, "%1", cleaned), "%2", CharacterAt(cleaned, i));
+    return FillText(kNumberNotDigits, {cleaned, CharacterAt(cleaned, i)});
   }
   if (cleaned.size() > fieldBytes)
-    return Replace(Replace(Replace(kNumberTooLong, "%1", cleaned), "%2", std::to_string(cleaned.size())),
-                   "%3", std::to_string(fieldBytes));
+    return FillText(kNumberTooLong, {cleaned, std::to_string(cleaned.size()), std::to_string(fieldBytes)});
   return std::nullopt;
 }
 

@@ -10,12 +10,6 @@ namespace torvane {
 
 namespace {
 
-std::string Fill(const char* pattern, const std::string& value) {
-  std::string text = pattern;
-  if (const size_t at = text.find("%1"); at != std::string::npos) text.replace(at, 2, value);
-  return text;
-}
-
 bool HoldsSomething(const TNumberFileRow& r) {
   return !r.Number.empty() || r.Always || r.Delete || !r.StartDate.empty() || !r.StartTime.empty() ||
          !r.EndDate.empty() || !r.EndTime.empty();
@@ -71,9 +65,9 @@ TNumberRowCheck CheckNumberRow(const TNumberFileRow& row) {
   // A row without a whole window is told as it always was, not once more for its dates.
   if (c.WindowMissing) return c;
   for (const std::string* date : {&row.StartDate, &row.EndDate})
-    if (!date->empty() && !ParseSavableDate(*date)) c.Problems.push_back(Fill(kNumberBadDate, *date));
+    if (!date->empty() && !ParseSavableDate(*date)) c.Problems.push_back(FillText(kNumberBadDate, {*date}));
   for (const std::string* time : {&row.StartTime, &row.EndTime})
-    if (!time->empty() && !ParseSavableTime(*time)) c.Problems.push_back(Fill(kNumberBadTime, *time));
+    if (!time->empty() && !ParseSavableTime(*time)) c.Problems.push_back(FillText(kNumberBadTime, {*time}));
   return c;
 }
 

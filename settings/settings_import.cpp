@@ -1,7 +1,5 @@
 #include "settings/settings_import.h"
 
-#include <initializer_list>
-
 #include "core/conversion_error.h"
 #include "files/phone_number.h"
 #include "settings/settings_codec.h"
@@ -10,17 +8,6 @@
 namespace torvane {
 
 namespace {
-
-// `pattern` with %1, %2, ... replaced by the values in turn.
-std::string Fill(const char* pattern, std::initializer_list<std::string> values) {
-  std::string text = pattern;
-  int n = 1;
-  for (const std::string& v : values) {
-    const std::string mark = "%" + std::to_string(n++);
-    if (const size_t at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), v);
-  }
-  return text;
-}
 
 size_t CharLength(const std::string& s, size_t i) {
   size_t n = 1;
@@ -104,26 +91,26 @@ std::optional<std::string> CheckList(const TSettingDef& param, const TSettingsFi
       index = -1;
       return std::nullopt;
     }
-    if (*given < 0 || *given >= items) return Fill(kSettingNoSuchItem, {std::to_string(*given), last});
-    if (LeadingNumber(text) != given) return Fill(kSettingItemDisagrees, {std::to_string(*given), text});
+    if (*given < 0 || *given >= items) return FillText(kSettingNoSuchItem, {std::to_string(*given), last});
+    if (LeadingNumber(text) != given) return FillText(kSettingItemDisagrees, {std::to_string(*given), text});
     index = static_cast<int>(*given);
     return std::nullopt;
   }
   const std::string first = text.empty() ? std::string() : text.substr(0, CharLength(text, 0));
   if (first.size() != 1 || first[0] < '0' || first[0] > '9') return NotAnIntegerMessage(first);
   index = first[0] - '0';
-  if (index >= items) return Fill(kSettingNoSuchItem, {first, last});
+  if (index >= items) return FillText(kSettingNoSuchItem, {first, last});
   return std::nullopt;
 }
 
 std::optional<std::string> CheckNumber(const TSettingDef& param, const std::string& text) {
   if (text.empty()) return std::nullopt;  // the field is left zero
-  if (param.DigitFilter && !AllDigits(text)) return Fill(kSettingNotDigits, {text, FirstNonDigit(text)});
+  if (param.DigitFilter && !AllDigits(text)) return FillText(kSettingNotDigits, {text, FirstNonDigit(text)});
   if (param.DigitFilter && param.Limit > 0 && text.size() > static_cast<size_t>(param.Limit))
-    return Fill(kSettingTooManyDigits, {text, std::to_string(text.size()), std::to_string(param.Limit)});
+    return FillText(kSettingTooManyDigits, {text, std::to_string(text.size()), std::to_string(param.Limit)});
   const std::optional<int32_t> value = ParseInteger(text);
   if (!value) return NotAnIntegerMessage(text);
-  if (*value < 0 || *value > 0xFFFF) return Fill(kSettingOutOfRange, {text});
+  if (*value < 0 || *value > 0xFFFF) return FillText(kSettingOutOfRange, {text});
   return std::nullopt;
 }
 
@@ -135,9 +122,9 @@ std::optional<std::string> CheckDigits(const TSettingDef& param, TSettingValue& 
     return PhoneNumberProblem(value.Text, static_cast<size_t>(param.TextSize()));
   }
   const std::string& text = value.Text;
-  if (!AllDigits(text)) return Fill(kSettingNotDigits, {text, FirstNonDigit(text)});
+  if (!AllDigits(text)) return FillText(kSettingNotDigits, {text, FirstNonDigit(text)});
   if (param.Limit > 0 && text.size() > static_cast<size_t>(param.Limit))
-    return Fill(kSettingTooManyDigits, {text, std::to_string(text.size()), std::to_string(param.Limit)});
+    return FillText(kSettingTooManyDigits, {text, std::to_string(text.size()), std::to_string(param.Limit)});
   return std::nullopt;
 }
 
@@ -146,23 +133,23 @@ std::optional<std::string> CheckText(const TSettingDef& param, const std::string
   for (size_t i = 0; i < text.size();) {
     const size_t n = CharLength(text, i);
     if (!codePage.Holds(text.substr(i, n)))
-      return Fill(kSettingNotInCodePage, {text.substr(i, n), codePage.Name()});
+      return FillText(kSettingNotInCodePage, {text.substr(i, n), codePage.Name()});
     i += n;
   }
   // Malformed UTF-8 may still fail as a whole.
-  if (!codePage.Holds(text)) return Fill(kSettingNotInCodePage, {text, codePage.Name()});
+  if (!codePage.Holds(text)) return FillText(kSettingNotInCodePage, {text, codePage.Name()});
   const std::string bytes = WithoutTrailingZeros(codePage.FromUtf8(text));
   if (bytes.size() > static_cast<size_t>(param.TextSize()))
-    return Fill(kSettingTooLong,
-                {std::to_string(bytes.size()), codePage.Name(), std::to_string(param.TextSize())});
+    return FillText(kSettingTooLong,
+                    {std::to_string(bytes.size()), codePage.Name(), std::to_string(param.TextSize())});
   size_t partStart = 0;
   for (const TFieldPart& part : param.Parts()) {
     for (size_t i = partStart; i < bytes.size() && i < partStart + part.Size; ++i) {
       const auto b = static_cast<uint8_t>(bytes[i]);
       if (part.Kind == TFieldKind::PrintableText && (b < 0x20 || b > 0x7F))
-        return Fill(kSettingNotPrintable, {CharacterAtByte(text, i, codePage)});
+        return FillText(kSettingNotPrintable, {CharacterAtByte(text, i, codePage)});
       if (part.Kind == TFieldKind::FfText && b == 0xFF)
-        return Fill(kSettingEndsText, {CharacterAtByte(text, i, codePage), codePage.Name()});
+        return FillText(kSettingEndsText, {CharacterAtByte(text, i, codePage), codePage.Name()});
     }
     partStart += part.Size;
   }
@@ -196,7 +183,7 @@ void CheckReadBack(TSettingValues& values, const TCodePage& codePage) {
     TSettingValue& v = values[param.Row];
     if (v.Refusal || param.IsList() || param.IsNumber()) continue;
     const std::string read = WithoutTrailingZeros(back.Grid.Cell(kContentCol, param.Row));
-    if (read != WithoutTrailingZeros(v.Text)) v.Refusal = Fill(kSettingReadsBackAs, {read});
+    if (read != WithoutTrailingZeros(v.Text)) v.Refusal = FillText(kSettingReadsBackAs, {read});
   }
 }
 
