@@ -4,6 +4,7 @@
 #include <QWheelEvent>
 
 #include "app/app_texts.h"
+#include "files/import_result.h"
 #include "numbers/number_files.h"
 #include "numbers/number_record.h"
 
@@ -35,7 +36,8 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
   connect(importXls_, &QPushButton::clicked, this, [this] {
     TUndoStep step(session_.NumbersUndo);
-    ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
+    ShowImportResult(session_.Exchange.Operator,
+                     ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir));
   });
   connect(exportXls_, &QPushButton::clicked, this,
           [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });

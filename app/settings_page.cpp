@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 
 #include "app/app_texts.h"
+#include "files/import_result.h"
 
 namespace torvane {
 
@@ -28,7 +29,7 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
   connect(import_, &QPushButton::clicked, this, [this] {
     // The cells and then the lists: one step.
     TUndoStep step(session_.SettingsUndo);
-    session_.Profiles.ImportProfile();
+    ShowImportResult(session_.Exchange.Operator, session_.Profiles.ImportProfile());
   });
   connect(export_, &QPushButton::clicked, this, [this] { session_.Profiles.ExportProfile(); });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreSettingsBackup(); });

@@ -10,7 +10,6 @@
 #include "numbers/number_files.h"
 #include "numbers/number_json.h"
 #include "numbers/number_record.h"
-#include "settings/settings_changes.h"
 #include "settings/settings_json.h"
 #include "settings/settings_table.h"
 
@@ -52,6 +51,16 @@ std::string RowText(const TGrid& g, int row) {
          Moment(g, kColEndDate, kColEndTime, row);
 }
 
+// A JSON file's text; nothing, with the result Unreadable, when it cannot be read.
+std::optional<std::string> JsonText(const std::string& file, TImportResult& result) {
+  try {
+    return ReadWholeFile(file, kMaxJsonBytes);
+  } catch (const EFileError& e) {
+    result.Fail(TImportResult::TFile::Unreadable, e.what());
+    return std::nullopt;
+  }
+}
+
 nlohmann::ordered_json RowJson(const TGrid& g, int row) {
   return {{"number", g.Cell(kColNumber, row)},
           {"start", Moment(g, kColStartDate, kColStartTime, row)},
@@ -80,41 +89,27 @@ std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool 
   return std::nullopt;
 }
 
-bool LoadTable(TDeviceJob& job, TTable table, const std::string& file) {
-  std::string why;
-  const auto kind = FileKindOf(table, file, false, &why);
-  if (!kind) {
-    job.Complain(why);
-    return false;
-  }
+TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file) {
   TSession& s = job.Session();
-  const int before = job.Complaints();
-  if (*kind == TFileKind::Json) {
-    std::optional<std::string> problem;
-    try {
-      const std::string text = ReadWholeFile(file, kMaxJsonBytes);
-      problem = table == TTable::Settings ? SettingsFromJson(text, s.SettingsGrid, s.SettingsLists)
-                                          : NumbersFromJson(text, s.NumberGrid);
-    } catch (const EFileError& e) {
-      job.Complain(e.what());
-      return false;
-    }
-    // The import's own texts stand as they are; a file that is no document says which file.
-    if (problem)
-      job.Complain(problem->find('\'') == 0 || problem->rfind("Wrong", 0) == 0 ? *problem
-                                                                               : file + ": " + *problem);
-    return !problem;
-  }
-  job.DialogFile = file;
-  if (table == TTable::Settings) {
-    TUndoStep step(s.SettingsUndo);
-    s.Profiles.ImportProfile();
-  } else {
-    ImportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir);
-  }
-  job.DialogFile.clear();
-  // The imports say nothing when all is well: any box or error is a refusal.
-  return job.Complaints() == before;
+  if (Extension(file) != ".json")
+    return table == TTable::Settings ? s.Profiles.ImportProfileFrom(file)
+                                     : ImportNumbersXlsFrom(s.Exchange, s.NumberGrid, file);
+  TImportResult result;
+  const std::optional<std::string> text = JsonText(file, result);
+  if (!text) return result;
+  return table == TTable::Settings ? SettingsFromJson(*text, s.SettingsGrid, s.SettingsLists)
+                                   : NumbersFromJson(*text, s.NumberGrid);
+}
+
+TImportResult ReadTableFile(TTable table, const std::string& file, TFileValues& out) {
+  if (Extension(file) != ".json")
+    return table == TTable::Settings ? ReadSettingsProfile(file, out.Settings)
+                                     : ReadNumbersSheet(file, out.Numbers);
+  TImportResult result;
+  const std::optional<std::string> text = JsonText(file, result);
+  if (!text) return result;
+  return table == TTable::Settings ? ReadSettingsJson(*text, out.Settings)
+                                   : ReadNumbersJson(*text, out.Numbers);
 }
 
 bool SaveChecksPass(TDeviceJob& job, TTable table) {
@@ -194,36 +189,47 @@ void CopyTable(TSession& from, TSession& to, TTable table) {
   }
 }
 
-std::vector<TDifference> Differences(TSession& device, TSession& file, TTable table) {
+std::vector<TDifference> Differences(TSession& device, const TFileValues& file, TTable table) {
   std::vector<TDifference> found;
   if (table == TTable::Settings) {
-    // The file as a save would send it over these very pages, then read as the device reads.
-    std::array<uint8_t, kSettingsBytes> composed{};
-    if (ComposeSettingsPages(file.SettingsGrid, file.SettingsLists, TCodePage::System(),
-                             &device.Settings.Device, composed))
-      return found;  // not encodable: the caller has checked that first
     const auto& held = device.Settings.Device.All();
-    for (int row : ChangedSettingRows(std::span<const uint8_t, kSettingsBytes>(held.data(), kSettingsBytes),
-                                      composed, TCodePage::System())) {
+    for (int row : SettingsDiffering(file.Settings,
+                                     std::span<const uint8_t, kSettingsBytes>(held.data(), kSettingsBytes),
+                                     TCodePage::System())) {
       TDifference d;
       d.Key = row;
       d.Name = SettingForRow(row)->Label;
       d.Device = ValueOf(device, row);
-      d.File = ValueOf(file, row);
+      d.File = file.Settings.Value[row];
       d.DeviceJson = d.Device;
       d.FileJson = d.File;
       found.push_back(std::move(d));
     }
     return found;
   }
+  // The file's rows as it writes them, in a grid of their own for the result lines.
+  TGrid given(kNumberColCount, kNumberRows + 1);
   for (int row = 1; row <= kNumberRows; ++row) {
-    if (ChangedNumberColumns(file.NumberGrid, row, device.Numbers.Device) == 0) continue;
+    const TNumberFileRow& r = file.Numbers.Rows[static_cast<size_t>(row)];
+    for (auto [col, text] : {std::pair{kColNumber, &r.Number}, std::pair{kColStartDate, &r.StartDate},
+                             std::pair{kColStartTime, &r.StartTime}, std::pair{kColEndDate, &r.EndDate},
+                             std::pair{kColEndTime, &r.EndTime}})
+      given.SetCell(col, row, *text);
+    given.SetCell(kColAlways, row, r.Always ? kMarkYes : kMarkNo);
+    given.SetCell(kColDelete, row, r.Delete && file.Numbers.LoadsDeleteMarks ? kMarkYes : kMarkNo);
+  }
+  const TDevicePages& pages = device.Numbers.Device;
+  for (int row = 1; row <= kNumberRows; ++row) {
+    const uint8_t* record = pages.Page((row - 1) / kNumbersPerPage + 1).data() +
+                            ((row - 1) % kNumbersPerPage) * kNumberRecordSize;
+    const TNumberFileRow& r = file.Numbers.Rows[static_cast<size_t>(row)];
+    if (!NumberRowDiffers(file.Numbers, row, CheckNumberRow(r), record)) continue;
     TDifference d;
     d.Key = row;
     d.Device = RowText(device.NumberGrid, row);
-    d.File = RowText(file.NumberGrid, row);
+    d.File = RowText(given, row);
     d.DeviceJson = RowJson(device.NumberGrid, row);
-    d.FileJson = RowJson(file.NumberGrid, row);
+    d.FileJson = RowJson(given, row);
     found.push_back(std::move(d));
   }
   return found;

@@ -9,7 +9,10 @@
 
 #include "cli/cli_args.h"
 #include "cli/device_job.h"
+#include "files/import_result.h"
+#include "numbers/number_import.h"
 #include "session/session.h"
+#include "settings/settings_import.h"
 
 namespace torvane::cli {
 
@@ -19,9 +22,18 @@ enum class TFileKind { Xlsx, Xls, Cvs, Json, StandardOutput };
 // when the table has no files of that kind.
 std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool toWrite, std::string* error);
 
-// Loads FILE into the job's grid of `table` with the same checks as the window's import. False when
-// it does not pass them: the job's operator has said why.
-bool LoadTable(TDeviceJob& job, TTable table, const std::string& file);
+// Loads FILE (of a kind FileKindOf knows) into the job's grid of `table`, judged as the window's
+// import judges it: nothing is loaded unless the result is Loaded(). Nothing is said; the caller
+// presents the result.
+TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file);
+
+// A file's own values, for verify and diff.
+struct TFileValues {
+  TSettingsFileValues Settings;
+  TNumberFile Numbers;
+};
+// Reads FILE's values of `table` without judging them; Unreadable or Broken as an import would be.
+TImportResult ReadTableFile(TTable table, const std::string& file, TFileValues& out);
 // What a save checks before it sends anything (a savable password, every cell encodable, every
 // number's window whole), on the table as loaded. False when it would not save; the operator has
 // been told why.
@@ -41,9 +53,9 @@ struct TDifference {
   nlohmann::ordered_json DeviceJson, FileJson;
 };
 
-// The rows of `table` where the device's pages (as last read) and the file (in `file`'s grid) differ,
-// by what they read as.
-std::vector<TDifference> Differences(TSession& device, TSession& file, TTable table);
+// The rows of `table` where the device's pages (as last read) and the file's own values differ, by
+// value (settings_import.h, number_import.h): a value the device could not keep differs.
+std::vector<TDifference> Differences(TSession& device, const TFileValues& file, TTable table);
 // A difference as a result line.
 std::string DifferencePlain(const TDifference& d);
 nlohmann::ordered_json DifferenceJson(const TDifference& d);

@@ -219,11 +219,39 @@ class TRun {
     return status;
   }
 
-  bool LoadFile(TDeviceJob& into, TTable table, const std::string& file, bool forSaving) {
-    if (!LoadTable(into, table, file)) return false;
-    if (forSaving) return SaveChecksPass(into, table);
-    // A cell no page can hold differs from anything a device holds; say so before asking one.
-    return table != TTable::Settings || into.Session().Settings.Encodable();
+  // Says what reading or importing `file` came to: why it could not be read, why it was refused, or
+  // how many rows were cleaned. False when nothing is to be done with it.
+  bool Present(const TImportResult& result, const std::string& file) {
+    switch (result.File) {
+      case TImportResult::TFile::Unreadable:
+        out_.Error("", result.FileError);
+        return false;
+      case TImportResult::TFile::Broken:
+      case TImportResult::TFile::Cancelled:
+        out_.Error("", file + ": " + result.FileError);
+        return false;
+      case TImportResult::TFile::Read:
+        break;
+    }
+    if (!result.Refused.empty()) {
+      out_.Error("", result.RefusalText);
+      return false;
+    }
+    if (result.RowsCleaned > 0) out_.Info("", CleanedRowsText(result.RowsCleaned));
+    return true;
+  }
+
+  bool KnownKind(TTable table, const std::string& file) {
+    std::string why;
+    if (FileKindOf(table, file, false, &why)) return true;
+    out_.Error("", why);
+    return false;
+  }
+
+  // The file is judged whole before any port is opened: a refused one sends nothing to any device.
+  bool LoadFile(TDeviceJob& into, TTable table, const std::string& file) {
+    if (!KnownKind(table, file) || !Present(LoadTable(into, table, file), file)) return false;
+    return SaveChecksPass(into, table);
   }
 
   int Read(const std::string& port) {
@@ -240,7 +268,7 @@ class TRun {
 
   int Write(const std::string& port) {
     auto file = FileJob();
-    if (!LoadFile(*file, args_.Table, args_.File, true)) return kExitUsage;
+    if (!LoadFile(*file, args_.Table, args_.File)) return kExitUsage;
     TDeviceJob& job = NewJob(port);
     CopyTable(file->Session(), job.Session(), args_.Table);
     job.AddLogin();
@@ -249,15 +277,19 @@ class TRun {
   }
 
   int Compare(const std::string& port) {
-    auto file = FileJob();
-    if (!LoadFile(*file, args_.Table, args_.File, false)) return kExitUsage;
+    // The file's own values, not what loading them would make of them: one the device cannot keep is
+    // a difference, not a refusal.
+    auto file = std::make_unique<TFileValues>();
+    if (!KnownKind(args_.Table, args_.File) ||
+        !Present(ReadTableFile(args_.Table, args_.File, *file), args_.File))
+      return kExitUsage;
     const bool diff = args_.Command == TCommand::Diff;
     resultLines_ = !diff;
     TDeviceJob& job = NewJob(port);
     job.AddLogin();
     job.AddRead(args_.Table);
     job.AddStep([this, &job, diff, file = file.get()] {
-      const std::vector<TDifference> found = Differences(job.Session(), file->Session(), args_.Table);
+      const std::vector<TDifference> found = Differences(job.Session(), *file, args_.Table);
       if (diff)
         for (const TDifference& d : found)
           if (!out_.Result(DifferencePlain(d), DifferenceJson(d))) return kExitTransfer;
@@ -277,9 +309,9 @@ class TRun {
 
   int Provision(const std::vector<std::string>& ports) {
     auto settings = FileJob(), numbers = FileJob();
-    if (!args_.SettingsFile.empty() && !LoadFile(*settings, TTable::Settings, args_.SettingsFile, true))
+    if (!args_.SettingsFile.empty() && !LoadFile(*settings, TTable::Settings, args_.SettingsFile))
       return kExitUsage;
-    if (!args_.NumbersFile.empty() && !LoadFile(*numbers, TTable::Numbers, args_.NumbersFile, true))
+    if (!args_.NumbersFile.empty() && !LoadFile(*numbers, TTable::Numbers, args_.NumbersFile))
       return kExitUsage;
     if (!args_.Report.empty()) {
       // Refused now rather than after every device has been programmed.

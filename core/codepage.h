@@ -27,6 +27,10 @@ class TCodePage {
   std::string ToUtf8(std::string_view bytes) const;
   // UTF-8 to code-page bytes. A character the code page cannot hold becomes '?', as on Windows.
   std::string FromUtf8(std::string_view utf8) const;
+  // Whether the text comes back from its code-page bytes as it went in. FromUtf8 never fails, so a
+  // character the code page lacks would otherwise reach the device as another one: under CP1251
+  // "café" goes as "cafй", U+00E9 standing for the byte 0xE9 there. Malformed UTF-8 fails too.
+  bool Holds(std::string_view utf8) const { return ToUtf8(FromUtf8(utf8)) == utf8; }
 
  private:
   std::string name_;

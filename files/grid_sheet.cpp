@@ -34,28 +34,22 @@ void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, i
   }
 }
 
-bool OpenSheetToImport(IOperator& op, TExcelApplication& excel, const std::string& filter,
-                       const std::string& folder, const std::string& heading,
-                       const std::string& wrongFormat) {
-  const auto fileName = op.ChooseOpenFile(filter, folder);
-  if (!fileName) {
-    excel.Quit();
-    return false;
-  }
+TImportResult OpenSheetToImport(TExcelApplication& excel, const std::string& fileName,
+                                const std::string& heading, const std::string& wrongFormat) {
+  TImportResult result;
   try {
     // The whole file is read here: a broken one ends the import before the grid is touched.
-    excel.WorkBooks().Open(*fileName);
+    excel.WorkBooks().Open(fileName);
   } catch (const std::exception& e) {
-    op.Error(e.what());
+    result.Fail(TImportResult::TFile::Unreadable, e.what());
     excel.Quit();
-    return false;
+    return result;
   }
   if (excel.Cells(1, 1).Text() != heading) {
-    op.Message(wrongFormat);
+    result.Fail(TImportResult::TFile::Broken, wrongFormat);
     excel.Quit();
-    return false;
   }
-  return true;
+  return result;
 }
 
 }  // namespace torvane

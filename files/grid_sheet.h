@@ -6,6 +6,7 @@
 
 #include "core/grid.h"
 #include "core/operator.h"
+#include "files/import_result.h"
 #include "files/spreadsheet.h"
 
 namespace torvane {
@@ -21,10 +22,10 @@ void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, i
 // (WarnOkCancel) before it is replaced. True also when SaveAs writes the very name the dialog showed.
 bool MaySaveWorkbookAs(IOperator& op, const std::string& chosenName);
 
-// Asks the operator for a spreadsheet and reads it whole. False, with every workbook dropped, when
-// there is nothing to import: the dialog was cancelled, the file could not be read (the operator is
-// told why), or its first cell is not `heading` (the operator is told `wrongFormat`).
-bool OpenSheetToImport(IOperator& op, TExcelApplication& excel, const std::string& filter,
-                       const std::string& folder, const std::string& heading, const std::string& wrongFormat);
+// Reads a spreadsheet to import whole. The result tells a file that could not be read (Unreadable,
+// its error names the file) or whose first cell is not `heading` (Broken, `wrongFormat`); every
+// workbook is dropped then.
+TImportResult OpenSheetToImport(TExcelApplication& excel, const std::string& fileName,
+                                const std::string& heading, const std::string& wrongFormat);
 
 }  // namespace torvane

@@ -1,7 +1,8 @@
 // Writes the seed corpora of the fuzz targets: reply streams as the virtual device answers each kind
-// of exchange, real settings, number and history pages from a populated device memory, and workbooks
-// written by the program's own spreadsheet writers, and backups of both tables as the program keeps
-// them (format 2), as older programs kept them (format 1) and as they come back through Windows (CRLF).
+// of exchange, real settings, number and history pages from a populated device memory, workbooks
+// written by the program's own spreadsheet writers, the two tables' JSON documents, and backups of
+// both tables as the program keeps them (format 2), as older programs kept them (format 1) and as
+// they come back through Windows (CRLF).
 //
 //   fuzz_make_corpus DIR    makes DIR/<target>/ for every target
 #include <unistd.h>
@@ -15,6 +16,10 @@
 #include "device/device_memory.h"
 #include "files/backup_file.h"
 #include "files/spreadsheet.h"
+#include "numbers/number_json.h"
+#include "numbers/telephone_send.h"
+#include "settings/basic_inf.h"
+#include "settings/settings_json.h"
 #include "support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -178,6 +183,38 @@ void BackupSeeds(const device::TDeviceMemory& m) {
   }
 }
 
+void PutText(const std::string& target, const std::string& name, const std::string& text) {
+  Put(target, name, TBytes(text.begin(), text.end()));
+}
+
+// JSON documents as the program writes them, and as people write them by hand: numbers with blanks
+// and dashes, dates with slashes, indexes beside their items, texts beyond ASCII.
+void JsonSeeds(const device::TDeviceMemory& m) {
+  TGrid settings(3, kSettingsRowCount);
+  TSettingsLists lists;
+  SetUpSettingsGrid(settings, lists);
+  PutText("settings_json", "factory", SettingsToJson(settings, lists));
+  settings.SetCell(kContentCol, kSimNumberRow, "+49 (170) 123-45.67");
+  settings.SetCell(kContentCol, 5, "Дверь открыта");
+  settings.SetCell(kContentCol, 7, "010");
+  settings.SetCell(kContentCol, 24, std::string(63, 'c') + std::string(1, '\0'));
+  lists.SetItemIndex(lists.NotifyOn, -1);
+  PutText("settings_json", "edited", SettingsToJson(settings, lists));
+  PutText("settings_json", "index_only",
+          R"({"format":"torvane-settings","version":1,"parameters":[{"number":3,"value":"0:NC ","index":0},)"
+          R"({"number":4,"value":"7","index":4294967297}]})");
+
+  TGrid numbers(kNumberColCount, kNumberRows + 1);
+  SetUpNumberGrid(numbers);
+  for (int page = 1; page <= 4; ++page) DecodeNumberPage(numbers, page, m.Numbers.data() + (page - 1) * 256);
+  PutText("numbers_json", "device", NumbersToJson(numbers));
+  PutText("numbers_json", "by_hand",
+          R"({"format":"torvane-numbers","version":1,"numbers":[)"
+          R"({"serial":1,"number":"+49 170 1234567","start":"2024/05/06 07:05","end":"2024/06/30 18:00"},)"
+          R"({"serial":2,"number":"(030) 123-45","always":true},)"
+          R"({"serial":3000,"number":"","delete":true}]})");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -192,5 +229,6 @@ int main(int argc, char** argv) {
   PageSeeds(m);
   SheetSeeds();
   BackupSeeds(m);
+  JsonSeeds(m);
   return 0;
 }

@@ -104,40 +104,48 @@ void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& con
   }
 }
 
-void ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir) {
-  TExcelApplication excel;
-  if (!OpenSheetToImport(link.Operator, excel, kNumbersXlsImportFilter, configDir, "Serial",
-                         kWrongNumbersFormat))
-    return;
+TImportResult ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir) {
+  const auto fileName = link.Operator.ChooseOpenFile(kNumbersXlsImportFilter, configDir);
+  if (!fileName) {
+    TImportResult cancelled;
+    cancelled.File = TImportResult::TFile::Cancelled;
+    return cancelled;
+  }
+  return ImportNumbersXlsFrom(link, grid, *fileName);
+}
 
-  // Rows that the device will not look at (no number, always allowed, to be deleted) need no window.
-  std::vector<int> wrongRows;
+TImportResult ImportNumbersXlsFrom(TExchange& link, TGrid& grid, const std::string& fileName) {
+  TNumberFile file;
+  TImportResult result = ReadNumbersSheet(fileName, file);
+  if (result.File != TImportResult::TFile::Read) return result;
+  const std::vector<TNumberRowCheck> checks = CheckNumberFile(file, result);
+  if (!result.Loaded()) return result;
+  LoadNumberFile(file, checks, grid, [&link](int row) {
+    link.Progress.SetProgress(static_cast<uint16_t>(row * 100 / kNumberRows));
+    link.Status.ShowStatus(kNumbersXlsImportStatus);
+  });
+  return result;
+}
+
+TImportResult ReadNumbersSheet(const std::string& fileName, TNumberFile& out) {
+  TExcelApplication excel;
+  TImportResult result = OpenSheetToImport(excel, fileName, "Serial", kWrongNumbersFormat);
+  if (result.File != TImportResult::TFile::Read) return result;
+  // By place: sheet row j + 1 is grid row j, whatever serial the file shows.
   for (int j = 1; j <= kNumberRows; ++j) {
     const int row = j + 1;
-    if (excel.Cells(row, 2).Text().empty() || excel.Cells(row, 7).Text() == kMarkYes ||
-        excel.Cells(row, 8).Text() == kMarkYes)
-      continue;
-    if (!NumberWindowTextsValid(excel.Cells(row, 3).Value(), excel.Cells(row, 4).Value(),
-                                excel.Cells(row, 5).Value(), excel.Cells(row, 6).Value()))
-      wrongRows.push_back(j);
+    TNumberFileRow& r = out.Rows[static_cast<size_t>(j)];
+    r.Number = excel.Cells(row, 2).Value();
+    r.StartDate = excel.Cells(row, 3).Value();
+    r.StartTime = excel.Cells(row, 4).Value();
+    r.EndDate = excel.Cells(row, 5).Value();
+    r.EndTime = excel.Cells(row, 6).Value();
+    r.Always = excel.Cells(row, 7).Text() == kMarkYes;
+    r.Delete = excel.Cells(row, 8).Text() == kMarkYes;
   }
-  if (!wrongRows.empty()) {
-    link.Operator.Message(WrongNumberRowsMessage(wrongRows));
-    excel.Quit();
-    return;
-  }
-
-  {
-    TGridUpdate batch(grid);
-    for (int j = 1; j <= kNumberRows; ++j) {
-      const int row = j + 1;
-      for (int c = kColNumber; c <= kColEndTime; ++c) grid.SetCell(c, j, excel.Cells(row, c + 1).Value());
-      grid.SetCell(kColAlways, j, excel.Cells(row, 7).Text() == kMarkYes ? kMarkYes : kMarkNo);
-      link.Progress.SetProgress(static_cast<uint16_t>(j * 100 / kNumberRows));
-      link.Status.ShowStatus(kNumbersXlsImportStatus);
-    }
-  }
+  out.LoadsDeleteMarks = false;
   excel.Quit();
+  return result;
 }
 
 void ExportNumbersCsv(TExchange& link, const TGrid& grid, const std::string& configDir,

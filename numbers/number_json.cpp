@@ -1,10 +1,10 @@
 #include "numbers/number_json.h"
 
+#include <climits>
 #include <nlohmann/json.hpp>
 #include <vector>
 
 #include "files/json_header.h"
-#include "numbers/number_files.h"
 #include "numbers/number_record.h"
 
 namespace torvane {
@@ -26,11 +26,6 @@ void SplitMoment(const std::string& text, std::string& date, std::string& time) 
   time = space == std::string::npos ? std::string() : text.substr(space + 1);
 }
 
-struct TRow {
-  std::string Number, StartDate, StartTime, EndDate, EndTime;
-  bool Always = false, Delete = false, Given = false;
-};
-
 }  // namespace
 
 std::string NumbersToJson(const TGrid& grid) {
@@ -50,57 +45,55 @@ std::string NumbersToJson(const TGrid& grid) {
   return doc.dump(2, ' ', false, TJson::error_handler_t::replace) + "\n";
 }
 
-std::optional<std::string> NumbersFromJson(std::string_view text, TGrid& grid) {
+TImportResult ReadNumbersJson(std::string_view text, TNumberFile& out) {
+  TImportResult result;
+  const auto broken = [&result](std::string why) {
+    result.Fail(TImportResult::TFile::Broken, std::move(why));
+    return result;
+  };
   const TJson doc = TJson::parse(text, nullptr, false);
-  if (doc.is_discarded()) return std::string("not JSON");
-  if (const auto problem = JsonHeaderProblem(doc, kNumbersJsonFormat, kVersion)) return problem;
+  if (doc.is_discarded()) return broken("not JSON");
+  if (const auto problem = JsonHeaderProblem(doc, kNumbersJsonFormat, kVersion)) return broken(*problem);
   const auto numbers = doc.find("numbers");
-  if (numbers == doc.end() || !numbers->is_array()) return std::string("no \"numbers\" list");
+  if (numbers == doc.end() || !numbers->is_array()) return broken("no \"numbers\" list");
 
-  std::vector<TRow> rows(kNumberRows + 1);
+  out.LoadsDeleteMarks = true;
+  std::vector<bool> given(kNumberRows + 1, false);
   for (const TJson& n : *numbers) {
     if (!n.is_object() || !n.contains("serial") || !n["serial"].is_number_integer())
-      return std::string("a number without its serial");
-    const int64_t serial = n["serial"].get<int64_t>();
+      return broken("a number without its serial");
+    // An unsigned serial beyond the signed range is as far outside the list.
+    const int64_t serial =
+        n["serial"].is_number_unsigned() && n["serial"].get<uint64_t>() > uint64_t{INT64_MAX}
+            ? INT64_MAX
+            : n["serial"].get<int64_t>();
     if (serial < 1 || serial > kNumberRows)
-      return "serial " + std::to_string(serial) + " is outside 1 to " + std::to_string(kNumberRows);
+      return broken("serial " + n["serial"].dump() + " is outside 1 to " + std::to_string(kNumberRows));
     const std::string where = "serial " + std::to_string(serial);
-    TRow& row = rows[static_cast<size_t>(serial)];
-    if (row.Given) return where + " is given twice";
-    row.Given = true;
+    if (given[static_cast<size_t>(serial)]) return broken(where + " is given twice");
+    given[static_cast<size_t>(serial)] = true;
     for (const char* key : {"number", "start", "end"})
-      if (n.contains(key) && !n[key].is_string()) return where + ": \"" + key + "\" is no text";
+      if (n.contains(key) && !n[key].is_string()) return broken(where + ": \"" + key + "\" is no text");
     for (const char* key : {"always", "delete"})
       if (n.contains(key) && !n[key].is_boolean())
-        return where + ": \"" + key + "\" is neither true nor false";
+        return broken(where + ": \"" + key + "\" is neither true nor false");
+    TNumberFileRow& row = out.Rows[static_cast<size_t>(serial)];
     row.Number = n.value("number", "");
     SplitMoment(n.value("start", ""), row.StartDate, row.StartTime);
     SplitMoment(n.value("end", ""), row.EndDate, row.EndTime);
     row.Always = n.value("always", false);
     row.Delete = n.value("delete", false);
   }
-  // The spreadsheet import's check: rows the device will not look at (no number, always allowed, to
-  // be deleted) need no window.
-  std::vector<int> wrongRows;
-  for (int serial = 1; serial <= kNumberRows; ++serial) {
-    const TRow& r = rows[static_cast<size_t>(serial)];
-    if (r.Number.empty() || r.Always || r.Delete) continue;
-    if (!NumberWindowTextsValid(r.StartDate, r.StartTime, r.EndDate, r.EndTime)) wrongRows.push_back(serial);
-  }
-  if (!wrongRows.empty()) return WrongNumberRowsMessage(wrongRows);
+  return result;
+}
 
-  TGridUpdate batch(grid);
-  for (int serial = 1; serial <= kNumberRows; ++serial) {
-    const TRow& r = rows[static_cast<size_t>(serial)];
-    grid.SetCell(kColNumber, serial, r.Number);
-    grid.SetCell(kColStartDate, serial, r.StartDate);
-    grid.SetCell(kColStartTime, serial, r.StartTime);
-    grid.SetCell(kColEndDate, serial, r.EndDate);
-    grid.SetCell(kColEndTime, serial, r.EndTime);
-    grid.SetCell(kColAlways, serial, r.Always ? kMarkYes : kMarkNo);
-    grid.SetCell(kColDelete, serial, r.Delete ? kMarkYes : kMarkNo);
-  }
-  return std::nullopt;
+TImportResult NumbersFromJson(std::string_view text, TGrid& grid) {
+  TNumberFile file;
+  TImportResult result = ReadNumbersJson(text, file);
+  if (result.File != TImportResult::TFile::Read) return result;
+  const std::vector<TNumberRowCheck> checks = CheckNumberFile(file, result);
+  if (result.Loaded()) LoadNumberFile(file, checks, grid);
+  return result;
 }
 
 }  // namespace torvane

@@ -1,6 +1,7 @@
 #include "numbers/number_record.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -151,6 +152,20 @@ std::optional<TPickerTime> ParseNumberTime(const std::string& text) {
   const auto h = ToInt(Part(text, 1, 2)), m = ToInt(Part(text, 4, 2));
   if (!h || !m || *h > 23 || *m > 59) return std::nullopt;
   return TPickerTime{*h, *m};
+}
+
+std::optional<TPickerDate> ParseSavableDate(const std::string& text) {
+  if (text.size() != 10) return std::nullopt;
+  const auto separator = static_cast<unsigned char>(text[4]);
+  if (text[7] != text[4] || separator >= 0x80 || !std::ispunct(separator)) return std::nullopt;
+  const std::optional<TPickerDate> d = ParseNumberDate(text);
+  if (!d || d->Year < 2000 || d->Year > 2099) return std::nullopt;
+  return d;
+}
+
+std::optional<TPickerTime> ParseSavableTime(const std::string& text) {
+  if (text.size() != 5 || text[2] != ':') return std::nullopt;
+  return ParseNumberTime(text);
 }
 
 std::string FormatNumberDate(int year, int month, int day, char separator) {

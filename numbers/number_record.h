@@ -71,6 +71,12 @@ struct TPickerTime {
 };
 std::optional<TPickerDate> ParseNumberDate(const std::string& text);
 std::optional<TPickerTime> ParseNumberTime(const std::string& text);
+// A date or time cell as the pickers could have written it and the device keeps it: "yyyy?MM?dd"
+// with one separator, a real day of the years 2000 to 2099 (the device keeps the year less 2000 in
+// one byte, and the encoder takes the year's third and fourth characters); "HH:mm" from 00:00 to
+// 23:59. Nothing for any other text.
+std::optional<TPickerDate> ParseSavableDate(const std::string& text);
+std::optional<TPickerTime> ParseSavableTime(const std::string& text);
 // "yyyy<sep>MM<sep>dd" and "HH:mm", the texts the pickers write back.
 std::string FormatNumberDate(int year, int month, int day, char separator);
 std::string FormatNumberTime(int hour, int minute);

@@ -47,5 +47,13 @@ inline constexpr char kWrongNumberSerials[] = "\rSerial: ";
 inline constexpr char kWrongNumbersFormat[] = "Wrong format of the setting profile";
 inline constexpr char kWrongNumberRows[] =
     "Wrong information on the profile,please correct it and then import again,error:";
+// A file refused before anything is loaded: the rows named by serial, each with why. Rows without a
+// whole window keep the message above.
+inline constexpr char kNumbersImportRefused[] =
+    "Nothing was imported: the device cannot keep these rows as the file gives them.";
+inline constexpr char kNumberSerial[] = "serial ";
+inline constexpr char kNumberBadDate[] = "the date \"%1\" is no day of 2000 to 2099 written as yyyy-MM-dd";
+inline constexpr char kNumberBadTime[] = "the time \"%1\" is no time from 00:00 to 23:59 written as HH:mm";
+inline constexpr char kNumberNoWindow[] = "neither \"Always\" nor a whole Start-End date and time";
 
 }  // namespace torvane

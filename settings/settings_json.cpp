@@ -1,9 +1,9 @@
 #include "settings/settings_json.h"
 
 #include <array>
+#include <climits>
 #include <nlohmann/json.hpp>
 
-#include "core/conversion_error.h"
 #include "files/json_header.h"
 #include "settings/settings_table.h"
 
@@ -14,11 +14,17 @@ namespace {
 using TJson = nlohmann::ordered_json;
 constexpr int kVersion = 1;
 
-// A value as its text: scripts may well write 10 for "10".
+// A value as its text: scripts may well write 10 for "10" (dump() keeps every digit of a large one).
 std::optional<std::string> TextOf(const TJson& value) {
   if (value.is_string()) return value.get<std::string>();
-  if (value.is_number_integer()) return std::to_string(value.get<int64_t>());
+  if (value.is_number_integer()) return value.dump();
   return std::nullopt;
+}
+
+// An integer of any size as a signed 64-bit one; a larger one is as far out of any range.
+int64_t WholeNumber(const TJson& value) {
+  if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{INT64_MAX}) return INT64_MAX;
+  return value.get<int64_t>();
 }
 
 }  // namespace
@@ -40,49 +46,50 @@ std::string SettingsToJson(const TGrid& grid, const TSettingsLists& lists) {
   return doc.dump(2, ' ', false, TJson::error_handler_t::replace) + "\n";
 }
 
-std::optional<std::string> SettingsFromJson(std::string_view text, TGrid& grid, TSettingsLists& lists) {
+TImportResult ReadSettingsJson(std::string_view text, TSettingsFileValues& out) {
+  TImportResult result;
+  const auto broken = [&result](std::string why) {
+    result.Fail(TImportResult::TFile::Broken, std::move(why));
+    return result;
+  };
   const TJson doc = TJson::parse(text, nullptr, false);
-  if (doc.is_discarded()) return std::string("not JSON");
-  if (const auto problem = JsonHeaderProblem(doc, kSettingsJsonFormat, kVersion)) return problem;
+  if (doc.is_discarded()) return broken("not JSON");
+  if (const auto problem = JsonHeaderProblem(doc, kSettingsJsonFormat, kVersion)) return broken(*problem);
   const auto parameters = doc.find("parameters");
-  if (parameters == doc.end() || !parameters->is_array()) return std::string("no \"parameters\" list");
+  if (parameters == doc.end() || !parameters->is_array()) return broken("no \"parameters\" list");
 
-  std::array<std::optional<std::string>, kSettingCount + 1> values;
-  std::array<int, kSettingCount + 1> indexes{};
+  std::array<bool, kSettingCount + 1> given{};
   for (const TJson& p : *parameters) {
     if (!p.is_object() || !p.contains("number") || !p["number"].is_number_integer())
-      return std::string("a parameter without its number");
-    const int number = p["number"].get<int>();
-    const TSettingDef* def = SettingForRow(number);
-    if (!def) return "there is no parameter " + std::to_string(number);
+      return broken("a parameter without its number");
+    const int64_t number = WholeNumber(p["number"]);
+    if (number < 1 || number > kSettingCount) return broken("there is no parameter " + p["number"].dump());
+    const TSettingDef* def = SettingForRow(static_cast<int>(number));
     const std::string where = "parameter " + std::to_string(number);
-    if (values[number]) return where + " is given twice";
+    if (given[number]) return broken(where + " is given twice");
+    given[number] = true;
     if (p.contains("name") && (!p["name"].is_string() || p["name"].get<std::string>() != def->Label))
-      return where + " is \"" + def->Label + "\", not " + p["name"].dump();
+      return broken(where + " is \"" + def->Label + "\", not " + p["name"].dump());
     const auto value = p.contains("value") ? TextOf(p["value"]) : std::nullopt;
-    if (!value) return where + " has no text \"value\"";
-    values[number] = *value;
-    if (!def->IsList()) continue;
-    if (p.contains("index")) {
-      if (!p["index"].is_number_integer()) return where + ": \"index\" is no integer";
-      indexes[number] = p["index"].get<int>();
-    } else {
-      // As a profile: the item's first character is its index.
-      if (value->empty() || (*value)[0] < '0' || (*value)[0] > '9')
-        return NotAnIntegerMessage(value->empty() ? std::string() : value->substr(0, 1));
-      indexes[number] = (*value)[0] - '0';
-    }
+    if (!value) return broken(where + " has no text \"value\"");
+    out.Value[number] = *value;
+    if (!def->IsList() || !p.contains("index")) continue;
+    if (!p["index"].is_number_integer()) return broken(where + ": \"index\" is no integer");
+    out.Index[number] = WholeNumber(p["index"]);
   }
   for (int number = 1; number <= kSettingCount; ++number)
-    if (!values[number]) return "parameter " + std::to_string(number) + " is missing";
+    if (!given[number]) return broken("parameter " + std::to_string(number) + " is missing");
+  return result;
+}
 
-  {
-    TGridUpdate batch(grid);
-    for (int number = 1; number <= kSettingCount; ++number)
-      grid.SetCell(kContentCol, number, *values[number]);
-  }
-  for (TListChoice* list : lists.All()) lists.SetItemIndex(*list, indexes[list->Row]);
-  return std::nullopt;
+TImportResult SettingsFromJson(std::string_view text, TGrid& grid, TSettingsLists& lists,
+                               const TCodePage& codePage) {
+  TSettingsFileValues file;
+  TImportResult result = ReadSettingsJson(text, file);
+  if (result.File != TImportResult::TFile::Read) return result;
+  const TSettingValues values = CheckSettingsFile(file, codePage, result);
+  if (result.Loaded()) LoadSettingValues(file, values, grid, lists);
+  return result;
 }
 
 }  // namespace torvane

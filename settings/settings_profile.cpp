@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "core/conversion_error.h"
 #include "files/file_stamp.h"
 #include "files/grid_sheet.h"
 #include "files/spreadsheet.h"
@@ -15,14 +14,6 @@ namespace {
 constexpr int kLastRow = kSettingCount;  // grid rows 0..28 become sheet rows 1..29
 constexpr int kColumns = 3;
 constexpr double kColumnWidths[kColumns] = {85, 45, 130};
-
-// The first character of a UTF-8 text, whole (a multi-byte character is not cut).
-std::string FirstCharacter(const std::string& text) {
-  if (text.empty()) return {};
-  size_t length = 1;
-  while (length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) ++length;
-  return text.substr(0, length);
-}
 
 }  // namespace
 
@@ -50,32 +41,39 @@ void Tcustomstringgrid_basis::ExportProfile() {
   }
 }
 
-void Tcustomstringgrid_basis::ImportProfile() {
-  TExcelApplication excel;
-  if (!OpenSheetToImport(exchange_.Operator, excel, kProfileImportFilter, configDir_, kSettingsHeadings[0],
-                         kWrongProfileFormat))
-    return;
-
-  {
-    TGridUpdate batch(grid_);
-    for (int r = 1; r <= kLastRow; ++r) {
-      for (int c = kContentCol; c <= kDescriptionCol; ++c)
-        grid_.SetCell(c, r, excel.Cells(r + 1, c + 1).Value());
-      exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
-      exchange_.Status.ShowStatus(kLoadProfileStatus);
-    }
+TImportResult Tcustomstringgrid_basis::ImportProfile() {
+  const auto fileName = exchange_.Operator.ChooseOpenFile(kProfileImportFilter, configDir_);
+  if (!fileName) {
+    TImportResult cancelled;
+    cancelled.File = TImportResult::TFile::Cancelled;
+    return cancelled;
   }
+  return ImportProfileFrom(*fileName);
+}
 
-  for (TListChoice* list : lists_.All()) {
-    const std::string first = FirstCharacter(excel.Cells(list->Row + 1, kContentCol + 1).Value());
-    if (first.size() != 1 || first[0] < '0' || first[0] > '9') {
-      // The cells are in; this list and the ones after it keep their selection.
-      exchange_.Operator.Error(NotAnIntegerMessage(first));
-      break;
-    }
-    lists_.SetItemIndex(*list, first[0] - '0');
+TImportResult Tcustomstringgrid_basis::ImportProfileFrom(const std::string& fileName) {
+  TSettingsFileValues file;
+  TImportResult result = ReadSettingsProfile(fileName, file);
+  if (result.File != TImportResult::TFile::Read) return result;
+  const TSettingValues values = CheckSettingsFile(file, codePage_, result);
+  if (!result.Loaded()) return result;
+  LoadSettingValues(file, values, grid_, lists_, [this](int r) {
+    exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
+    exchange_.Status.ShowStatus(kLoadProfileStatus);
+  });
+  return result;
+}
+
+TImportResult ReadSettingsProfile(const std::string& fileName, TSettingsFileValues& out) {
+  TExcelApplication excel;
+  TImportResult result = OpenSheetToImport(excel, fileName, kSettingsHeadings[0], kWrongProfileFormat);
+  if (result.File != TImportResult::TFile::Read) return result;
+  for (int r = 1; r <= kLastRow; ++r) {
+    out.Value[r] = excel.Cells(r + 1, kContentCol + 1).Value();
+    out.Description[r] = excel.Cells(r + 1, kDescriptionCol + 1).Value();
   }
   excel.Quit();
+  return result;
 }
 
 }  // namespace torvane

@@ -8,8 +8,11 @@
 // item ("1:NO", "3:Admin Number;Caller Number"), whose first character is the item index.
 #include <string>
 
+#include "core/codepage.h"
 #include "core/grid.h"
+#include "files/import_result.h"
 #include "protocol/exchange.h"
+#include "settings/settings_import.h"
 #include "settings/settings_lists.h"
 #include "settings/settings_texts.h"
 
@@ -19,21 +22,30 @@ namespace torvane {
 class Tcustomstringgrid_basis {
  public:
   // configDir is read when a dialog opens (the window sets it after start-up).
-  Tcustomstringgrid_basis(TExchange& link, TGrid& grid, TSettingsLists& lists, const std::string& configDir)
-      : exchange_(link), grid_(grid), lists_(lists), configDir_(configDir) {}
+  Tcustomstringgrid_basis(TExchange& link, TGrid& grid, TSettingsLists& lists, const std::string& configDir,
+                          const TCodePage& codePage = TCodePage::System())
+      : exchange_(link), grid_(grid), lists_(lists), configDir_(configDir), codePage_(codePage) {}
 
   // Writes the grid to a file the operator chooses; cancelling writes nothing. A failed save leaves
   // any file of that name as it was and is reported to the operator.
   void ExportProfile();
-  // Loads a chosen profile into the grid and the lists. A file that cannot be read, or whose A1 is
-  // not "Items", changes nothing.
-  void ImportProfile();
+  // Asks for a profile and imports it (ImportProfileFrom); Cancelled when none is chosen.
+  TImportResult ImportProfile();
+  // Reads the profile, judges every parameter (settings_import.h) and, when nothing is refused,
+  // loads it into the grid and the lists. A file that cannot be read, whose A1 is not "Items", or
+  // that holds a value the device cannot keep changes nothing. Nothing is shown: the caller presents
+  // the result.
+  TImportResult ImportProfileFrom(const std::string& fileName);
 
  private:
   TExchange& exchange_;
   TGrid& grid_;
   TSettingsLists& lists_;
   const std::string& configDir_;
+  const TCodePage& codePage_;
 };
+
+// A profile's values as it gives them, unjudged; Unreadable or Broken when it cannot be read as one.
+TImportResult ReadSettingsProfile(const std::string& fileName, TSettingsFileValues& out);
 
 }  // namespace torvane

@@ -68,6 +68,10 @@ struct TSettingDef {
   int TextSize() const;
 };
 
+// The device password and the SIM card's telephone number, which files give as people write it.
+constexpr int kPasswordRow = 1;
+constexpr int kSimNumberRow = 2;
+
 // Parameters 1..28, in row order.
 const std::array<TSettingDef, kSettingCount>& SettingsTable();
 // The parameter of a grid row, or nullptr for row 0 and rows beyond the table.

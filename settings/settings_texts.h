@@ -41,4 +41,20 @@ inline constexpr char kWrongProfileFormat[] = "Wrong format of the setting profi
 inline constexpr char kSaveProfileStatus[] = "Save profile";
 inline constexpr char kLoadProfileStatus[] = "Load profile";
 
+// A profile or JSON file refused before anything is loaded: the parameters named, each with why.
+inline constexpr char kSettingsImportRefused[] =
+    "Nothing was imported: the device cannot keep these parameters as the file gives them.";
+inline constexpr char kSettingNoSuchItem[] = "there is no item %1 in its list (items 0 to %2)";
+inline constexpr char kSettingItemDisagrees[] = "the index %1 is not the item \"%2\"";
+inline constexpr char kSettingNotDigits[] = "\"%1\" holds \"%2\"; only digits can be typed here";
+inline constexpr char kSettingTooManyDigits[] = "\"%1\" has %2 digits; at most %3 can be typed here";
+inline constexpr char kSettingOutOfRange[] = "%1 is outside 0 to 65535";
+inline constexpr char kSettingNotInCodePage[] = "\"%1\" cannot be written in the code page %2";
+inline constexpr char kSettingTooLong[] = "the text takes %1 bytes in the code page %2; its field holds %3";
+inline constexpr char kSettingNotPrintable[] =
+    "\"%1\" is not read back by the device here: this field keeps only the characters from space to ~";
+inline constexpr char kSettingEndsText[] =
+    "\"%1\" is the byte 0xFF in the code page %2, which ends this text on the device";
+inline constexpr char kSettingReadsBackAs[] = "the device would read it back as \"%1\"";
+
 }  // namespace torvane

@@ -14,8 +14,12 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "device/virtual_device.h"
+#include "files/import_result.h"
+#include "files/spreadsheet.h"
+#include "numbers/number_files.h"
 #include "numbers/number_record.h"
 #include "numbers/number_texts.h"
 #include "protocol/protocol_texts.h"
@@ -109,6 +113,29 @@ class Cli : public ::testing::Test {
   }
   std::string ChangedSettings(const std::string& name = "p.json") {
     return SettingsFile(name, [](TJson& p) { p[1]["value"] = "+4912345"; });
+  }
+  // A number list of the given entries, in the file `name`.
+  std::string NumbersFile(const std::string& name, const TJson& numbers) {
+    std::ofstream(File(name)) << TJson{
+        {"format", "torvane-numbers"},
+        {"version", 1},
+        {"numbers", numbers}}.dump();
+    return File(name);
+  }
+  // A fresh grid's profile (or number list) as the window exports it, with sheet cells changed.
+  std::string EditedSheet(const std::string& name, bool settings,
+                          const std::vector<std::tuple<int, int, std::string>>& cells) {
+    TFakeSession fresh;
+    fresh.Operator.FileAnswers.push_back(File(name));
+    if (settings)
+      fresh.Session->Profiles.ExportProfile();
+    else
+      ExportNumbersXls(fresh.Session->Exchange, fresh.Session->NumberGrid, dir_.string());
+    TExcelApplication excel;
+    TWorkbook& book = excel.WorkBooks().Open(File(name));
+    for (const auto& [row, col, text] : cells) excel.Cells(row, col).SetValue(text);
+    book.SaveAs(File(name));
+    return File(name);
   }
 
   fs::path dir_;
@@ -288,6 +315,107 @@ TEST_F(Cli, VerifyAndDiffFindWhatTheDeviceDidNotKeep) {
   const TJson line = TJson::parse(json.Out);
   EXPECT_EQ(line,
             (TJson{{"number", 2}, {"name", "2.SIM Card Phone No"}, {"device", ""}, {"file", "+4912345"}}));
+}
+
+TEST_F(Cli, ARefusedFileExitsTwoAndNothingGoesOnTheWire) {
+  const std::map<std::string, std::string> cp1251{{"TORVANE_CODEPAGE", "CP1251"}};
+  struct TCase {
+    const char* Name;
+    std::function<std::vector<std::string>()> Args;
+    std::string Says;
+  };
+  const std::vector<TCase> cases = {
+      {"a settings index beyond its list",
+       [&] {
+         return std::vector<std::string>{"write", "settings",
+                                         SettingsFile("p.json", [](TJson& p) { p[2]["index"] = 7; })};
+       },
+       "3.DIN1 Type: there is no item 7 in its list"},
+      {"a profile text the code page cannot hold",
+       [&] {
+         return std::vector<std::string>{"write", "settings", EditedSheet("p.xlsx", true, {{6, 2, "café"}})};
+       },
+       "5.DIN1 Alarm Content: \"é\" cannot be written in the code page CP1251"},
+      {"a list time past the day",
+       [&] {
+         return std::vector<std::string>{"write", "numbers",
+                                         NumbersFile("n.json", {{{"serial", 3},
+                                                                 {"number", "555"},
+                                                                 {"start", "2024-05-06 24:00"},
+                                                                 {"end", "2024-06-30 18:00"}}})};
+       },
+       "serial 3: the time \"24:00\" is no time"},
+      {"a sheet number with a letter, provisioned",
+       [&] {
+         return std::vector<std::string>{"provision", "--settings", ChangedSettings(), "--numbers",
+                                         EditedSheet("n.xls", false, {{4, 2, "+49 17O"}, {4, 7, "yes"}})};
+       },
+       "serial 3: the number \"+4917O\" holds \"O\""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    device::TVirtualDevice& d = Device();
+    const TRun run = On(d, c.Args(), cp1251);
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
+    EXPECT_EQ(d.Counters().Received, 0u);
+    devices_.clear();
+  }
+}
+
+TEST_F(Cli, CleanedNumbersAreSavedCleanAndSaidOnce) {
+  device::TVirtualDevice& d = Device();
+  const std::string file =
+      NumbersFile("n.json", {{{"serial", 1}, {"number", "+49 170 1234567"}, {"always", true}},
+                             {{"serial", 2}, {"number", "(030) 123"}, {"always", true}}});
+  const TRun run = On(d, {"write", "numbers", file});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  const std::string said = CleanedRowsText(2);
+  const size_t at = run.Err.find(said);
+  EXPECT_NE(at, std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find(said, at + 1), std::string::npos) << run.Err;
+  EXPECT_EQ(NumberTexts(d)[0], "+491701234567| | |always");
+  EXPECT_EQ(NumberTexts(d)[1], "030123| | |always");
+}
+
+TEST_F(Cli, VerifyAndDiffCompareTheFilesOwnValuesByValue) {
+  const std::map<std::string, std::string> cp1251{{"TORVANE_CODEPAGE", "CP1251"}};
+  device::TVirtualDevice& d = Device();
+  const auto settings = [&](const std::string& name, const std::string& sim, const std::string& autoArm,
+                            const std::string& alarm) {
+    return SettingsFile(name, [&](TJson& p) {
+      p[1]["value"] = sim;
+      p[6]["value"] = autoArm;
+      p[4]["value"] = alarm;
+    });
+  };
+  ASSERT_EQ(On(d, {"write", "settings", settings("w.json", "+491701234567", "10", "cafй")}, cp1251).ExitCode,
+            0);
+
+  const TRun same =
+      On(d, {"verify", "settings", settings("same.json", "+49 170 1234567", "010", "cafй")}, cp1251);
+  EXPECT_EQ(same.ExitCode, 0) << same.Err;
+  // The device holds "cafй" where the file says "café": the code page has no "é" to keep.
+  const std::string accented = settings("cafe.json", "+491701234567", "10", "café");
+  const TRun verify = On(d, {"verify", "settings", accented}, cp1251);
+  EXPECT_EQ(verify.ExitCode, 4) << verify.Err;
+  EXPECT_NE(verify.Err.find("1 parameters differ from " + accented + ": 5"), std::string::npos) << verify.Err;
+  EXPECT_EQ(On(d, {"diff", "settings", accented}, cp1251).Out,
+            "5.DIN1 Alarm Content: device \"cafй\", file \"café\"\n");
+  // A value no device can keep is a difference too, not a refusal.
+  const std::string beyond = SettingsFile("arm.json", [](TJson& p) { p[7]["index"] = 7; });
+  EXPECT_EQ(On(d, {"verify", "settings", beyond}, cp1251).ExitCode, 4);
+
+  const auto numbers = [&](const std::string& name, const std::string& number, const std::string& start) {
+    return NumbersFile(name,
+                       {{{"serial", 1}, {"number", number}, {"start", start}, {"end", "2024-06-30 18:00"}}});
+  };
+  ASSERT_EQ(On(d, {"write", "numbers", numbers("w.json", "+491701234567", "2024-05-06 07:05")}).ExitCode, 0);
+  const TRun list = On(d, {"diff", "numbers", numbers("same.json", "+49 170 1234567", "2024/05/06 07:05")});
+  EXPECT_EQ(list.ExitCode, 0) << list.Err;
+  EXPECT_EQ(list.Out, "");
+  EXPECT_EQ(On(d, {"verify", "numbers", numbers("later.json", "+491701234567", "2024-05-07 07:05")}).ExitCode,
+            4);
 }
 
 TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace torvane {
 namespace {
 
@@ -30,6 +33,18 @@ TEST(CodePage, Cp936TwoByteUnitsRoundTrip) {
   EXPECT_EQ(cp.FromUtf8("大门 open"), door + " open");
   const std::string cut("A\xB4", 2);  // a lead byte without its trail byte survives
   EXPECT_EQ(cp.FromUtf8(cp.ToUtf8(cut)), cut);
+}
+
+// A text the code page lacks a character of would reach the device as another text.
+TEST(CodePage, HoldsOnlyWhatComesBackUnchanged) {
+  const TCodePage cp1251("CP1251"), cp936("CP936");
+  const std::vector<std::tuple<const TCodePage*, std::string, bool>> cases = {
+      {&cp1251, "Дверь open", true}, {&cp1251, "café", false},
+      {&cp1251, "cafй", true},       {&cp936, "大门 open", true},
+      {&cp936, "Дверь", true},       {&cp936, "ก", false},
+      {&cp1251, "\xE9", false},      {&cp1251, std::string("a\0b", 3), true},
+  };
+  for (const auto& [cp, text, holds] : cases) EXPECT_EQ(cp->Holds(text), holds) << cp->Name() << " " << text;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "app/history_page.h"
 #include "app/numbers_page.h"
 #include "app/settings_page.h"
+#include "files/spreadsheet.h"
 #include "files/spreadsheet_test_util.h"
 #include "numbers/number_record.h"
 #include "settings/settings_table.h"
@@ -64,6 +65,30 @@ TEST_F(FileButtons, NumberListExportsAndImport) {
   EXPECT_EQ(S().NumberGrid.Cell(kColNumber, 1), "555");
   EXPECT_TRUE(fake_.Operator.Messages.empty());
   EXPECT_TRUE(fake_.Operator.Errors.empty());
+}
+
+TEST_F(FileButtons, ARefusedImportShowsOneBoxAndLeavesTheGridAsItWas) {
+  TNumbersPage page(S());
+  S().NumberGrid.SetCell(kColNumber, 1, "555");
+  S().NumberGrid.SetCell(kColAlways, 1, kMarkYes);
+  Answer(dir_ / "list.xlsx");
+  Click(page, "Export .XLS");
+  {
+    TExcelApplication excel;
+    TWorkbook& book = excel.WorkBooks().Open(dir_ / "list.xlsx");
+    excel.Cells(4, 2).SetValue("12ab");
+    excel.Cells(4, 7).SetValue(kMarkYes);
+    book.SaveAs(dir_ / "list.xlsx");
+  }
+  S().NumberGrid.SetCell(kColNumber, 1, "777");
+  Answer(dir_ / "list.xlsx");
+  Click(page, "Import .XLS");
+  ASSERT_EQ(fake_.Operator.Messages.size(), 1u);
+  EXPECT_NE(fake_.Operator.Messages[0].find("serial 3: the number \"12ab\" holds \"a\""), std::string::npos)
+      << fake_.Operator.Messages[0];
+  EXPECT_TRUE(fake_.Operator.Errors.empty());
+  EXPECT_EQ(S().NumberGrid.Cell(kColNumber, 1), "777");
+  EXPECT_EQ(S().NumberGrid.Cell(kColNumber, 3), "");
 }
 
 TEST_F(FileButtons, HistoryExports) {

@@ -39,7 +39,9 @@ TEST(NumberJson, OnlyRowsThatHoldSomethingAreWrittenAndLoadBack) {
   TGrid& into = b.Session->NumberGrid;
   SetRow(into, 2,
          {"+4900", "2024-01-01", "00:00", "2025-01-01", "00:00", "no", "no"});  // gone after the load
-  ASSERT_EQ(NumbersFromJson(text, into), std::nullopt);
+  const TImportResult loaded = NumbersFromJson(text, into);
+  ASSERT_TRUE(loaded.Loaded()) << loaded.FileError << loaded.RefusalText;
+  EXPECT_EQ(loaded.RowsRead, 3);
   for (int row = 1; row <= kNumberRows; ++row)
     for (int c = kColNumber; c <= kColDelete; ++c)
       ASSERT_EQ(into.Cell(c, row), g.Cell(c, row)) << row << "," << c;
@@ -77,9 +79,9 @@ TEST(NumberJson, AListTheImportWouldRefuseIsRefused) {
     TGrid& g = f.Session->NumberGrid;
     g.SetCell(kColNumber, 100, "kept");
     const TJson doc{{"format", "torvane-numbers"}, {"version", 1}, {"numbers", c.Numbers}};
-    const auto problem = NumbersFromJson(doc.dump(), g);
-    ASSERT_TRUE(problem);
-    EXPECT_EQ(*problem, c.Says);
+    const TImportResult result = NumbersFromJson(doc.dump(), g);
+    ASSERT_FALSE(result.Loaded());
+    EXPECT_EQ(result.FileError + result.RefusalText, c.Says);
     EXPECT_EQ(g.Cell(kColNumber, 100), "kept");
   }
 }

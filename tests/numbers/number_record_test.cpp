@@ -147,5 +147,21 @@ TEST(NumberCellPickers, OnlyRealDatesAndTimesLoad) {
   EXPECT_EQ(FormatNumberTime(7, 5), "07:05");
 }
 
+// A file's dates and times must be ones the pickers could have written and the record can keep.
+TEST(NumberCellPickers, SavableTextsAreThePickersOwnWithinTheDevicesYears) {
+  const std::vector<std::pair<const char*, bool>> dates = {
+      {"2024-05-06", true},   {"2024/05/06", true},  {"2000.01.01", true},  {"2099-12-31", true},
+      {"2024-02-29", true},   {"2023-02-29", false}, {"1999-12-31", false}, {"2100-01-01", false},
+      {"2024-5-06", false},   {"2024-05/06", false}, {"2024 05 06", false}, {"2024年05-06", false},
+      {"2024-05-060", false}, {"", false},
+  };
+  for (const auto& [text, savable] : dates) EXPECT_EQ(ParseSavableDate(text).has_value(), savable) << text;
+  const std::vector<std::pair<const char*, bool>> times = {
+      {"00:00", true}, {"23:59", true},  {"24:00", false},    {"23:60", false},
+      {"7:05", false}, {"07.05", false}, {"07:05:00", false},
+  };
+  for (const auto& [text, savable] : times) EXPECT_EQ(ParseSavableTime(text).has_value(), savable) << text;
+}
+
 }  // namespace
 }  // namespace torvane

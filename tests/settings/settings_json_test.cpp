@@ -28,7 +28,8 @@ TEST(SettingsJson, WhatIsWrittenLoadsBackAsItWas) {
   EXPECT_EQ(doc["parameters"][2],
             (TJson{{"number", 3}, {"name", "3.DIN1 Type"}, {"value", "0:NC "}, {"index", 0}}));
 
-  ASSERT_EQ(SettingsFromJson(text, b.Session->SettingsGrid, b.Session->SettingsLists), std::nullopt);
+  const TImportResult loaded = SettingsFromJson(text, b.Session->SettingsGrid, b.Session->SettingsLists);
+  ASSERT_TRUE(loaded.Loaded()) << loaded.FileError << loaded.RefusalText;
   for (int row = 1; row <= kSettingCount; ++row) {
     const TListChoice* list = s.SettingsLists.ForRow(row);
     if (list)
@@ -51,6 +52,8 @@ TEST(SettingsJson, ADocumentThatIsNotWholeIsRefusedAndChangesNothing) {
       {"a parameter missing", [](TJson& d) { d["parameters"].erase(4); }, "parameter 5 is missing"},
       {"a parameter twice", [](TJson& d) { d["parameters"][4]["number"] = 4; }, "parameter 4 is given twice"},
       {"no such parameter", [](TJson& d) { d["parameters"][4]["number"] = 29; }, "there is no parameter 29"},
+      {"a parameter number beyond 32 bits", [](TJson& d) { d["parameters"][4]["number"] = 4294967301; },
+       "there is no parameter 4294967301"},
       {"another layout's name", [](TJson& d) { d["parameters"][1]["name"] = "2.SIM"; },
        "parameter 2 is \"2.SIM Card Phone No\""},
       {"a list item without its index",
@@ -70,13 +73,15 @@ TEST(SettingsJson, ADocumentThatIsNotWholeIsRefusedAndChangesNothing) {
     for (auto& p : doc["parameters"])
       if (p["number"] == 6) p["value"] = "changed";
     c.Change(doc);
-    const auto problem = SettingsFromJson(doc.dump(), s.SettingsGrid, s.SettingsLists);
-    ASSERT_TRUE(problem);
-    EXPECT_NE(problem->find(c.Says), std::string::npos) << *problem;
+    const TImportResult result = SettingsFromJson(doc.dump(), s.SettingsGrid, s.SettingsLists);
+    ASSERT_FALSE(result.Loaded());
+    const std::string says = result.FileError + result.RefusalText;
+    EXPECT_NE(says.find(c.Says), std::string::npos) << says;
     EXPECT_EQ(s.SettingsGrid.Cell(kContentCol, 6), "DIN2 Alarm");
   }
   TFakeSession f;
-  EXPECT_EQ(SettingsFromJson("{\"format\": ", f.Session->SettingsGrid, f.Session->SettingsLists), "not JSON");
+  EXPECT_EQ(SettingsFromJson("{\"format\": ", f.Session->SettingsGrid, f.Session->SettingsLists).FileError,
+            "not JSON");
 }
 
 }  // namespace

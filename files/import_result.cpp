@@ -1,0 +1,59 @@
+#include "files/import_result.h"
+
+#include "files/import_texts.h"
+
+namespace torvane {
+
+namespace {
+
+constexpr size_t kNamedRefusals = 10;
+
+}  // namespace
+
+std::string FillText(const char* pattern, std::initializer_list<std::string> values) {
+  std::string text;
+  for (const char* p = pattern; *p; ++p) {
+    const size_t n = p[1] >= '1' && p[1] <= '9' ? static_cast<size_t>(p[1] - '1') : values.size();
+    if (*p == '%' && n < values.size()) {
+      text += values.begin()[n];
+      ++p;
+    } else {
+      text += *p;
+    }
+  }
+  return text;
+}
+
+std::string RefusalLines(const std::string& headline, const std::vector<TRefusal>& refused) {
+  std::string text = headline;
+  for (size_t i = 0; i < refused.size() && i < kNamedRefusals; ++i)
+    text += "\n" + refused[i].Name + ": " + refused[i].Why;
+  if (refused.size() > kNamedRefusals)
+    text += "\n" + FillText(kRefusalMore, {std::to_string(refused.size() - kNamedRefusals)});
+  return text;
+}
+
+std::string CleanedRowsText(int rows) {
+  return rows == 1 ? std::string(kCleanedOneRow) : FillText(kCleanedRows, {std::to_string(rows)});
+}
+
+void ShowImportResult(IOperator& op, const TImportResult& result) {
+  switch (result.File) {
+    case TImportResult::TFile::Cancelled:
+      return;
+    case TImportResult::TFile::Unreadable:
+      op.Error(result.FileError);
+      return;
+    case TImportResult::TFile::Broken:
+      op.Message(result.FileError);
+      return;
+    case TImportResult::TFile::Read:
+      break;
+  }
+  if (!result.Refused.empty())
+    op.Message(result.RefusalText);
+  else if (result.RowsCleaned > 0)
+    op.Message(CleanedRowsText(result.RowsCleaned));
+}
+
+}  // namespace torvane

@@ -1,0 +1,37 @@
+#include "files/phone_number.h"
+
+#include "files/import_result.h"
+#include "files/import_texts.h"
+
+namespace torvane {
+
+namespace {
+
+// The whole UTF-8 character at s[i], so that a refusal names what the operator sees.
+std::string CharacterAt(const std::string& s, size_t i) {
+  size_t n = 1;
+  while (i + n < s.size() && (static_cast<unsigned char>(s[i + n]) & 0xC0) == 0x80) ++n;
+  return s.substr(i, n);
+}
+
+}  // namespace
+
+std::string CleanPhoneNumber(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (c != ' ' && c != '-' && c != '.' && c != '(' && c != ')') out += c;
+  return out;
+}
+
+std::optional<std::string> PhoneNumberProblem(const std::string& cleaned, size_t fieldBytes) {
+  for (size_t i = 0; i < cleaned.size(); ++i) {
+    const char c = cleaned[i];
+    if ((c >= '0' && c <= '9') || (c == '+' && i == 0)) continue;
+    return FillText(kNumberNotDigits, {cleaned, CharacterAt(cleaned, i)});
+  }
+  if (cleaned.size() > fieldBytes)
+    return FillText(kNumberTooLong, {cleaned, std::to_string(cleaned.size()), std::to_string(fieldBytes)});
+  return std::nullopt;
+}
+
+}  // namespace torvane
