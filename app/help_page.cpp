@@ -40,7 +40,8 @@ void THelpPage::SaveTrace() {
   std::string text;
   for (const std::string& line : session_.Trace.Lines()) text += line + "\n";
   try {
-    WriteFileAtomically(*file, text);
+    // With the passwords shown, the file is for its owner's eyes only.
+    WriteFileAtomically(*file, text, session_.Trace.ShowSecrets ? TFileAccess::Private : TFileAccess::Usual);
     session_.Status.ShowStatus(kTraceSaved);
   } catch (const EFileError& e) {
     op.Error(e.what());

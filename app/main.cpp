@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "files/safe_file.h"
 #include "session/port_check.h"
 
 int main(int argc, char** argv) {
@@ -41,6 +42,15 @@ int main(int argc, char** argv) {
   options.FirstPort = args->Port;
   std::ofstream trace;
   if (!args->Trace.isEmpty()) {
+    // A trace that shows the passwords is for its owner's eyes only.
+    if (args->TraceSecrets) {
+      try {
+        torvane::EnsurePrivateFile(args->Trace.toStdString());
+      } catch (const torvane::EFileError& e) {
+        std::fprintf(stderr, "torvane-configurator: %s\n", e.what());
+        return 2;
+      }
+    }
     trace.open(args->Trace.toStdString(), std::ios::out | std::ios::app);
     if (!trace) {
       std::fprintf(stderr, "torvane-configurator: cannot write the trace file %s: %s\n",

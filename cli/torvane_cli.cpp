@@ -151,6 +151,15 @@ class TRun {
 
   bool OpenTrace() {
     if (args_.Trace.empty()) return true;
+    // A trace that shows the passwords is for its owner's eyes only.
+    if (args_.TraceSecrets) {
+      try {
+        EnsurePrivateFile(args_.Trace);
+      } catch (const EFileError& e) {
+        out_.Error("", std::string("torvane: ") + e.what());
+        return false;
+      }
+    }
     trace_.open(args_.Trace, std::ios::out | std::ios::app);
     if (!trace_) {
       out_.Error("", "torvane: cannot write the trace file " + args_.Trace + ": " + std::strerror(errno));

@@ -552,6 +552,10 @@ TEST_F(Cli, TheTraceHidesThePasswordUnlessAskedTo) {
     EXPECT_NE(lines[1].find("<DEV 131 read   0x00000000 len 256"), std::string::npos) << lines[1];
     EXPECT_EQ(lines[1].find("36 38 35 33") != std::string::npos, secrets) << lines[1];
     EXPECT_EQ(lines[1].find("** ** ** **") != std::string::npos, !secrets) << lines[1];
+    // With the passwords in it, the file is its owner's alone, whatever the umask.
+    if (secrets)
+      EXPECT_EQ(fs::status(trace).permissions() & fs::perms::all,
+                fs::perms::owner_read | fs::perms::owner_write);
   }
 }
 
