@@ -182,7 +182,8 @@ TEST_F(SafeSave, AfterTheLeadMovesToAnotherControllerTheSaveLeavesItHoldingTheGr
       if (c.Change) SetNumber(1234, "+4930555123456");
     }
     // From the next request on, the lead is on B.
-    H.Device.AddFault({.Kind = device::TFaultKind::Moved, .MovedSeed = c.Seed});
+    const device::TFault moved{.Kind = device::TFaultKind::Moved, .MovedSeed = c.Seed};
+    H.Device.AddFault(moved);
     const Texts shown = c.Settings ? Run([this] { S().Settings.SaveSettings(); }) : SaveList();
     const std::string done = c.Settings ? "Basic setting saved success" : kSaved;
     EXPECT_EQ(shown, Texts{done + "\n" + kOtherDeviceBackedUp});
@@ -193,6 +194,16 @@ TEST_F(SafeSave, AfterTheLeadMovesToAnotherControllerTheSaveLeavesItHoldingTheGr
     else
       EXPECT_EQ(NumbersNotHeld(H.Device.Numbers(), Grid()), std::vector<int>{});
     EXPECT_EQ(S().NumberChanges.ChangedRows(), 0);
+    // This save's backup holds B as it was, and names B by its SIM number, not A.
+    const std::string& kept = c.Settings ? S().Settings.LastBackup() : S().Numbers.LastBackup();
+    ASSERT_FALSE(kept.empty());
+    const TBackup backup = LoadBackup(kept);
+    const auto b = device::MovedMemory(moved);
+    EXPECT_EQ(backup.Sim, SimNumberOf(std::span<const uint8_t, 256>(b.Settings.data(), 256)));
+    EXPECT_EQ(backup.Pages,
+              c.Settings ? std::vector<uint8_t>(b.Settings.begin(), b.Settings.end()) : b.Numbers);
+    EXPECT_NE(fs::path(kept).filename().string().find(c.Seed ? "_86139" : "_nosim_"), std::string::npos)
+        << kept;
     // A's settings again for the next case.
     H.Device.SetSettings(settings);
     ASSERT_TRUE(H.LogIn("6853"));
