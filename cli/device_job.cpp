@@ -3,13 +3,10 @@
 #include <climits>
 
 #include "history/history_delete.h"
-#include "history/history_texts.h"
-#include "numbers/number_texts.h"
 #include "protocol/frame.h"
 #include "protocol/protocol_texts.h"
 #include "session/port_check.h"
 #include "session/session_texts.h"
-#include "settings/settings_texts.h"
 
 namespace torvane::cli {
 

@@ -100,13 +100,8 @@ std::string TBasicInf::NotKeptText(const std::vector<uint8_t>& sent, const std::
 }
 
 void TBasicInf::LoadPages(const std::vector<uint8_t>& pages) {
-  TGridUpdate batch(grid_);
-  for (int page = 1; page <= kSettingsPageCount; ++page)
-    for (const TSettingDef& param : SettingsTable())
-      DecodeSettingOnPage(param, page,
-                          std::span<const uint8_t, kSettingsPageSize>(
-                              pages.data() + (page - 1) * kSettingsPageSize, kSettingsPageSize),
-                          grid_, lists_, codePage_);
+  DecodeSettingsPages(std::span<const uint8_t, kSettingsBytes>(pages.data(), kSettingsBytes), grid_, lists_,
+                      codePage_);
 }
 
 void TBasicInf::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {

@@ -11,12 +11,7 @@ struct TSettingsImage {
   TGrid Grid{3, kSettingsRowCount};
   TSettingsLists Lists;
   TSettingsImage(std::span<const uint8_t, kSettingsBytes> pages, const TCodePage& codePage) {
-    for (int page = 1; page <= kSettingsPageCount; ++page) {
-      const std::span<const uint8_t, kSettingsPageSize> bytes(pages.data() + (page - 1) * kSettingsPageSize,
-                                                              kSettingsPageSize);
-      for (const TSettingDef& param : SettingsTable())
-        DecodeSettingOnPage(param, page, bytes, Grid, Lists, codePage);
-    }
+    DecodeSettingsPages(pages, Grid, Lists, codePage);
   }
   bool Same(const TSettingsImage& other, int row) const {
     const TListChoice* a = Lists.ForRow(row);

@@ -106,6 +106,17 @@ std::optional<TEncodeFault> EncodeSettingsPage(int page, const TGrid& grid, cons
   return std::nullopt;
 }
 
+void DecodeSettingsPages(std::span<const uint8_t, kSettingsPageCount * kSettingsPageSize> pages, TGrid& grid,
+                         TSettingsLists& lists, const TCodePage& codePage) {
+  TGridUpdate batch(grid);
+  for (int page = 1; page <= kSettingsPageCount; ++page) {
+    const std::span<const uint8_t, kSettingsPageSize> bytes(pages.data() + (page - 1) * kSettingsPageSize,
+                                                            kSettingsPageSize);
+    for (const TSettingDef& param : SettingsTable())
+      DecodeSettingOnPage(param, page, bytes, grid, lists, codePage);
+  }
+}
+
 std::string SimNumberOf(std::span<const uint8_t, kSettingsPageSize> page1) {
   const TFieldPart& part = SettingForRow(2)->Parts()[0];
   return ReadTextPart(part.Kind, page1, part.Offset, part.Size);

@@ -31,6 +31,10 @@ std::optional<TEncodeFault> EncodeSettingsPage(int page, const TGrid& grid, cons
                                                const TCodePage& codePage,
                                                std::span<uint8_t, kSettingsPageSize> out);
 
+// All three pages (one after the other) into the grid and its lists, as a read shows them.
+void DecodeSettingsPages(std::span<const uint8_t, kSettingsPageCount * kSettingsPageSize> pages, TGrid& grid,
+                         TSettingsLists& lists, const TCodePage& codePage);
+
 // The SIM card number (parameter 2) in settings page 1, as a read shows it: '+' and digits, empty
 // when the device has none.
 std::string SimNumberOf(std::span<const uint8_t, kSettingsPageSize> page1);

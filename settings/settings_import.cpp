@@ -59,12 +59,7 @@ struct TImage {
   TGrid Grid{3, kSettingsRowCount};
   TSettingsLists Lists;
   TImage(std::span<const uint8_t, kSettingsBytes> pages, const TCodePage& codePage) {
-    for (int page = 1; page <= kSettingsPageCount; ++page) {
-      const std::span<const uint8_t, kSettingsPageSize> bytes(pages.data() + (page - 1) * kSettingsPageSize,
-                                                              kSettingsPageSize);
-      for (const TSettingDef& param : SettingsTable())
-        DecodeSettingOnPage(param, page, bytes, Grid, Lists, codePage);
-    }
+    DecodeSettingsPages(pages, Grid, Lists, codePage);
   }
 };
 

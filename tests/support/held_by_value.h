@@ -24,11 +24,7 @@ inline std::vector<std::string> SettingsNotHeld(const std::array<uint8_t, 768>& 
                                                 const TSettingsLists& lists) {
   TGrid read(3, kSettingsRowCount);
   TSettingsLists readLists;
-  for (int page = 1; page <= kSettingsPageCount; ++page)
-    for (const TSettingDef& param : SettingsTable())
-      DecodeSettingOnPage(param, page,
-                          std::span<const uint8_t, kSettingsPageSize>(device.data() + (page - 1) * 256, 256),
-                          read, readLists, TCodePage::System());
+  DecodeSettingsPages(device, read, readLists, TCodePage::System());
   std::vector<std::string> differ;
   for (const TSettingDef& param : SettingsTable()) {
     const TListChoice* list = lists.ForRow(param.Row);
