@@ -8,6 +8,9 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +75,7 @@ class Cli : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override {
+    for (const auto& [path, com] : toCom_) fs::remove(ComLink(com));
     devices_.clear();
     fs::remove_all(dir_);
   }
@@ -92,8 +96,41 @@ class Cli : public ::testing::Test {
   std::string File(const std::string& name) const { return (dir_ / name).string(); }
 
   TRun Torvane(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
-    return RunProgram(TORVANE_CLI_PROGRAM, args, env, {"TORVANE_PASSWORD", "TORVANE_SYSTEM_ROOT"});
+    const std::vector<std::string> drop{"TORVANE_PASSWORD", "TORVANE_SYSTEM_ROOT"};
+    if (!WineExe()) return RunProgram(TORVANE_CLI_PROGRAM, args, env, drop);
+    // torvane.exe under wine: each device's pseudo-terminal is a COM port of the wine prefix, and what
+    // the program prints names the ports as the test knows them.
+    std::vector<std::string> wineArgs{WineExe()};
+    for (const std::string& a : args) wineArgs.push_back(a.rfind("/dev/pts/", 0) == 0 ? ComFor(a) : a);
+    std::map<std::string, std::string> wineEnv = env;
+    wineEnv["WINEDEBUG"] = "-all";
+    wineEnv["WINEPREFIX"] = std::getenv("TORVANE_WINEPREFIX");
+    TRun run = RunProgram("/usr/bin/wine", wineArgs, wineEnv, drop);
+    for (const auto& [path, com] : toCom_)
+      for (std::string* text : {&run.Out, &run.Err})
+        for (size_t at = 0; (at = text->find(com, at)) != std::string::npos; at += path.size())
+          text->replace(at, com.size(), path);
+    return run;
   }
+  static const char* WineExe() { return std::getenv("TORVANE_CLI_WINE_EXE"); }
+  static fs::path ComLink(const std::string& com) {
+    std::string lower = com;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    return fs::path(std::getenv("TORVANE_WINEPREFIX")) / "dosdevices" / lower;
+  }
+  // COM20 and up, so as not to meet the prefix's own ports.
+  std::string ComFor(const std::string& path) {
+    auto it = toCom_.find(path);
+    if (it != toCom_.end()) return it->second;
+    const std::string com = "COM" + std::to_string(20 + toCom_.size());
+    std::error_code ec;
+    fs::remove(ComLink(com), ec);
+    fs::create_symlink(path, ComLink(com), ec);
+    EXPECT_FALSE(ec) << ComLink(com) << ": " << ec.message();
+    return toCom_[path] = com;
+  }
+  std::map<std::string, std::string> toCom_;
   // A device command on `d`'s port, its backups kept in the test's folder.
   TRun On(const device::TVirtualDevice& d, std::vector<std::string> args,
           const std::map<std::string, std::string>& env = {}) {
