@@ -59,10 +59,13 @@ class TComm : public ISendPort {
   TComm(const TComm&) = delete;
   TComm& operator=(const TComm&) = delete;
 
-  // Opens CommName (see DevicePath). Raises ECommsError on "Error opening serial port", "Cannot setup
-  // comm buffer" and line settings the port refuses (an unsupported baud rate among them); every
-  // failure is kept in PortOpenError, and the system's reason in PortOpenReason and PortOpenErrno. The
-  // port is held exclusively: a second opener (another component or program) is refused, with EBUSY.
+  // Opens CommName (see DevicePath). Raises ECommsError on "Error opening serial port" and "Cannot
+  // setup comm buffer" only (the two the Open button's handler has always expected); every other
+  // failure (line settings the port refuses, an unsupported baud rate among them) leaves the port
+  // closed and returns. Either way the failure is kept in PortOpenError, and the system's reason in
+  // PortOpenReason and PortOpenErrno (TryOpenPort in session/port_check.h takes both kinds alike).
+  // The port is held exclusively: a second opener (another component or program) is refused (EBUSY;
+  // ERROR_ACCESS_DENIED on Windows).
   void OpenPort();
   // Stops both workers (promptly, even with a write held up by a full line) and releases the port;
   // queued and unsent bytes are discarded.

@@ -394,7 +394,7 @@ void TComm::OpenPort() {
     portOpenError_ = e.what();
     portOpenReason_ = e.Reason();
     portOpenErrno_ = e.Error();
-    throw;
+    return;
   }
 
   const TPoster poster{&target_, impl_->Alive};
