@@ -296,9 +296,9 @@ void TForm1::BuildPages() {
 }
 
 void TForm1::FillPortList(const TForm1Options& options) {
-  // No udev (a container): the list is read once, as it always was.
+  // No udev (a container), or a fake tree: the list is read once, as it always was.
   std::shared_ptr<IPortEventSource> events = options.PortEvents;
-  if (!events) events = OpenUdevPortEvents();
+  if (!events) events = OpenPortEvents(nullptr, options.PortRoot);
   portCombo_ =
       new TPortCombo(cmb1_, options.FirstPort,
                      std::make_unique<TPortMonitor>(Trecognitionserial(options.PortRoot), events), this);
