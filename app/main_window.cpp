@@ -10,7 +10,6 @@
 #include <QStyleOptionTab>
 #include <QTabBar>
 #include <algorithm>
-#include <exception>
 
 #include "app/app_texts.h"
 #include "app/help_page.h"
@@ -297,9 +296,9 @@ void TForm1::BuildPages() {
 }
 
 void TForm1::FillPortList(const TForm1Options& options) {
-  // No udev (a container): the list is read once, as it always was.
+  // No udev (a container), or a fake tree: the list is read once, as it always was.
   std::shared_ptr<IPortEventSource> events = options.PortEvents;
-  if (!events) events = OpenUdevPortEvents();
+  if (!events) events = OpenPortEvents(nullptr, options.PortRoot);
   portCombo_ =
       new TPortCombo(cmb1_, options.FirstPort,
                      std::make_unique<TPortMonitor>(Trecognitionserial(options.PortRoot), events), this);
@@ -316,27 +315,21 @@ void TForm1::Centre() {
 void TForm1::btn8Click() {
   comm_->SetCommName(cmb1_->currentText().trimmed().toStdString());
   bool failed = false;
-  try {
-    if (clickCounter_ % 2 == 0) {
-      comm_->OpenPort();
-      // Some open failures only leave their text in PortOpenError; they are failures all the same.
-      if (!comm_->PortOpen()) {
-        failed = true;
-      } else {
-        ++clickCounter_;
-        SetCaption(btn8_, "Close");
-        statusBar_->SetLampGreen(true);
-        session_->PortName = comm_->CommName();
-      }
+  if (clickCounter_ % 2 == 0) {
+    if (!TryOpenPort(*comm_)) {
+      failed = true;
     } else {
       ++clickCounter_;
-      SetCaption(btn8_, "Open");
-      comm_->ClosePort();
-      statusBar_->SetLampGreen(false);
-      session_->PortLost();
+      SetCaption(btn8_, "Close");
+      statusBar_->SetLampGreen(true);
+      session_->PortName = comm_->CommName();
     }
-  } catch (const std::exception&) {
-    failed = true;
+  } else {
+    ++clickCounter_;
+    SetCaption(btn8_, "Open");
+    comm_->ClosePort();
+    statusBar_->SetLampGreen(false);
+    session_->PortLost();
   }
   if (failed) {
     // The counter stays even, so the next click tries to open again. Under the box's own text: the

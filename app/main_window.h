@@ -34,10 +34,10 @@ struct TForm1Options {
   ITimerFactory* Timers = nullptr;
   const IClock* Clock = nullptr;
   QString ProgramDir;
-  QString FirstPort;                                  // put first in the port list and selected
-  std::string PortRoot = "/";                         // where the port list is read (a fake tree in tests)
-  std::shared_ptr<IPortEventSource> PortEvents;       // hot-plug events; null: udev's, where udev runs
-  QString SettingsFile;                               // the options' file; empty: the user's configuration
+  QString FirstPort;                             // put first in the port list and selected
+  std::string PortRoot = "/";                    // where the port list is read (a fake tree in tests)
+  std::shared_ptr<IPortEventSource> PortEvents;  // hot-plug events; null: the system's, where it has them
+  QString SettingsFile;                          // the options' file; empty: the user's configuration
   std::function<void(const std::string&)> TraceLine;  // each frame's trace line as it happens
   bool TraceSecrets = false;                          // traces show the passwords as they are
 };

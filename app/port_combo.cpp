@@ -8,10 +8,7 @@ TPortCombo::TPortCombo(QComboBox* combo, const QString& firstPort, std::unique_p
   combo_->clear();
   combo_->addItems(Names());
   if (combo_->count() > 0) combo_->setCurrentIndex(0);
-  if (monitor_->Live() && monitor_->Fd() >= 0) {
-    notifier_ = new QSocketNotifier(monitor_->Fd(), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TPortCombo::Update);
-  }
+  monitor_->Watch(events_, [this] { Update(); });
 }
 
 QStringList TPortCombo::Names() const {

@@ -5,11 +5,11 @@
 // again, it is the one selected).
 #include <QComboBox>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
+#include "app/qt_ports.h"
 #include "serial/port_monitor.h"
 
 namespace torvane {
@@ -21,8 +21,8 @@ class TPortCombo : public QObject {
              QObject* parent = nullptr);
 
   // Hot-plug is followed (false where the system has no udev: the list is then the start-up one).
-  bool Live() const { return notifier_ != nullptr; }
-  // What the descriptor's notifier runs: takes the waiting events and updates the combo.
+  bool Live() const { return monitor_->Live(); }
+  // What the monitor's source posts: takes the waiting events and updates the combo.
   void Update();
   // Reads the port list again (the open port's adapter went away).
   void Refresh();
@@ -34,8 +34,9 @@ class TPortCombo : public QObject {
 
   QComboBox* combo_;
   QString firstPort_;
+  // Before the monitor: the monitor stops watching before the target it posts to goes.
+  TQtNotifyTarget events_;
   std::unique_ptr<TPortMonitor> monitor_;
-  QSocketNotifier* notifier_ = nullptr;
 };
 
 }  // namespace torvane

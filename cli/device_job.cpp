@@ -190,11 +190,7 @@ void TDeviceJob::Start() {
   // frame's own length read ahead, the reply comes as one block instead, so that eight ports at once
   // keep the CPU nearly idle.
   comm_->SetReadAhead(FrameBytesMissing);
-  try {
-    comm_->OpenPort();
-  } catch (const ECommsError&) {
-  }
-  if (!comm_->PortOpen()) {
+  if (!TryOpenPort(*comm_)) {
     std::string text = kPortError;
     for (const std::string& line : OpenFailureLines(*comm_)) text += "\n" + line;
     Error(text);

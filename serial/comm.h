@@ -13,13 +13,14 @@
 namespace torvane {
 
 // what() is the component's own text ("Error opening serial port", ...); the operating system's reason
-// (strerror) and its errno stay apart, so the program's texts never change with the system's language.
+// (strerror; FormatMessage's text on Windows) and its error code stay apart, so the program's texts
+// never change with the system's language.
 class ECommsError : public std::runtime_error {
  public:
   explicit ECommsError(const std::string& message, std::string reason = {}, int error = 0)
       : std::runtime_error(message), reason_(std::move(reason)), error_(error) {}
   const std::string& Reason() const { return reason_; }  // empty when the system gave none
-  int Error() const { return error_; }                   // errno, 0 when none
+  int Error() const { return error_; }                   // errno (Windows: GetLastError), 0 when none
 
  private:
   std::string reason_;
@@ -58,11 +59,13 @@ class TComm : public ISendPort {
   TComm(const TComm&) = delete;
   TComm& operator=(const TComm&) = delete;
 
-  // Opens CommName ("ttyUSB0" means /dev/ttyUSB0; a name with "/" is a path). Raises ECommsError on
-  // "Error opening serial port", "Cannot setup comm buffer" and line settings the port refuses (an
-  // unsupported baud rate among them); every failure is kept in PortOpenError, and the system's reason
-  // in PortOpenReason and PortOpenErrno. The port is held exclusively: a second opener (another
-  // component or program) is refused, with EBUSY.
+  // Opens CommName (see DevicePath). Raises ECommsError on "Error opening serial port" and "Cannot
+  // setup comm buffer" only (the two the Open button's handler has always expected); every other
+  // failure (line settings the port refuses, an unsupported baud rate among them) leaves the port
+  // closed and returns. Either way the failure is kept in PortOpenError, and the system's reason in
+  // PortOpenReason and PortOpenErrno (TryOpenPort in session/port_check.h takes both kinds alike).
+  // The port is held exclusively: a second opener (another component or program) is refused (EBUSY;
+  // ERROR_ACCESS_DENIED on Windows).
   void OpenPort();
   // Stops both workers (promptly, even with a write held up by a full line) and releases the port;
   // queued and unsent bytes are discarded.
@@ -70,9 +73,11 @@ class TComm : public ISendPort {
   bool PortOpen() const;
   void SetPortOpen(bool open) { open ? OpenPort() : ClosePort(); }
   const std::string& PortOpenError() const { return portOpenError_; }
-  const std::string& PortOpenReason() const { return portOpenReason_; }  // strerror of the failure
-  int PortOpenErrno() const { return portOpenErrno_; }
-  // The device path OpenPort forms from a port name.
+  const std::string& PortOpenReason() const { return portOpenReason_; }  // the system's text
+  int PortOpenErrno() const { return portOpenErrno_; }  // errno (Windows: GetLastError), 0 when none
+  // The device path OpenPort forms from a port name. Linux: "ttyUSB0" means /dev/ttyUSB0, a name
+  // with "/" is a path. Windows: "COM7" means \\.\COM7 (the only form that reaches COM10 and up),
+  // a name that begins with "\\" is a path.
   static std::string DevicePath(const std::string& commName);
   bool SendBytes(const uint8_t* bytes, uint16_t count) override;
   bool SendQueueEmpty() const;
@@ -157,10 +162,10 @@ class TComm : public ISendPort {
   std::function<void(TComm& sender)> OnSendDataEmpty;
 
  private:
-  struct TImpl;              // the platform's handle, close event and workers (comm_posix.cpp)
+  struct TImpl;  // the platform's handle, close event and workers (comm_posix.cpp, comm_win32.cpp)
   void ApplyLineSettings();  // raises ECommsError with the system's reason
   void RestoreLineSettings();
-  void ApplyTimeouts();
+  void ApplyTimeouts();  // raises ECommsError with the system's reason
 
   ICommNotifyTarget& target_;
   std::unique_ptr<TImpl> impl_;

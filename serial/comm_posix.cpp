@@ -20,12 +20,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -34,30 +31,13 @@
 #include <vector>
 
 #include "serial/comm.h"
+#include "serial/comm_internal.h"
 
 namespace torvane {
 
 namespace {
 
-constexpr char kAlreadyOpened[] = "This serial port already opened";
-constexpr char kErrorOpening[] = "Error opening serial port";
-constexpr char kNotComm[] = "File handle is not a comm handle ";
-constexpr char kNoCommBuffer[] = "Cannot setup comm buffer";
-constexpr char kNoCommState[] = "Cannot setup comm state";
-constexpr char kBadBaudRate[] = "Unsupported baud rate";
-constexpr char kNoEvent[] = "Unable to create event";
-constexpr char kNoReadThread[] = "Unable to create read thread";
-constexpr char kNoWriteThread[] = "Unable to create write thread";
-
-// Line-error flags of 0x0402, as the Windows driver reports them (CE_*).
-constexpr uint32_t kErrRxOver = 0x0001, kErrOverrun = 0x0002, kErrParity = 0x0004, kErrFrame = 0x0008,
-                   kErrBreak = 0x0010;
-// Modem events of 0x0404.
-constexpr uint32_t kModemCarrier = 8, kModemRing = 4;
-// How often the read worker looks at the driver's line counters, where the driver keeps them.
-constexpr int kLinePollMs = 100;
-
-using Clock = std::chrono::steady_clock;
+using namespace comm_detail;
 
 // The component's own text with the system's reason beside it.
 [[noreturn]] void RaiseSystem(const std::string& text, int error) {
@@ -104,65 +84,6 @@ bool Signalled(int eventFd) {
   return PollRetry(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
-// The worker's way to the window thread. Each notification checks, on the window thread, that the
-// component still exists before it touches it.
-struct TPoster {
-  ICommNotifyTarget* Target;
-  std::weak_ptr<TComm*> Alive;
-
-  template <typename F>
-  bool Post(F&& f) const {
-    try {
-      return Target->Post([alive = Alive, f = std::forward<F>(f)]() mutable {
-        if (auto p = alive.lock()) f(**p);
-      });
-    } catch (...) {  // no memory for the notification: the post fails
-      return false;
-    }
-  }
-  // `block` holds the n bytes and a terminating zero; the window thread frees it after the event.
-  bool Data(std::vector<uint8_t> block, uint16_t n) const {
-    return Post([block = std::move(block), n](TComm& c) {
-      if (c.OnReceiveData) c.OnReceiveData(c, reinterpret_cast<const char*>(block.data()), n);
-    });
-  }
-  bool Error(uint32_t flags) const {
-    return Post([flags](TComm& c) {
-      if (c.OnReceiveError) c.OnReceiveError(c, flags);
-    });
-  }
-  bool Hangup() const {
-    return Post([](TComm& c) {
-      if (c.OnRequestHangup) c.OnRequestHangup(c);
-    });
-  }
-  bool Modem(uint32_t value) const {
-    return Post([value](TComm& c) {
-      if (c.OnModemStateChange) c.OnModemStateChange(c, value);
-    });
-  }
-  bool Empty() const {
-    return Post([](TComm& c) {
-      if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
-    });
-  }
-};
-
-// The write worker's message queue. `Idle` is SendQueueEmpty: cleared when a block is queued, set by
-// the worker when it finds the queue empty and when it ends.
-struct TWriteQueue {
-  std::mutex Lock;
-  std::deque<std::vector<uint8_t>> Blocks;
-  bool Idle = true;
-  bool Ended = false;  // the worker is gone: nothing more can be posted to it
-};
-
-// Settings the read worker follows while it runs; the window thread may change them.
-struct TLiveSettings {
-  std::atomic<uint32_t> ReadInterval{0}, ReadMultiplier{0}, ReadConstant{0};
-  std::atomic<bool> IgnoreNull{false};
-};
-
 // One open port: everything from OpenPort to ClosePort.
 struct TOpenPort {
   int Fd = -1;
@@ -192,102 +113,34 @@ struct TOpenPort {
 struct TReader {
   int Fd;
   int CloseEvent;
-  TPoster Poster;
-  uint16_t InputLen;
   uint16_t BufferSize;
-  TComm::TReadAhead ReadAhead;
-  std::chrono::nanoseconds ByteTime;
-  const TLiveSettings* Live;
-
-  std::vector<uint8_t> Pending;  // bytes of the request in progress (fewer than InputLen)
-  Clock::time_point RequestStart, LastByte;
-
-  bool Deliver() {
-    const auto n = static_cast<uint16_t>(Pending.size());
-    bool ok;
-    try {
-      std::vector<uint8_t> block(n + 1, 0);
-      std::memcpy(block.data(), Pending.data(), n);
-      ok = Poster.Data(std::move(block), n);
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-    Pending.clear();
-    RequestStart = Clock::now();
-    if (!ok) Poster.Hangup();
-    return ok;
-  }
-
-  // Milliseconds poll may wait before a time-out of the current request falls due (-1: none).
-  int NextTimeout(Clock::time_point now, bool& intervalDue, bool& totalDue) const {
-    intervalDue = totalDue = false;
-    int64_t best = -1;
-    auto consider = [&](Clock::time_point at, bool& due) {
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - now).count();
-      if (ms <= 0) due = true;
-      const int64_t wait = ms < 0 ? 0 : ms;
-      if (best < 0 || wait < best) best = wait;
-    };
-    const uint32_t interval = Live->ReadInterval.load(std::memory_order_relaxed);
-    const uint32_t mult = Live->ReadMultiplier.load(std::memory_order_relaxed);
-    const uint32_t constant = Live->ReadConstant.load(std::memory_order_relaxed);
-    // Windows: an interval of MAXDWORD with both totals 0 returns what has arrived at once.
-    if (!Pending.empty() && interval == UINT32_MAX && mult == 0 && constant == 0) {
-      intervalDue = true;
-      return 0;
-    }
-    if (!Pending.empty() && interval != 0 && interval != UINT32_MAX)
-      consider(LastByte + std::chrono::milliseconds(interval), intervalDue);
-    if (mult != 0 || constant != 0) {
-      const uint64_t total = uint64_t(mult) * InputLen + constant;
-      consider(RequestStart + std::chrono::milliseconds(total), totalDue);
-    }
-    return best > INT_MAX ? INT_MAX : static_cast<int>(best);
-  }
+  TReadBlocks Blocks;
 
   void Run() {
     RaisePriority(2);
-    std::vector<uint8_t> chunk(BufferSize > InputLen ? BufferSize : InputLen);
-    Pending.reserve(InputLen);
-    RequestStart = LastByte = Clock::now();
+    const TPoster& poster = Blocks.Poster();
+    std::vector<uint8_t> chunk(BufferSize);
 
     // Line errors, carrier and ring come from the driver's interrupt counters. Drivers without
     // them (a pseudo-terminal, some USB adapters) simply report none.
     serial_icounter_struct counts{};
     const bool watchLine = ::ioctl(Fd, TIOCGICOUNT, &counts) == 0;
 
-    // A read-ahead wait just ended: nothing is delivered until the line has been quiet for a moment
-    // (adapters and drivers hand bytes over in bursts about a millisecond apart).
-    bool gathering = false;
     for (;;) {
-      bool intervalDue, totalDue;
-      int timeout = NextTimeout(Clock::now(), intervalDue, totalDue);
-      if (gathering) {
-        intervalDue = totalDue = false;
-        timeout = kQuietMs;
-      }
-      if (intervalDue || totalDue) {
-        // A request that times out empty is simply started again (the original ended its worker
-        // on an empty completion, which a total time-out would make on any quiet line).
-        if (!Pending.empty()) {
-          if (!Deliver()) break;
-        } else {
-          RequestStart = Clock::now();
-        }
-        continue;
-      }
+      int timeout;
+      if (!Blocks.BeforeWait(timeout)) break;
       if (watchLine && (timeout < 0 || timeout > kLinePollMs)) timeout = kLinePollMs;
 
       pollfd fds[2] = {{CloseEvent, POLLIN, 0}, {Fd, POLLIN, 0}};
       const int r = PollRetry(fds, 2, timeout);
       if (r < 0) {
-        Poster.Hangup();
+        poster.Hangup();
         break;
       }
       if (fds[0].revents) break;
       if (watchLine && !CheckLine(counts)) break;
       if (r == 0) {
-        gathering = false;  // the line went quiet before the block was whole: it goes out as it is
+        Blocks.Quiet();  // the line went quiet before the block was whole: it goes out as it is
         continue;
       }
 
@@ -296,53 +149,25 @@ struct TReader {
       if (ev & POLLIN) {
         const ssize_t got = ::read(Fd, chunk.data(), chunk.size());
         if (got > 0) {
-          if (!Take(chunk.data(), static_cast<size_t>(got))) break;
-          gathering = false;
-          if (ReadAhead && !Pending.empty()) {
-            const size_t need = ReadAhead(Pending.data(), Pending.size());
-            if (need > 0) {
-              // The rest of the block is still on the wire. A long rest is slept through, to a
-              // moment after its last byte is due, so that one look finds it whole; a short one (a
-              // burst or two) is simply waited for.
-              const auto rest = ByteTime * static_cast<int64_t>(need);
-              if (rest > 2 * kBurst && WaitSignalled(CloseEvent, std::min(rest + kMargin, kLongestSleep)))
-                break;
-              gathering = true;
-            }
-          }
+          if (!Blocks.Arrived(chunk.data(), static_cast<size_t>(got))) break;
+          const auto sleep = Blocks.ReadAheadSleep();
+          if (sleep.count() > 0 && WaitSignalled(CloseEvent, sleep)) break;
           continue;
         }
         if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (got < 0 && errno == EBADF) break;
         // 0 (hung up) or EIO: the device went away.
-        if (!Pending.empty()) Deliver();
-        Poster.Hangup();
+        Blocks.Flush();
+        poster.Hangup();
         break;
       }
       if (ev & (POLLHUP | POLLERR)) {
-        if (!Pending.empty()) Deliver();
-        Poster.Hangup();
+        Blocks.Flush();
+        poster.Hangup();
         break;
       }
     }
     (void)::tcflush(Fd, TCIFLUSH);
-  }
-
-  static constexpr int kQuietMs = 3;
-  static constexpr std::chrono::nanoseconds kBurst = std::chrono::milliseconds(1);
-  static constexpr std::chrono::nanoseconds kMargin = std::chrono::microseconds(250);
-  static constexpr std::chrono::nanoseconds kLongestSleep = std::chrono::milliseconds(50);
-
-  // Splits what arrived into requests of InputLen bytes, in arrival order.
-  bool Take(const uint8_t* bytes, size_t n) {
-    const bool ignoreNull = Live->IgnoreNull.load(std::memory_order_relaxed);
-    for (size_t i = 0; i < n; ++i) {
-      if (ignoreNull && bytes[i] == 0) continue;
-      Pending.push_back(bytes[i]);
-      if (Pending.size() >= InputLen && !Deliver()) return false;
-    }
-    LastByte = Clock::now();
-    return true;
   }
 
   bool CheckLine(serial_icounter_struct& last) {
@@ -358,23 +183,35 @@ struct TReader {
     if (now.dcd != last.dcd) modem |= kModemCarrier;
     if (now.rng != last.rng) modem |= kModemRing;
     last = now;
-    if (errors != 0 && !Poster.Error(errors)) return false;
-    if (modem != 0 && !Poster.Modem(modem)) return false;
+    const TPoster& poster = Blocks.Poster();
+    if (errors != 0 && !poster.Error(errors)) return false;
+    if (modem != 0 && !poster.Modem(modem)) return false;
     return true;
   }
 };
 
-// ---- write worker ----
+// ---- write worker: the platform's half of RunWriter ----
 
-struct TWriter {
+struct TWriterIo {
   int Fd;
   int CloseEvent;
   int WakeEvent;
   TPoster Poster;
-  TWriteQueue* Queue;
 
-  // Writes one block whole. False ends the worker.
-  bool WriteBlock(const std::vector<uint8_t>& block) {
+  bool WaitForWork() {
+    pollfd fds[2] = {{CloseEvent, POLLIN, 0}, {WakeEvent, POLLIN, 0}};
+    if (PollRetry(fds, 2, -1) < 0) {
+      Poster.Hangup();
+      return false;
+    }
+    if (fds[0].revents) return false;
+    uint64_t count;
+    (void)!::read(WakeEvent, &count, sizeof count);
+    return true;
+  }
+
+  bool Write(const std::vector<uint8_t>& block) {
+    if (Signalled(CloseEvent)) return false;
     size_t done = 0;
     while (done < block.size()) {
       const ssize_t w = ::write(Fd, block.data() + done, block.size() - done);
@@ -403,51 +240,6 @@ struct TWriter {
       return false;
     }
     return true;
-  }
-
-  void Run() {
-    RaisePriority(1);
-    bool reportEmpty = true;
-    for (;;) {
-      std::vector<uint8_t> block;
-      bool got = false;
-      {
-        std::lock_guard<std::mutex> lock(Queue->Lock);
-        if (!Queue->Blocks.empty()) {
-          block = std::move(Queue->Blocks.front());
-          Queue->Blocks.pop_front();
-          got = true;
-        } else {
-          Queue->Idle = true;
-        }
-      }
-      if (!got) {
-        if (reportEmpty) {
-          if (!Poster.Empty()) {
-            Poster.Hangup();
-            break;
-          }
-          reportEmpty = false;
-        }
-        pollfd fds[2] = {{CloseEvent, POLLIN, 0}, {WakeEvent, POLLIN, 0}};
-        if (PollRetry(fds, 2, -1) < 0) {
-          Poster.Hangup();
-          break;
-        }
-        if (fds[0].revents) break;
-        uint64_t count;
-        (void)!::read(WakeEvent, &count, sizeof count);
-        continue;
-      }
-      if (Signalled(CloseEvent)) break;
-      if (!WriteBlock(block)) break;
-      reportEmpty = true;
-    }
-    (void)::tcflush(Fd, TCOFLUSH);
-    std::lock_guard<std::mutex> lock(Queue->Lock);
-    Queue->Idle = true;
-    Queue->Ended = true;
-    Queue->Blocks.clear();
   }
 };
 
@@ -539,9 +331,11 @@ bool TComm::PortOpen() const {
 }
 
 bool TComm::SendQueueEmpty() const {
-  if (!impl_->Port) return true;
-  std::lock_guard<std::mutex> lock(impl_->Port->Queue.Lock);
-  return impl_->Port->Queue.Idle;
+  return !impl_->Port || impl_->Port->Queue.IsIdle();
+}
+
+std::string TComm::DevicePath(const std::string& commName) {
+  return commName.find('/') != std::string::npos ? commName : "/dev/" + commName;
 }
 
 void TComm::OpenPort() {
@@ -592,31 +386,22 @@ void TComm::OpenPort() {
   }
   impl_->Port = std::move(port);
   TOpenPort& p = *impl_->Port;
-  ApplyTimeouts();
   try {
+    ApplyTimeouts();
     ApplyLineSettings();
   } catch (const ECommsError& e) {
     impl_->Port.reset();
     portOpenError_ = e.what();
     portOpenReason_ = e.Reason();
     portOpenErrno_ = e.Error();
-    throw;
+    return;
   }
 
   const TPoster poster{&target_, impl_->Alive};
   try {
     p.Reader = std::thread(
-        [r = TReader{p.Fd,
-                     p.CloseEvent,
-                     poster,
-                     inputLen_,
-                     inBufferSize_,
-                     readAhead_,
-                     std::chrono::nanoseconds(10'000'000'000LL / (baudRate_ > 0 ? baudRate_ : 9600)),
-                     &p.Live,
-                     {},
-                     {},
-                     {}}]() mutable { r.Run(); });
+        [r = TReader{p.Fd, p.CloseEvent, std::max(inBufferSize_, inputLen_),
+                     TReadBlocks(poster, inputLen_, readAhead_, baudRate_, p.Live)}]() mutable { r.Run(); });
   } catch (const std::system_error& e) {
     impl_->Port.reset();
     fail(kNoReadThread, e.code().value());
@@ -624,7 +409,11 @@ void TComm::OpenPort() {
   }
   try {
     p.Writer =
-        std::thread([w = TWriter{p.Fd, p.CloseEvent, p.WakeEvent, poster, &p.Queue}]() mutable { w.Run(); });
+        std::thread([&queue = p.Queue, w = TWriterIo{p.Fd, p.CloseEvent, p.WakeEvent, poster}]() mutable {
+          RaisePriority(1);
+          RunWriter(queue, w.Poster, w);
+          (void)::tcflush(w.Fd, TCOFLUSH);
+        });
   } catch (const std::system_error& e) {
     p.SignalClose();
     p.Reader.join();

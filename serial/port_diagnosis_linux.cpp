@@ -26,7 +26,7 @@ namespace {
 
 using TCause = TPortDiagnosis::TCause;
 
-std::vector<gid_t> SystemSessionGroups() {
+std::vector<TGroupId> SystemSessionGroups() {
   std::vector<gid_t> groups;
   const int n = ::getgroups(0, nullptr);
   if (n > 0) {
@@ -35,10 +35,10 @@ std::vector<gid_t> SystemSessionGroups() {
     groups.resize(got > 0 ? static_cast<size_t>(got) : 0);
   }
   groups.push_back(::getegid());
-  return groups;
+  return {groups.begin(), groups.end()};
 }
 
-std::vector<gid_t> SystemAccountGroups() {
+std::vector<TGroupId> SystemAccountGroups() {
   std::vector<char> buf(16384);
   passwd pw{};
   passwd* found = nullptr;
@@ -50,14 +50,15 @@ std::vector<gid_t> SystemAccountGroups() {
     if (::getgrouplist(pw.pw_name, pw.pw_gid, groups.data(), &n) < 0) return {};
   }
   groups.resize(static_cast<size_t>(n));
-  return groups;
+  return {groups.begin(), groups.end()};
 }
 
-std::string SystemGroupName(gid_t gid) {
+std::string SystemGroupName(TGroupId gid) {
   std::vector<char> buf(16384);
   group gr{};
   group* found = nullptr;
-  if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &found) == 0 && found) return gr.gr_name;
+  if (::getgrgid_r(static_cast<gid_t>(gid), &gr, buf.data(), buf.size(), &found) == 0 && found)
+    return gr.gr_name;
   return std::to_string(gid);
 }
 
@@ -69,7 +70,7 @@ std::string ModeText(mode_t mode) {
   return t;
 }
 
-bool Contains(const std::vector<gid_t>& groups, gid_t gid) {
+bool Contains(const std::vector<TGroupId>& groups, TGroupId gid) {
   return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
@@ -84,8 +85,10 @@ void PermissionLines(const std::string& path, const TDiagnosisSources& sources, 
   }
   const auto name = sources.GroupName ? sources.GroupName : SystemGroupName;
   d.Group = name(st.st_gid);
-  const std::vector<gid_t> session = sources.SessionGroups ? sources.SessionGroups() : SystemSessionGroups();
-  const std::vector<gid_t> account = sources.AccountGroups ? sources.AccountGroups() : SystemAccountGroups();
+  const std::vector<TGroupId> session =
+      sources.SessionGroups ? sources.SessionGroups() : SystemSessionGroups();
+  const std::vector<TGroupId> account =
+      sources.AccountGroups ? sources.AccountGroups() : SystemAccountGroups();
   const std::string owned = path + " (" + ModeText(st.st_mode) + ") belongs to group " + d.Group;
   if (Contains(session, st.st_gid)) {
     d.Lines.push_back(owned + ", which you are in, but the group may not read and write it.");
@@ -109,7 +112,7 @@ std::string ReadComm(const fs::path& procEntry) {
 
 // Every process with a descriptor on the device. Processes of other users cannot be looked into
 // without privileges; they are passed over.
-std::vector<TPortHolder> FindHolders(const std::string& path, const std::string& procRoot, pid_t self,
+std::vector<TPortHolder> FindHolders(const std::string& path, const std::string& procRoot, TProcessId self,
                                      bool& heldBySelf) {
   heldBySelf = false;
   std::error_code ec;
@@ -128,7 +131,7 @@ std::vector<TPortHolder> FindHolders(const std::string& path, const std::string&
       std::error_code le;
       const std::string target = fs::read_symlink(fd->path(), le).string();
       if (le || std::find(targets.begin(), targets.end(), target) == targets.end()) continue;
-      const auto pid = static_cast<pid_t>(std::stol(pidText));
+      const TProcessId pid = std::stoll(pidText);
       if (pid == self)
         heldBySelf = true;
       else

@@ -7,12 +7,15 @@ namespace torvane {
 
 class Trecognitionserial {
  public:
-  // `root` is where the system tree starts: "/" for the real one, a fake tree's folder in tests
-  // (it must hold sys/class/tty/... and dev/...).
+  // Where the list is read; empty or "/" is the system's own. Linux: where the system tree starts, a
+  // fake tree's folder in tests (it must hold sys/class/tty/... and dev/...). Windows: the registry
+  // key that lists the ports, HKLM\HARDWARE\DEVICEMAP\SERIALCOMM unless a key under HKCU\ or
+  // HKLM\ is named (a fake list in tests).
   explicit Trecognitionserial(std::string root = "/");
 
-  // The names of the serial ports present ("ttyS0", "ttyUSB0", "ttyACM0", ...), in natural order.
-  // Each name is accepted by TComm::OpenPort as CommName. No port is opened to find them.
+  // The names of the serial ports present ("ttyS0", "ttyUSB0", "ttyACM0", ...; "COM1", "COM7", ...
+  // on Windows), in natural order. Each name is accepted by TComm::OpenPort as CommName. No port is
+  // opened to find them.
   std::vector<std::string> FillPortList() const;
 
   // Natural order: digit runs compare as numbers, so "ttyUSB2" comes before "ttyUSB10".

@@ -10,6 +10,15 @@ TPortDiagnosis Diagnose(const TComm& comm, const TDiagnosisSources& sources) {
 
 }  // namespace
 
+bool TryOpenPort(TComm& comm) {
+  try {
+    comm.OpenPort();
+  } catch (const ECommsError&) {
+    // PortOpenError and the reason are kept; the caller shows them as for any other failure.
+  }
+  return comm.PortOpen();
+}
+
 std::vector<std::string> OpenFailureLines(const TComm& comm, const TDiagnosisSources& sources) {
   const TPortDiagnosis d = Diagnose(comm, sources);
   std::vector<std::string> lines;
@@ -26,11 +35,7 @@ int RunCheckPort(const std::string& port, std::FILE* out, const TDiagnosisSource
   comm.SetCommName(port);
   comm.SetBaudRate(115200);
   const std::string path = TComm::DevicePath(port);
-  try {
-    comm.OpenPort();
-  } catch (const ECommsError&) {
-  }
-  if (comm.PortOpen()) {
+  if (TryOpenPort(comm)) {
     comm.ClosePort();
     std::fprintf(out, "%s: opens (115200 8N1)\n", path.c_str());
     return std::ferror(out) ? 1 : 0;

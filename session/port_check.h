@@ -10,6 +10,10 @@
 
 namespace torvane {
 
+// Opens `comm`; true when it is open. The failures that raise ECommsError and those that only leave
+// their text in PortOpenError end alike: closed, with OpenFailureLines to tell why.
+bool TryOpenPort(TComm& comm);
+
 // After a failed OpenPort of `comm`: the system's reason, then the cause and the fix, one line each.
 std::vector<std::string> OpenFailureLines(const TComm& comm, const TDiagnosisSources& sources = {});
 

@@ -64,6 +64,41 @@ TEST(CheckPort, PrintsTheOutcomeAndTheDiagnosis) {
   }
 }
 
+// The window's Open, --check-port and torvane's jobs open through TryOpenPort: a failure that raises
+// and one that does not both end closed, the system's reason first among the lines shown.
+TEST(TryOpenPort, EveryFailureEndsClosedWithItsReason) {
+  testing::TPty pty;
+  struct TCase {
+    std::string Port;
+    uint32_t Baud;
+    bool Opens;
+    std::string Error;   // PortOpenError
+    std::string Reason;  // and the first line shown
+  };
+  const std::vector<TCase> cases = {
+      {pty.SlavePath(), 115200, true, "", ""},
+      // raises
+      {"ttyTorvaneNoSuchPort7", 115200, false, "Error opening serial port", "No such file or directory"},
+      // does not
+      {"/dev/null", 115200, false, "File handle is not a comm handle ", "Inappropriate ioctl for device"},
+      {pty.SlavePath(), 12345, false, "Unsupported baud rate 12345", "Invalid argument"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Port + " at " + std::to_string(c.Baud));
+    TQueueNotifyTarget target;
+    TComm comm(target);
+    comm.SetCommName(c.Port);
+    comm.SetBaudRate(c.Baud);
+    EXPECT_EQ(TryOpenPort(comm), c.Opens);
+    EXPECT_EQ(comm.PortOpen(), c.Opens);
+    EXPECT_EQ(comm.PortOpenError(), c.Error);
+    EXPECT_EQ(comm.PortOpenReason(), c.Reason);
+    if (!c.Opens) {
+      EXPECT_EQ(OpenFailureLines(comm).front(), c.Reason);
+    }
+  }
+}
+
 #ifdef TORVANE_CONFIGURATOR
 // Runs the program with no display at all (no platform plugin named, no X or Wayland display):
 // creating a QApplication there would abort, so a clean exit shows Qt was never started.

@@ -42,7 +42,7 @@ class PortComboTest : public ::testing::Test {
     w->show();
     return w;
   }
-  // Lets the event loop hand the waiting events to the combo (the descriptor's notifier).
+  // Lets the event loop hand the waiting events to the combo (the source's post).
   bool Deliver() {
     return QTest::qWaitFor([&] { return !events_->Waiting(); }, 10000);
   }

@@ -262,7 +262,7 @@ TEST(CommOpen, FailuresCarryTheSystemsReason) {
   TComm comm(target);
   comm.SetCommName(pty.SlavePath());
   comm.SetBaudRate(12345);
-  EXPECT_THROW(comm.OpenPort(), ECommsError);
+  EXPECT_NO_THROW(comm.OpenPort());
   EXPECT_FALSE(comm.PortOpenReason().empty());
   comm.SetBaudRate(115200);
   comm.OpenPort();
@@ -570,20 +570,14 @@ TEST_F(CommTest, SettingBaudRateWhileOpenReappliesAtOnce) {
   EXPECT_EQ(Pty.Receive(2), out);
 }
 
-// A rate the line cannot run at fails the open, or the setter while open, instead of leaving the
-// former speed on the line without a word.
+// A rate the line cannot run at fails the open (quietly: only two open failures raise), or the setter
+// while open, instead of leaving the former speed on the line without a word.
 TEST_F(CommTest, AnUnsupportedBaudRateFailsWithAReason) {
   const size_t fds = CountOpenFds();
   for (const uint32_t baud : {12345u, 0u, 115201u}) {
     SCOPED_TRACE(baud);
     Comm.SetBaudRate(baud);
-    try {
-      Comm.OpenPort();
-      FAIL() << "no exception";
-    } catch (const ECommsError& e) {
-      EXPECT_EQ(e.what(), "Unsupported baud rate " + std::to_string(baud));
-      EXPECT_EQ(e.Reason(), "Invalid argument");
-    }
+    EXPECT_NO_THROW(Comm.OpenPort());
     EXPECT_EQ(Comm.PortOpenError(), "Unsupported baud rate " + std::to_string(baud));
     EXPECT_EQ(Comm.PortOpenReason(), "Invalid argument");
     EXPECT_FALSE(Comm.PortOpen());

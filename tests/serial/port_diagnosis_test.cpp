@@ -79,8 +79,8 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
   ::chmod(port.c_str(), 0660);
   struct stat st {};
   ASSERT_EQ(::stat(port.c_str(), &st), 0);
-  const gid_t dialout = st.st_gid;
-  const gid_t other = dialout + 1000;
+  const TGroupId dialout = st.st_gid;
+  const TGroupId other = dialout + 1000;
   const std::string missing = (dev.Path() / "ttyUSB9").string();
 
   TFakeProc proc;
@@ -101,11 +101,11 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     std::string Path;
     int Errno;
     std::string Proc;
-    std::vector<gid_t> Session, Account;
+    std::vector<TGroupId> Session, Account;
     TCause Cause;
     std::vector<std::string> Says;  // parts of the lines, each in one of them
-    std::vector<pid_t> Holders = {};
-    pid_t Self = 0;  // the asking process, when the fake /proc holds it
+    std::vector<TProcessId> Holders = {};
+    TProcessId Self = 0;  // the asking process, when the fake /proc holds it
   };
   const std::vector<TCase> cases = {
       {"not in the group",
@@ -214,7 +214,7 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     sources.SelfPid = c.Self;
     sources.SessionGroups = [&] { return c.Session; };
     sources.AccountGroups = [&] { return c.Account; };
-    sources.GroupName = [&](gid_t g) { return g == dialout ? std::string("dialout") : std::to_string(g); };
+    sources.GroupName = [&](TGroupId g) { return g == dialout ? std::string("dialout") : std::to_string(g); };
     const TPortDiagnosis d = DiagnosePort(c.Path, c.Errno, sources);
     EXPECT_EQ(d.Cause, c.Cause);
     EXPECT_EQ(d.Reason, c.Errno ? std::strerror(c.Errno) : "");
@@ -226,7 +226,7 @@ TEST(PortDiagnosis, NamesTheCauseAndTheFix) {
     if (c.Says.empty()) {
       EXPECT_TRUE(d.Lines.empty()) << Joined(d.Lines);
     }
-    std::vector<pid_t> holders;
+    std::vector<TProcessId> holders;
     for (const TPortHolder& h : d.Holders) holders.push_back(h.Pid);
     EXPECT_EQ(holders, c.Holders);
     if (c.Cause == TCause::PermissionDenied && c.Path == port) {

@@ -3,7 +3,6 @@
 #include "serial/port_monitor.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <functional>
 #include <memory>
@@ -20,11 +19,6 @@ using Names = std::vector<std::string>;
 using testing::TFakePortEvents;
 using testing::TFakeSysfs;
 
-bool Readable(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
-}
-
 TEST(PortMonitor, FollowsPlugAndUnplugInNaturalOrder) {
   TFakeSysfs sys;
   sys.Add("ttyS0", "platform/serial8250", 4);
@@ -32,8 +26,11 @@ TEST(PortMonitor, FollowsPlugAndUnplugInNaturalOrder) {
   auto events = std::make_shared<TFakePortEvents>();
   TPortMonitor monitor(Trecognitionserial(sys.Root()), events);
   ASSERT_TRUE(monitor.Live());
-  EXPECT_EQ(monitor.Fd(), events->Fd());
   EXPECT_EQ(monitor.Ports(), (Names{"ttyS0", "ttyUSB1"}));
+  // The window's thread: each post of the source runs here, when pumped.
+  TQueueNotifyTarget window;
+  int ready = 0;
+  monitor.Watch(window, [&] { ++ready; });
 
   struct TStep {
     const char* What;
@@ -104,12 +101,37 @@ TEST(PortMonitor, FollowsPlugAndUnplugInNaturalOrder) {
   };
   for (const TStep& s : steps) {
     SCOPED_TRACE(s.What);
+    ready = 0;
     s.Happen();
-    EXPECT_EQ(Readable(monitor.Fd()), events->Waiting());
+    // One post for the batch, however many events it holds.
+    window.Pump();
+    EXPECT_EQ(ready, events->Waiting() ? 1 : 0);
     EXPECT_EQ(monitor.Update(), s.Changed);
     EXPECT_EQ(monitor.Ports(), s.After);
-    EXPECT_FALSE(Readable(monitor.Fd()));
+    EXPECT_EQ(window.Pump(), 0u);
   }
+}
+
+// A post on its way when the watcher goes runs nothing; a new watch hears what waits at once.
+TEST(PortMonitor, APostOfAnEndedWatchRunsNothing) {
+  auto events = std::make_shared<TFakePortEvents>();
+  TQueueNotifyTarget window;
+  int ready = 0;
+  {
+    TFakeSysfs sys;
+    TPortMonitor monitor(Trecognitionserial(sys.Root()), events);
+    monitor.Watch(window, [&] { ++ready; });
+    events->Added("ttyUSB0");
+    EXPECT_EQ(window.Queued(), 1u);
+  }
+  EXPECT_EQ(window.Pump(), 1u);
+  EXPECT_EQ(ready, 0);
+  events->Added("ttyUSB1");
+  EXPECT_EQ(window.Queued(), 0u);
+  events->Watch(window, [&] { ++ready; });
+  window.Pump();
+  EXPECT_EQ(ready, 1);
+  EXPECT_EQ(events->ReadEvents().size(), 2u);
 }
 
 TEST(PortMonitor, WithoutASourceTheListStaysAsFirstRead) {
@@ -117,23 +139,28 @@ TEST(PortMonitor, WithoutASourceTheListStaysAsFirstRead) {
   sys.AddUsb("ttyUSB0");
   TPortMonitor monitor(Trecognitionserial(sys.Root()), nullptr);
   EXPECT_FALSE(monitor.Live());
-  EXPECT_EQ(monitor.Fd(), -1);
   sys.AddUsb("ttyUSB1");
   EXPECT_FALSE(monitor.Update());
   EXPECT_EQ(monitor.Ports(), (Names{"ttyUSB0"}));
 }
 
 // Where udev runs its monitor is there and quiet until something is plugged in; where it does not
-// (a container), there is none and the reason says why.
+// (a container), there is none and the reason says why. A fake tree has no udev events at all.
 TEST(PortMonitor, UdevMonitorWhereUdevRuns) {
   std::string why;
-  const auto events = OpenUdevPortEvents(&why);
+  EXPECT_EQ(OpenPortEvents(&why, "/tmp/torvane-fake-tree"), nullptr);
+  EXPECT_NE(why.find("/tmp/torvane-fake-tree"), std::string::npos) << why;
+  why.clear();
+  const auto events = OpenPortEvents(&why);
   if (!events) {
     EXPECT_FALSE(why.empty());
     return;
   }
-  EXPECT_GE(events->Fd(), 0);
+  TQueueNotifyTarget window;
+  events->Watch(window, [] {});
+  window.WaitAndPump(50);
   for (const TPortEvent& e : events->ReadEvents()) EXPECT_FALSE(e.Name.empty());
+  events->StopWatching();
 }
 
 }  // namespace
