@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -21,6 +20,7 @@
 #include "cli/device_job.h"
 #include "cli/table_files.h"
 #include "core/config_dir.h"
+#include "core/environment.h"
 #include "core/version.h"
 #include "files/safe_file.h"
 #include "serial/comm.h"
@@ -53,18 +53,14 @@ void CatchSignals() {
 }
 
 std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
+  return EnvironmentVariable(name);
 }
 
 // The window's backups folder: beside its configuration folder next to the program when the window
-// keeps one there, otherwise in the user's data folder (~/.local/share/torvane-configurator/backups).
+// keeps one there (or the copy is portable), otherwise in the user's data folder
+// (~/.local/share/torvane-configurator/backups, %LOCALAPPDATA%\Torvane Configurator\backups).
 std::string DefaultBackupDir() {
-  std::error_code ec;
-  const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec && std::filesystem::is_directory(program.parent_path() / "configuration", ec))
-    return BackupDirBeside((program.parent_path() / "configuration").string() + "/");
-  return BackupDirBeside(MakeConfigDir("", Env("XDG_DATA_HOME"), Env("HOME")));
+  return BackupDirBeside(FindConfigDir(ProgramFolder(), EnvironmentVariable));
 }
 
 std::string Seconds(double s) {
