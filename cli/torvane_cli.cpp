@@ -1,8 +1,5 @@
 #include "cli/torvane_cli.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -10,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -18,9 +14,13 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "cli/console.h"
 #include "cli/device_job.h"
+#include "cli/stop_signals.h"
 #include "cli/table_files.h"
 #include "core/config_dir.h"
+#include "core/environment.h"
+#include "core/utf8_path.h"
 #include "core/version.h"
 #include "files/safe_file.h"
 #include "serial/comm.h"
@@ -31,40 +31,20 @@ namespace torvane::cli {
 
 namespace {
 
-// ---- signals: the first ends each transfer after its page in flight; more of them in the moments
-// after it are the same request (an impatient second Ctrl+C must not cut a page in half), and only one
-// that comes a while later ends the run at once ----
-volatile sig_atomic_t gSignals = 0;
+// Stop requests (signals, Ctrl+C): the first ends each transfer after its page in flight; more of them
+// in the moments after it are the same request (an impatient second Ctrl+C must not cut a page in
+// half), and only one that comes a while later ends the run at once.
 constexpr auto kSignalPatience = std::chrono::seconds(2);
-TEventLoop* gLoop = nullptr;
-
-extern "C" void OnSignal(int) {
-  gSignals = gSignals + 1;
-  if (gLoop) gLoop->Wake();
-}
-
-void CatchSignals() {
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
-  // A closed pipe on standard output is an error to report, not a reason to die with the port open.
-  signal(SIGPIPE, SIG_IGN);
-}
 
 std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
+  return EnvironmentVariable(name);
 }
 
 // The window's backups folder: beside its configuration folder next to the program when the window
-// keeps one there, otherwise in the user's data folder (~/.local/share/torvane-configurator/backups).
+// keeps one there (or the copy is portable), otherwise in the user's data folder
+// (~/.local/share/torvane-configurator/backups, %LOCALAPPDATA%\Torvane Configurator\backups).
 std::string DefaultBackupDir() {
-  std::error_code ec;
-  const auto program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec && std::filesystem::is_directory(program.parent_path() / "configuration", ec))
-    return BackupDirBeside((program.parent_path() / "configuration").string() + "/");
-  return BackupDirBeside(MakeConfigDir("", Env("XDG_DATA_HOME"), Env("HOME")));
+  return BackupDirBeside(FindConfigDir(ProgramFolder(), EnvironmentVariable));
 }
 
 std::string Seconds(double s) {
@@ -82,8 +62,7 @@ std::string CsvField(const std::string& text) {
 
 class TRun {
  public:
-  explicit TRun(const TCliArgs& args)
-      : args_(args), out_(args.Quiet, args.Json, ::isatty(STDERR_FILENO) == 1) {}
+  explicit TRun(const TCliArgs& args) : args_(args), out_(args.Quiet, args.Json, StandardErrorIsTerminal()) {}
 
   int Go() {
     if (args_.Command == TCommand::Ports) return Ports();
@@ -160,7 +139,7 @@ class TRun {
         return false;
       }
     }
-    trace_.open(args_.Trace, std::ios::out | std::ios::app);
+    trace_.open(PathFromUtf8(args_.Trace), std::ios::out | std::ios::app);
     if (!trace_) {
       out_.Error("", "torvane: cannot write the trace file " + args_.Trace + ": " + std::strerror(errno));
       return false;
@@ -200,14 +179,13 @@ class TRun {
 
   // Runs every job at once on the one loop until all have finished; the highest status.
   int RunJobs() {
-    gLoop = &loop_;
-    CatchSignals();
+    const TStopSignals signals(loop_);
     for (auto& job : jobs_) job->Start();
     int handled = 0;
     bool abandon = false;
     std::chrono::steady_clock::time_point stoppedAt{};
     loop_.Run([&] {
-      if (gSignals != handled) {
+      if (const int requests = signals.Count(); requests != handled) {
         const auto now = std::chrono::steady_clock::now();
         if (handled == 0) {
           stoppedAt = now;
@@ -215,7 +193,7 @@ class TRun {
         } else if (now - stoppedAt >= kSignalPatience) {
           abandon = true;
         }
-        handled = gSignals;
+        handled = requests;
       }
       return abandon || std::all_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->Finished(); });
     });
@@ -224,7 +202,6 @@ class TRun {
     for (auto& job : jobs_) status = std::max(status, job->Finished() ? job->Status() : kExitTransfer);
     // The ports are closed here at the latest, whatever ended the run.
     jobs_.clear();
-    gLoop = nullptr;
     return status;
   }
 
@@ -324,7 +301,7 @@ class TRun {
       return kExitUsage;
     if (!args_.Report.empty()) {
       // Refused now rather than after every device has been programmed.
-      std::ofstream probe(args_.Report, std::ios::app);
+      std::ofstream probe(PathFromUtf8(args_.Report), std::ios::app);
       if (!probe) return Usage("cannot write the report " + args_.Report + ": " + std::strerror(errno));
     }
     for (const std::string& port : ports) {
@@ -378,7 +355,8 @@ class TRun {
 }  // namespace
 
 int Main(int argc, char** argv) {
-  const std::vector<std::string> words(argv + 1, argv + argc);
+  PrepareConsole();
+  const std::vector<std::string> words = CommandLineWords(argc, argv);
   std::string error;
   const auto args = ParseArgs(words, &error);
   if (!args) {

@@ -1,11 +1,10 @@
 #include "core/codepage.h"
 
-#include <errno.h>
-#include <iconv.h>
-
-#include <cstdlib>
-#include <cstring>
+#include <stdexcept>
 #include <utility>
+
+#include "core/codepage_converter.h"
+#include "core/environment.h"
 
 namespace torvane {
 
@@ -52,30 +51,20 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-TCodePage::TCodePage(std::string name) : name_(std::move(name)) {
-  toUtf8_ = iconv_open("UTF-8", name_.c_str());
-  fromUtf8_ = iconv_open(name_.c_str(), "UTF-8");
-  if (toUtf8_ == reinterpret_cast<void*>(-1) || fromUtf8_ == reinterpret_cast<void*>(-1)) {
-    // An unknown name falls back to the Western code page rather than losing texts.
-    if (toUtf8_ != reinterpret_cast<void*>(-1)) iconv_close(static_cast<iconv_t>(toUtf8_));
-    if (fromUtf8_ != reinterpret_cast<void*>(-1)) iconv_close(static_cast<iconv_t>(fromUtf8_));
+TCodePage::TCodePage(std::string name) : name_(std::move(name)), converter_(TCodePageConverter::Open(name_)) {
+  if (!converter_) {
     name_ = "CP1252";
-    toUtf8_ = iconv_open("UTF-8", "CP1252");
-    fromUtf8_ = iconv_open("CP1252", "UTF-8");
+    converter_ = TCodePageConverter::Open(name_);
   }
+  if (!converter_) throw std::runtime_error("the system converts no texts to or from CP1252");
 }
 
-TCodePage::~TCodePage() {
-  iconv_close(static_cast<iconv_t>(toUtf8_));
-  iconv_close(static_cast<iconv_t>(fromUtf8_));
-}
+TCodePage::~TCodePage() = default;
 
 const TCodePage& TCodePage::System() {
   static TCodePage cp([] {
-    if (const char* env = std::getenv("TORVANE_CODEPAGE"); env && *env) return std::string(env);
-    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"})
-      if (const char* v = std::getenv(var); v && *v) return ForLocale(v);
-    return std::string("CP1252");
+    const std::string chosen = EnvironmentVariable("TORVANE_CODEPAGE");
+    return chosen.empty() ? SystemCodePageName() : chosen;
   }());
   return cp;
 }
@@ -105,25 +94,14 @@ std::string TCodePage::ForLocale(std::string_view locale) {
 std::string TCodePage::ToUtf8(std::string_view bytes) const {
   if (IsAscii(bytes)) return std::string(bytes);
   std::lock_guard lock(mutex_);
-  iconv_t cd = static_cast<iconv_t>(toUtf8_);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string out;
   out.reserve(bytes.size() * 3);
-  char buf[256];
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  while (inLeft > 0) {
-    char* o = buf;
-    size_t oLeft = sizeof buf;
-    size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-    out.append(buf, o - buf);
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      // An undefined byte or a lead byte without its trail: keep the byte's value.
-      AppendUtf8(out, static_cast<unsigned char>(*in));
-      ++in;
-      --inLeft;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
+  while (!bytes.empty()) {
+    bytes.remove_prefix(converter_->ToUtf8Defined(bytes, out));
+    if (bytes.empty()) break;
+    // An undefined byte or a lead byte without its trail: keep the byte's value.
+    AppendUtf8(out, static_cast<unsigned char>(bytes.front()));
+    bytes.remove_prefix(1);
   }
   return out;
 }
@@ -131,23 +109,14 @@ std::string TCodePage::ToUtf8(std::string_view bytes) const {
 std::string TCodePage::FromUtf8(std::string_view utf8) const {
   if (IsAscii(utf8)) return std::string(utf8);
   std::lock_guard lock(mutex_);
-  iconv_t cd = static_cast<iconv_t>(fromUtf8_);
   std::string out;
   out.reserve(utf8.size());
-  char buf[16];
   for (size_t i = 0; i < utf8.size();) {
     size_t n = Utf8Length(utf8, i);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(utf8.data() + i);
-    size_t inLeft = n;
-    char* o = buf;
-    size_t oLeft = sizeof buf;
-    if (n > 1 || static_cast<unsigned char>(utf8[i]) < 0x80) {
-      if (iconv(cd, &in, &inLeft, &o, &oLeft) != static_cast<size_t>(-1)) {
-        out.append(buf, o - buf);
-        i += n;
-        continue;
-      }
+    if ((n > 1 || static_cast<unsigned char>(utf8[i]) < 0x80) &&
+        converter_->FromUtf8Character(utf8.substr(i, n), out)) {
+      i += n;
+      continue;
     }
     unsigned cp = n > 1 ? DecodeUtf8(utf8, i, n) : static_cast<unsigned char>(utf8[i]);
     // U+0080..U+00FF that the code page does not define came from such a byte (see ToUtf8).

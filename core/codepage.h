@@ -1,16 +1,21 @@
 #pragma once
-// The device stores texts in the PC's ANSI code page. On Linux there is no such setting, so the code
-// page is chosen from the locale the way Windows chooses it for that language (zh_CN -> CP936,
-// ru -> CP1251, ..., CP1252 otherwise); TORVANE_CODEPAGE (for example "CP936") overrides it.
+// The device stores texts in the PC's ANSI code page. Windows has that setting (GetACP); on Linux
+// there is none, so the code page is chosen from the locale the way Windows chooses it for that
+// language (zh_CN -> CP936, ru -> CP1251, ..., CP1252 otherwise). TORVANE_CODEPAGE (for example
+// "CP936", or on Windows "936" as well) overrides either.
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 namespace torvane {
 
+class TCodePageConverter;
+
 class TCodePage {
  public:
+  // An unknown name falls back to CP1252 rather than losing texts.
   explicit TCodePage(std::string name);
   ~TCodePage();
   TCodePage(const TCodePage&) = delete;
@@ -34,9 +39,9 @@ class TCodePage {
 
  private:
   std::string name_;
+  // iconv keeps a state between calls, so one text converts at a time.
   mutable std::mutex mutex_;
-  void* toUtf8_;
-  void* fromUtf8_;
+  std::unique_ptr<TCodePageConverter> converter_;
 };
 
 // Appends the code point `cp` (at most U+10FFFF) to `out` as UTF-8.

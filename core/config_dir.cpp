@@ -1,10 +1,11 @@
 #include "core/config_dir.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "core/config_dir_platform.h"
+#include "core/environment.h"
+#include "core/utf8_path.h"
 
 namespace torvane {
 
@@ -13,61 +14,73 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kFolderName = "configuration";
-constexpr const char* kProgramName = "torvane-configurator";
+// A copy carried on a stick says so with this file beside the program.
+constexpr const char* kPortableMarker = "portable";
 
-// A folder that exists but refuses new files is as good as none for exports. Asked without writing
-// anything, so an existing folder stays exactly as it was.
-bool Writable(const fs::path& dir) {
-  return ::access(dir.c_str(), W_OK | X_OK) == 0;
-}
-
-// Exists, or was made just now with a single level of mkdir.
+// Exists and refuses nothing, or was made just now with a single level of mkdir.
 bool Usable(const fs::path& dir) {
   std::error_code ec;
-  if (fs::is_directory(dir, ec)) return Writable(dir);
+  if (fs::is_directory(dir, ec)) return FolderWritable(dir);
   return fs::create_directory(dir, ec) && !ec;
 }
 
-std::string WithSlash(const fs::path& p) {
-  std::string s = p.lexically_normal().string();
-  if (s.empty() || s.back() != '/') s += '/';
+bool Portable(const fs::path& programDir) {
+  std::error_code ec;
+  return fs::is_regular_file(programDir / kPortableMarker, ec);
+}
+
+std::string WithSeparator(const fs::path& p) {
+  std::string s = PathToUtf8(p.lexically_normal().make_preferred());
+  if (s.empty() || (s.back() != '/' && s.back() != static_cast<char>(fs::path::preferred_separator)))
+    s += static_cast<char>(fs::path::preferred_separator);
   return s;
 }
 
-std::string EnvOr(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? std::string(v) : std::string();
+// The user's own configuration folder, made; empty when the environment names no place for it.
+std::string MadeUserConfigDir(const TEnvironment& environment) {
+  const std::string own = UserProgramDir(environment);
+  if (own.empty()) return {};
+  const fs::path dir = PathFromUtf8(own) / kFolderName;
+  std::error_code ec;
+  fs::create_directories(dir, ec);  // failure is met later by the file dialogs
+  return WithSeparator(dir);
 }
 
 }  // namespace
 
-std::string MakeConfigDir(const std::string& programDir, const std::string& xdgDataHome,
-                          const std::string& home) {
-  const fs::path beside = fs::path(programDir) / kFolderName;
-  if (!programDir.empty() && Usable(beside)) return WithSlash(beside);
-
-  // The XDG rules ignore a relative XDG_DATA_HOME.
-  fs::path dataHome;
-  if (!xdgDataHome.empty() && fs::path(xdgDataHome).is_absolute())
-    dataHome = xdgDataHome;
-  else if (!home.empty())
-    dataHome = fs::path(home) / ".local" / "share";
-  else
-    return WithSlash(beside);
-  const fs::path own = dataHome / kProgramName / kFolderName;
-  std::error_code ec;
-  fs::create_directories(own, ec);  // failure is met later by the file dialogs
-  return WithSlash(own);
+std::string MakeConfigDir(const std::string& programDir, const TEnvironment& environment) {
+  const fs::path program = PathFromUtf8(programDir);
+  const fs::path beside = program / kFolderName;
+  if (!programDir.empty()) {
+    if (Portable(program)) {
+      std::error_code ec;
+      fs::create_directory(beside, ec);  // a read-only stick is met by the file dialogs as well
+      return WithSeparator(beside);
+    }
+    if (Usable(beside)) return WithSeparator(beside);
+  }
+  const std::string own = MadeUserConfigDir(environment);
+  return own.empty() ? WithSeparator(beside) : own;
 }
 
 std::string MakeConfigDir(const std::string& programDir) {
-  return MakeConfigDir(programDir, EnvOr("XDG_DATA_HOME"), EnvOr("HOME"));
+  return MakeConfigDir(programDir, EnvironmentVariable);
+}
+
+std::string FindConfigDir(const std::string& programDir, const TEnvironment& environment) {
+  const fs::path program = PathFromUtf8(programDir);
+  const fs::path beside = program / kFolderName;
+  std::error_code ec;
+  if (!programDir.empty() && (fs::is_directory(beside, ec) || Portable(program)))
+    return WithSeparator(beside);
+  const std::string own = MadeUserConfigDir(environment);
+  return own.empty() ? WithSeparator(beside) : own;
 }
 
 std::string BackupDirBeside(const std::string& configDir) {
-  fs::path dir = fs::path(configDir).lexically_normal();
+  fs::path dir = PathFromUtf8(configDir).lexically_normal();
   if (dir.filename().empty()) dir = dir.parent_path();  // "…/configuration/" names its folder last
-  return WithSlash(dir.parent_path() / "backups");
+  return WithSeparator(dir.parent_path() / "backups");
 }
 
 }  // namespace torvane

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "core/utf8_path.h"
 #include "files/file_stamp.h"
 #include "files/safe_file.h"
 
@@ -193,12 +194,12 @@ struct TFound {
 std::vector<TFound> Scan(const std::string& folder, const std::string& table) {
   std::vector<TFound> found;
   std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const auto key = NameKey(it->path().filename().string(), table);
+  for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    const auto key = NameKey(PathToUtf8(it->path().filename()), table);
     std::error_code fileEc;
     if (!key || !it->is_regular_file(fileEc)) continue;
     const fs::file_time_type modified = it->last_write_time(fileEc);
-    const std::string path = it->path().string();
+    const std::string path = PathToUtf8(it->path());
     if (fileEc || !HeaderNames(path, table)) continue;
     try {
       // Backups written before they were private are narrowed when they are met.
@@ -280,8 +281,8 @@ std::string KeepBackup(const std::string& folder, const TBackup& backup, int kee
   EnsurePrivateFolder(folder);
   const std::string text = FormatBackup(backup);
   const std::string base =
-      (fs::path(folder) / (backup.Table + "_" + SimPart(backup.Sim) + "_" + FileNameStamp(backup.Taken)))
-          .string();
+      PathToUtf8(PathFromUtf8(folder) /
+                 PathFromUtf8(backup.Table + "_" + SimPart(backup.Sim) + "_" + FileNameStamp(backup.Taken)));
   // Another program may be saving into this folder in the same second: whoever creates a name first
   // has it, the other moves on to the next count, and neither renames over the other's file.
   std::string path = base + kBackupExtension;
@@ -290,22 +291,22 @@ std::string KeepBackup(const std::string& folder, const TBackup& backup, int kee
     WriteFileAtomically(path, text, TFileAccess::Private);
   } catch (const EFileError&) {
     std::error_code ec;
-    fs::remove(path, ec);  // the empty name reserved above; it would never read as a backup
+    fs::remove(PathFromUtf8(path), ec);  // the empty name reserved above; it would never read as a backup
     throw;
   }
 
   // The one just written counts among those kept wherever its time puts it, so that a folder of files
   // from a clock once ahead cannot push it out.
-  const fs::path written = fs::path(path).filename();
+  const fs::path written = PathFromUtf8(path).filename();
   int kept = 1;
   for (const TFound& f : Scan(folder, backup.Table)) {
-    if (fs::path(f.Path).filename() == written) continue;
+    if (PathFromUtf8(f.Path).filename() == written) continue;
     if (kept < keep) {
       ++kept;
       continue;
     }
     std::error_code ec;
-    fs::remove(f.Path, ec);
+    fs::remove(PathFromUtf8(f.Path), ec);
   }
   return path;
 }

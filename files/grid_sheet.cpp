@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/utf8_path.h"
+
 namespace torvane {
 
 namespace {
@@ -15,7 +17,7 @@ bool MaySaveWorkbookAs(IOperator& op, const std::string& chosenName) {
   const std::string target = SaveAsFileName(chosenName, &isXls);
   if (target == chosenName) return true;
   std::error_code error;
-  const auto status = std::filesystem::symlink_status(target, error);
+  const auto status = std::filesystem::symlink_status(PathFromUtf8(target), error);
   // Anything else that keeps us from looking (a folder we may not search) stops the save as well, and
   // the save reports it with the system's own words.
   if (status.type() == std::filesystem::file_type::not_found || error) return true;

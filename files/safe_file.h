@@ -31,6 +31,11 @@ class EFileError : public std::runtime_error {
 // Who may read a file the program writes. Usual: the old file's permissions, or the umask's for a new
 // file. Private: the owner alone (0600) whatever the umask, for files that hold the device's passwords
 // or the residents' numbers.
+//
+// On Windows a file takes the permissions of the folder it is made in, and the program's folders are
+// private already (%LOCALAPPDATA% is its user's; a portable copy's folder is as private as the stick),
+// so there both are the folder's, and the Private functions below make files and folders without
+// changing anyone's rights.
 enum class TFileAccess { Usual, Private };
 
 // Writes `bytes` to `path` atomically (see above) with the rights `access` gives.
@@ -58,7 +63,9 @@ void NarrowToPrivate(const std::string& path);
 
 // For writers that insist on a file name of their own (libxlsxwriter): `writer` fills the temporary
 // path it is given; it reports a failure by throwing (an EFileError naming `path` is best). The
-// temporary file is removed on every failure.
+// temporary file is removed on every failure. On Windows the temporary path is plain ASCII, because
+// such writers open it through the ANSI functions: beside the target when the folder's name (or its
+// short name) is ASCII, otherwise in the user's temporary folder, from where it is saved safely.
 void SaveFileAtomically(const std::string& path,
                         const std::function<void(const std::string& tempPath)>& writer);
 

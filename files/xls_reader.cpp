@@ -1,19 +1,15 @@
-// .xls (Excel 97-2003, BIFF8). libgsf opens the compound document; the workbook stream's records are
+// .xls (Excel 97-2003, BIFF8). The compound file opens the container; the workbook stream's records are
 // read here with every length checked against what is left, because a hostile file must not be able
 // to make the reader step outside its buffers (freexl 1.0.6 can be made to, by a bad directory entry
 // or a bad string length, so it is not used for files the operator picks).
-#include <gsf/gsf-infile-msole.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-memory.h>
-#include <gsf/gsf-utils.h>
-
 #include <cstdint>
 #include <cstring>
 #include <map>
-#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "core/codepage.h"
+#include "files/compound_file.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -184,43 +180,25 @@ class TPieces {
   size_t offset_ = 0;
 };
 
-std::once_flag gsfReady;
-
 // The "Workbook" stream of the compound document ("Book" is the older format's name).
 std::string WorkbookStream(const std::string& fileName, const std::string& bytes) {
-  std::call_once(gsfReady, [] { gsf_init(); });
-  GsfInput* memory = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
-                                          static_cast<gsf_off_t>(bytes.size()), FALSE);
-  GError* error = nullptr;
-  GsfInfile* compound = gsf_infile_msole_new(memory, &error);
-  g_object_unref(memory);
-  if (compound == nullptr) {
-    if (error != nullptr) g_error_free(error);
+  std::optional<TCompoundFileReader> compound;
+  try {
+    compound.emplace(bytes);
+  } catch (const ECompoundFileError&) {
     FailOpen(fileName, "the file is damaged (its compound document cannot be read)");
   }
-  GsfInput* stream = gsf_infile_child_by_name(compound, "Workbook");
-  bool oldFormat = false;
-  if (stream == nullptr) {
-    GsfInput* book = gsf_infile_child_by_name(compound, "Book");
-    oldFormat = book != nullptr;
-    if (book != nullptr) g_object_unref(book);
+  if (!compound->HasStream("Workbook")) {
+    if (compound->HasStream("Book"))
+      FailOpen(fileName,
+               "the workbook is in an old Excel format; only Excel 97-2003 (BIFF8) .xls files can be read");
+    FailOpen(fileName, "the file holds no Excel workbook");
   }
-  g_object_unref(compound);
-  if (oldFormat)
-    FailOpen(fileName,
-             "the workbook is in an old Excel format; only Excel 97-2003 (BIFF8) .xls files can be read");
-  if (stream == nullptr) FailOpen(fileName, "the file holds no Excel workbook");
-  gsf_off_t size = gsf_input_size(stream);
-  std::string data;
-  bool ok = size >= 0 && static_cast<size_t>(size) <= kMaxFileBytes;
-  if (ok) {
-    data.resize(static_cast<size_t>(size));
-    ok = size == 0 ||
-         gsf_input_read(stream, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data())) != nullptr;
+  try {
+    return compound->ReadStream("Workbook", kMaxFileBytes);
+  } catch (const ECompoundFileError&) {
+    FailOpen(fileName, "the file is damaged (its workbook stream cannot be read)");
   }
-  g_object_unref(stream);
-  if (!ok) FailOpen(fileName, "the file is damaged (its workbook stream cannot be read)");
-  return data;
 }
 
 }  // namespace

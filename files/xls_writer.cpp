@@ -1,18 +1,14 @@
 // .xls: an Excel 97-2003 workbook (BIFF8) in a compound document. No Debian library writes BIFF8,
 // so the records are built here: the workbook globals (code page, window, fonts, the cell formats,
 // the one style, the sheet's entry, the shared strings) and one sheet (dimensions, column widths,
-// the cells as shared-string labels or blanks, its window). libgsf supplies the compound document.
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-output-memory.h>
-#include <gsf/gsf-utils.h>
-
+// the cells as shared-string labels or blanks, its window) in the compound file's one stream.
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <unordered_map>
+#include <utility>
 
+#include "files/compound_file.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -229,8 +225,6 @@ void Globals(TStream& out, const std::vector<std::u16string>& strings, uint32_t 
   out.Record(0x000A, {});
 }
 
-std::once_flag gsfReady;
-
 }  // namespace
 
 std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
@@ -312,28 +306,11 @@ std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
   // stream, so short workbooks are padded to 4096 bytes; readers stop at the globals' EOF anyway.
   if (out.Size() < 4096) out.Bytes().resize(4096, '\0');
 
-  std::call_once(gsfReady, [] { gsf_init(); });
-  GsfOutput* memory = gsf_output_memory_new();
-  GsfOutfile* compound = gsf_outfile_msole_new(memory);
-  GsfOutput* stream = gsf_outfile_new_child(compound, "Workbook", FALSE);
-  bool ok = stream != nullptr &&
-            gsf_output_write(stream, out.Size(), reinterpret_cast<const guint8*>(out.Bytes().data()));
-  if (stream != nullptr) {
-    ok = gsf_output_close(stream) && ok;
-    g_object_unref(stream);
+  try {
+    return BuildCompoundFile({{"Workbook", std::move(out.Bytes())}});
+  } catch (const ECompoundFileError&) {
+    FailSave(fileName, "the workbook could not be assembled");
   }
-  ok = gsf_output_close(GSF_OUTPUT(compound)) && ok;
-  g_object_unref(compound);
-  std::string bytes;
-  if (ok) {
-    const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory));
-    bytes.assign(reinterpret_cast<const char*>(data), static_cast<size_t>(gsf_output_size(memory)));
-  }
-  // The compound file closes its sink itself.
-  if (!gsf_output_is_closed(memory)) gsf_output_close(memory);
-  g_object_unref(memory);
-  if (!ok || bytes.empty()) FailSave(fileName, "the workbook could not be assembled");
-  return bytes;
 }
 
 }  // namespace torvane::sheetfile

@@ -1,12 +1,14 @@
 #pragma once
 // TEventLoop: what runs a session without a window. One thread runs all logic, as in the window: the
 // serial workers post their notifications here (a locked queue and a wake-up the poll sees), and the
-// session's timers fall due here (real monotonic time). Run() waits in poll between the two, so a
-// session waiting for a paced device costs nothing while it waits. Any number of sessions (one per
-// port) may share one loop.
+// session's timers fall due here (real monotonic time). Run() waits between the two (ppoll on Linux,
+// WaitForSingleObject on Windows) with the earliest timer as the wait's time-out, so a session waiting
+// for a paced device costs nothing while it waits. Any number of sessions (one per port) may share one
+// loop.
 //
-// A signal handler may call Wake() (it is async-signal-safe); Run() then returns to look at its
-// predicate, and the handler's flag can be acted on from the loop's own thread.
+// A signal handler may call Wake() (it is async-signal-safe), and so may Windows' console control
+// handler on its own thread; Run() then returns to look at its predicate, and the handler's flag can be
+// acted on from the loop's own thread.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -32,7 +34,8 @@ class TEventLoop : public ITimerFactory, public ICommNotifyTarget {
   std::unique_ptr<ITimer> CreateTimer(int intervalMs) override;
   // From any thread: `deliver` runs on the loop's thread, after what was posted before it.
   bool Post(std::function<void()> deliver) override;
-  // From any thread or a signal handler: the loop looks at its predicate again.
+  // From any thread, a signal handler or a console control handler: the loop looks at its predicate
+  // again.
   void Wake();
 
   // Runs posted work and due timers until `done` holds (checked after each round of them, so after
@@ -44,14 +47,14 @@ class TEventLoop : public ITimerFactory, public ICommNotifyTarget {
  private:
   class TLoopTimer;
   friend class TLoopTimer;
-  // Waits (poll) until something is posted or woken, or `until`.
+  // Waits until something is posted or woken, or `until`; raises std::system_error when the wait fails.
   void WaitUntil(TClock::time_point until);
   // The due timers, in order of their due times; true when one ran.
   bool RunDueTimers();
   size_t RunPosted();
   TClock::time_point NextDue() const;
 
-  struct TWake;  // the platform's wake-up (an eventfd)
+  struct TWake;  // the platform's wake-up (an eventfd, an event on Windows)
   std::unique_ptr<TWake> wake_;
   std::mutex lock_;
   std::deque<std::function<void()>> posted_;

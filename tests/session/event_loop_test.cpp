@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +69,31 @@ TEST(EventLoop, RunEndsAtItsDeadlineWhenNothingHappens) {
   });
   EXPECT_TRUE(loop.Run([&] { return never; }));
   waker.join();
+}
+
+// More timers than a wait could take handles (64 on Windows), and a wake-up from a thread of its own as
+// Windows' console control handler gives it: the loop keeps every timer itself and sees the wake-up.
+TEST(EventLoop, ManyTimersCostTheWaitNothingAndAWakeFromAnyThreadIsSeen) {
+  TEventLoop loop;
+  std::vector<std::unique_ptr<ITimer>> timers;
+  int fired = 0;
+  for (int i = 0; i < 200; ++i) {
+    timers.push_back(loop.CreateTimer(1 + i % 7));
+    ITimer& t = *timers.back();
+    t.OnTimer = [&fired, &t] {
+      ++fired;
+      t.Stop();
+    };
+    t.Start();
+  }
+  EXPECT_TRUE(loop.Run([&] { return fired == 200; }));
+  std::atomic<bool> asked{false};
+  std::thread handler([&] {
+    asked = true;
+    loop.Wake();
+  });
+  EXPECT_TRUE(loop.Run([&] { return asked.load(); }));
+  handler.join();
 }
 
 }  // namespace
