@@ -28,7 +28,6 @@ namespace torvane {
 namespace {
 
 using namespace comm_detail;
-using win32::SystemText;
 
 // The output queue the driver is asked for; the component publishes only the input one.
 constexpr DWORD kOutBufferSize = 2048;
@@ -38,7 +37,7 @@ constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURG
 constexpr DWORD kPollMs = 1;
 
 [[noreturn]] void RaiseSystem(const std::string& text, DWORD error) {
-  throw ECommsError(text, SystemText(error), static_cast<int>(error));
+  throw ECommsError(text, WindowsErrorText(error), static_cast<int>(error));
 }
 
 void CloseOne(HANDLE& h) {
@@ -363,11 +362,11 @@ void TComm::OpenPort() {
   auto fail = [this](const char* text, DWORD error) {
     portOpenError_ = text;
     portOpenErrno_ = static_cast<int>(error);
-    portOpenReason_ = error != 0 ? SystemText(error) : std::string();
+    portOpenReason_ = error != 0 ? WindowsErrorText(error) : std::string();
   };
   auto port = std::make_unique<TOpenPort>();
   // Not shared: a second opener, this program or another, is refused with ERROR_ACCESS_DENIED.
-  port->Port = ::CreateFileW(win32::Wide(DevicePath(commName_)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+  port->Port = ::CreateFileW(WideFromUtf8(DevicePath(commName_)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                              nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (port->Port == INVALID_HANDLE_VALUE) {
     fail(kErrorOpening, ::GetLastError());

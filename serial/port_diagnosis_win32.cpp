@@ -48,7 +48,7 @@ TPortDiagnosis DiagnosePort(const std::string& path, int error, const TDiagnosis
   TPortDiagnosis d;
   const auto code = static_cast<DWORD>(error);
   d.Cause = CauseOf(code);
-  if (code != NO_ERROR) d.Reason = win32::SystemText(code);
+  if (code != NO_ERROR) d.Reason = WindowsErrorText(code);
   const std::string port = PortName(path);
   switch (d.Cause) {
     case TCause::Opened:

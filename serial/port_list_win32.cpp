@@ -44,7 +44,7 @@ std::vector<std::string> Trecognitionserial::FillPortList() const {
       size_t chars = dataLength / sizeof(wchar_t);
       const auto* text = reinterpret_cast<const wchar_t*>(data.data());
       while (chars > 0 && text[chars - 1] == L'\0') --chars;
-      if (chars > 0) names.push_back(win32::Utf8(text, chars));
+      if (chars > 0) names.push_back(Utf8FromWide(std::wstring_view(text, chars)));
     }
   }
   ::RegCloseKey(key);

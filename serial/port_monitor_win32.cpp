@@ -47,7 +47,7 @@ class TRegistryPortEvents : public IPortEventSource {
     const LONG r = result.get();
     if (r == ERROR_SUCCESS) return true;
     thread_.join();
-    if (why) *why = "RegNotifyChangeKeyValue: " + win32::SystemText(static_cast<DWORD>(r));
+    if (why) *why = "RegNotifyChangeKeyValue: " + WindowsErrorText(static_cast<DWORD>(r));
     return false;
   }
 
@@ -107,14 +107,14 @@ std::unique_ptr<IPortEventSource> OpenPortEvents(std::string* why, const std::st
   HKEY watched = nullptr;
   const LONG r = ::RegOpenKeyExW(list.Hive, parent.c_str(), 0, KEY_NOTIFY, &watched);
   if (r != ERROR_SUCCESS)
-    return fail("the registry key " + win32::Utf8(parent) + ": " + win32::SystemText(static_cast<DWORD>(r)));
+    return fail("the registry key " + Utf8FromWide(parent) + ": " + WindowsErrorText(static_cast<DWORD>(r)));
   const HANDLE changed = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   const HANDLE stop = changed ? ::CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
   if (!stop) {
     const DWORD e = ::GetLastError();
     if (changed) ::CloseHandle(changed);
     ::RegCloseKey(watched);
-    return fail("CreateEvent: " + win32::SystemText(e));
+    return fail("CreateEvent: " + WindowsErrorText(e));
   }
   auto events = std::make_unique<TRegistryPortEvents>(root, watched, changed, stop);
   if (!events->Start(why)) return nullptr;
