@@ -92,7 +92,10 @@ class ExchangeWindowTest : public ::testing::Test {
         lastSeen = now;
         lastChange = std::chrono::steady_clock::now();
       } else if (std::chrono::steady_clock::now() - lastChange > std::chrono::milliseconds(quietMs)) {
-        if (Session().Exchange.Outstanding()) Timers.Advance(3000);
+        if (Session().Exchange.Outstanding()) {
+          Timers.Advance(3000);
+          ++advances_;
+        }
         lastChange = std::chrono::steady_clock::now();
       }
     }
@@ -127,6 +130,7 @@ class ExchangeWindowTest : public ::testing::Test {
   }
 
   device::TVirtualDevice Device;
+  int advances_ = 0;  // reply timers RunUntilIdle moved on
   TFakeOperator Operator;
   TManualClock Timers;
   TFixedClock Clock{{2026, 12, 7, 18, 30, 5}};
@@ -280,6 +284,7 @@ TEST_F(ExchangeWindowTest, SaveAfterTheLeadMovedToAFreshControllerLeavesItHoldin
   Operator.Messages.clear();
   Device.AddFault({.Kind = TFaultKind::Moved});
   const size_t before = Seen().size();
+  const int advancesBefore = advances_;
   QTest::mouseClick(Window->NumbersPage().SaveButton(), Qt::LeftButton);
   ASSERT_TRUE(RunUntilIdle());
   EXPECT_EQ(Operator.Messages,
@@ -288,8 +293,10 @@ TEST_F(ExchangeWindowTest, SaveAfterTheLeadMovedToAFreshControllerLeavesItHoldin
   // Both hold factory settings, so the settings' page named no one; the list's first page told it.
   // Then the whole backup, and 125 pages written and read back.
   const auto seen = SeenSince(before);
-  EXPECT_EQ(Count(seen, CMD_WRITE), 125);
-  EXPECT_EQ(Count(seen, CMD_READ), 2 + 375 + 125);
+  // (A reply that missed the moment of quiet on a loaded machine was asked for again.)
+  EXPECT_EQ(Count(seen, CMD_WRITE) + Count(seen, CMD_READ), 125 + 2 + 375 + 125 + advances_ - advancesBefore);
+  EXPECT_GE(Count(seen, CMD_WRITE), 125);
+  EXPECT_GE(Count(seen, CMD_READ), 2 + 375 + 125);
 }
 
 // Esc while the backup's last page is on its way: that page is answered, and nothing is written.
