@@ -35,6 +35,10 @@ constexpr DWORD kEventMask = EV_RXCHAR | EV_ERR | EV_BREAK | EV_RLSD | EV_RING;
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 // How often a port that cannot wait for its events is looked at (wine looks as often for its own).
 constexpr DWORD kPollMs = 1;
+// ... and while bytes flow, every tenth of a millisecond for a spell after the last of them.
+constexpr std::chrono::microseconds kBusyPoll{100};
+constexpr std::chrono::milliseconds kBusySpell{100};
+constexpr std::chrono::milliseconds kWakeEarly{1};
 
 [[noreturn]] void RaiseSystem(const std::string& text, DWORD error) {
   throw ECommsError(text, WindowsErrorText(error), static_cast<int>(error));
@@ -51,6 +55,9 @@ void RaisePriority(int steps) {
                             steps >= 2 ? THREAD_PRIORITY_HIGHEST : THREAD_PRIORITY_ABOVE_NORMAL);
 }
 
+// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803 on), which mingw's headers may not name.
+constexpr DWORD kHighResolutionTimer = 0x00000002;
+
 // One open port: everything from OpenPort to ClosePort.
 struct TOpenPort {
   HANDLE Port = INVALID_HANDLE_VALUE;
@@ -58,12 +65,15 @@ struct TOpenPort {
   HANDLE WakeEvent = nullptr;   // auto reset: "a block was queued"
   // One manual-reset event for each overlapped request kind a worker has outstanding.
   HANDLE CommEvent = nullptr, ReadEvent = nullptr, WriteEvent = nullptr;
+  // The read worker's sleeps: a waitable timer keeps time in 100 ns steps where a wait's time-out
+  // keeps whole milliseconds (and the system's tick on Windows before 10).
+  HANDLE SleepTimer = nullptr;
   TWriteQueue Queue;
   TLiveSettings Live;
   std::thread Reader, Writer;
 
   ~TOpenPort() {
-    for (HANDLE* h : {&CloseEvent, &WakeEvent, &CommEvent, &ReadEvent, &WriteEvent}) CloseOne(*h);
+    for (HANDLE* h : {&CloseEvent, &WakeEvent, &CommEvent, &ReadEvent, &WriteEvent, &SleepTimer}) CloseOne(*h);
     CloseOne(Port);
   }
   bool MakeEvents() {
@@ -72,7 +82,9 @@ struct TOpenPort {
     CommEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ReadEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     WriteEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    return CloseEvent && WakeEvent && CommEvent && ReadEvent && WriteEvent;
+    SleepTimer = ::CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+    if (!SleepTimer) SleepTimer = ::CreateWaitableTimerW(nullptr, TRUE, nullptr);  // before Windows 10
+    return CloseEvent && WakeEvent && CommEvent && ReadEvent && WriteEvent && SleepTimer;
   }
   void SignalClose() const { (void)::SetEvent(CloseEvent); }
 };
@@ -164,8 +176,10 @@ struct TReader {
   HANDLE CloseEvent;
   HANDLE CommEvent;
   HANDLE ReadEvent;
+  HANDLE SleepTimer;
   size_t BufferSize;
   TReadBlocks Blocks;
+  Clock::time_point lastSeen_{};  // when bytes last came
 
   enum class TStep { Go, Stop };
 
@@ -203,13 +217,24 @@ struct TReader {
     }
     // Nothing from a queue the driver called full: the port is no longer what it was.
     if (got == 0) return Lost();
+    lastSeen_ = Clock::now();
     if (!Blocks.Arrived(chunk.data(), got)) return TStep::Stop;
-    const auto sleep = Blocks.ReadAheadSleep();
-    if (sleep.count() > 0) {
-      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(sleep).count();
-      if (::WaitForSingleObject(CloseEvent, static_cast<DWORD>(ms)) == WAIT_OBJECT_0) return TStep::Stop;
-    }
+    // The sleep ends a little before the rest is due; the last of it is waited for as it comes.
+    const auto sleep = Blocks.ReadAheadSleep() - kWakeEarly;
+    if (sleep.count() > 0) return SleepFor(sleep);
     return TStep::Go;
+  }
+
+  // Sleeps for `time` unless the port is closed first.
+  TStep SleepFor(std::chrono::nanoseconds time) {
+    LARGE_INTEGER due;
+    due.QuadPart = -std::max<int64_t>(1, time.count() / 100);  // relative, in 100 ns steps
+    if (!::SetWaitableTimer(SleepTimer, &due, 0, nullptr, nullptr, FALSE)) {
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(time).count();
+      return ::WaitForSingleObject(CloseEvent, static_cast<DWORD>(ms)) == WAIT_OBJECT_0 ? TStep::Stop : TStep::Go;
+    }
+    const HANDLE waits[2] = {CloseEvent, SleepTimer};
+    return ::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 ? TStep::Stop : TStep::Go;
   }
 
   // Waits for the line without an event from the driver: looks at it every millisecond until bytes
@@ -217,7 +242,11 @@ struct TReader {
   TStep Poll(int timeoutMs, DWORD& queued) {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-      if (::WaitForSingleObject(CloseEvent, kPollMs) == WAIT_OBJECT_0) return TStep::Stop;
+      // While bytes flow (a transfer's replies) the line is looked at more often: the read-ahead
+      // reckons the rest of a frame from the moment its first bytes are seen.
+      if (Clock::now() - lastSeen_ < kBusySpell ? SleepFor(kBusyPoll) == TStep::Stop
+                                                : ::WaitForSingleObject(CloseEvent, kPollMs) == WAIT_OBJECT_0)
+        return TStep::Stop;
       if (Look(queued) == TStep::Stop) return TStep::Stop;
       if (queued > 0 || (timeoutMs >= 0 && Clock::now() >= end)) return TStep::Go;
     }
@@ -404,7 +433,7 @@ void TComm::OpenPort() {
   const TPoster poster{&target_, impl_->Alive};
   try {
     p.Reader = std::thread(
-        [r = TReader{p.Port, p.CloseEvent, p.CommEvent, p.ReadEvent, std::max(inBufferSize_, inputLen_),
+        [r = TReader{p.Port, p.CloseEvent, p.CommEvent, p.ReadEvent, p.SleepTimer, std::max(inBufferSize_, inputLen_),
                      TReadBlocks(poster, inputLen_, readAhead_, baudRate_, p.Live)}]() mutable { r.Run(); });
   } catch (const std::system_error& e) {
     impl_->Port.reset();
