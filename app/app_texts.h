@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window says to the operator, in one place; what it shares with the command-line tool is
 // in session/session_texts.h.

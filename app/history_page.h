@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Historical Data tab: "Read data" and the date-time range with "Filter" along the top, the export
 // and delete buttons down the left, the history grid in the rest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // torvane-configurator [--port NAME] [--screenshot FILE [--tab N]] | --help | --version
 #include <QApplication>
 #include <cerrno>

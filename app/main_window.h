@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TForm1: the one working window. It owns the serial component, the Qt side of the core's ports and
 // the session, and hosts the port bar, the four pages and the status bar.

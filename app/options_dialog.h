@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Options dialog of the top bar: how a save goes about it. The choices are kept between runs in the
 // user's configuration (QSettings).

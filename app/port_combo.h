@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port combo of the top bar: filled from the port list at start-up and, where the system reports
 // hot-plug, kept current while adapters come and go. The name given with --port stays first; the

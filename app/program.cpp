@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program.h"
 
 #include <QApplication>
@@ -40,11 +41,27 @@ constexpr const char* kHelp =
 
 }  // namespace
 
+// Qt's own options, which QApplication takes (on Windows it leaves them in arguments(), which come
+// from the command line): how many values follow one, -1 for an option that is not Qt's.
+int QtOptionValues(const QString& arg) {
+  static const QStringList withValue = {"-platform",  "-platformpluginpath", "-platformtheme", "-plugin",
+                                        "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-style",
+                                        "-stylesheet", "-session", "-display", "-geometry"};
+  static const QStringList alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+  if (withValue.contains(arg)) return 1;
+  if (alone.contains(arg)) return 0;
+  return -1;
+}
+
 std::optional<QString> InfoText(const QStringList& arguments) {
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
+    if (const int values = QtOptionValues(arg); values >= 0) {
+      i += values;
+      continue;
+    }
     if (arg == "--help" || arg == "-h") return QString(kHelp);
-    if (arg == "--version") return QString("torvane-configurator %1\n").arg(kProgramVersion);
+    if (arg == "--version") return QString::fromStdString(VersionText("torvane-configurator"));
     // An option's value is never taken for an option of its own: --port --help names a port.
     if (arg == "--port" || arg == "--screenshot" || arg == "--tab" || arg == "--check-port" ||
         arg == "--trace")
@@ -62,6 +79,11 @@ std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QStri
   // arguments[0] is the program itself.
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
+    if (const int values = QtOptionValues(arg); values >= 0) {
+      if (i + values >= arguments.size()) return fail(arg + " needs a value");
+      i += values;
+      continue;
+    }
     if (arg == "--trace-secrets") {
       a.TraceSecrets = true;
       continue;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/qt_ports.h"
 
 #include <QFileDialog>
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+
+#include "app/save_dialog.h"
 
 namespace torvane {
 
@@ -93,11 +96,10 @@ std::optional<std::string> TQtOperator::ChooseSaveFile(const std::string& filter
     start += Q(proposedName);
   }
   // The dialog adds the chosen filter's extension itself, before it asks whether to replace an
-  // existing file, so that the question is about the file that is written. Qt's own dialog does that
-  // in this order everywhere; a platform's native one need not.
+  // existing file (save_dialog.h): Qt's own dialog where the native one may not.
   QFileDialog dialog(parent_, QString(), start, ToQtFilter(filter));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (!NativeSaveDialogAddsTheExtensionFirst()) dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setDefaultSuffix(DefaultSuffixOf(dialog.selectedNameFilter()));
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&dialog](const QString& chosen) { dialog.setDefaultSuffix(DefaultSuffixOf(chosen)); });

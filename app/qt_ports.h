@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's side of the core's ports: real dialogs, QTimer, and the hand-over of the serial
 // workers' notifications to the Qt event loop.

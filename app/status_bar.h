@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's status bar: "COM Port:", the port lamp, the status text and the progress bar, in four
 // panels of 100, 50 and 200 pixels and the rest.

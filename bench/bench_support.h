@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmark programs share: an operator that says yes to everything and answers file
 // dialogs from a queue, a status view that keeps only the latest text, a whole session on a port

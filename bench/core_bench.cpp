@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The core pieces on their own: frames, the receive side, the page codecs, the history filter and the
 // number list's spreadsheet files. No port, no device thread: what is timed is our code alone.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The virtual device as a separate process (torvane-device), so that whatever this process spends
 // is the configurator's side alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // torvane-bench-e2e --device PATH [--baud B]
 // torvane-bench-e2e --port PATH   (a device already serving there, populated: a real one or
 //                                  torvane-device --populate numbers=3000,history=1000)

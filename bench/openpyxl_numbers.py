@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """openpyxl doing what the number list's "Export .XLS" and "Import .XLS" do, for comparison.
 
     openpyxl_numbers.py LIST.xlsx SCRATCH_DIR [REPEATS]

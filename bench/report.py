@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs every benchmark program of a build and prints one table of figures beside their targets.
 
     report.py --build BUILD_DIR [--quick] [--windows WINDOWS_BUILD_DIR [--windows-only]]

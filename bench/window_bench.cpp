@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // torvane-bench-window [--device PATH-TO-torvane-device]
 //
 // The window's start-up and its memory. Prints, as JSON lines:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line of torvane: its commands and options in one table, the parsing, and the help
 // texts made from that table (the man page torvane(1) lists the same options; a test keeps them alike).

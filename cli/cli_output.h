@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What torvane prints. Messages (the window's own texts where there is one) go to standard error, one
 // line each, with the port in front when several devices run; --quiet keeps only the errors. Result

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The console torvane writes to and the words it was started with, as each system gives them.
 #include <string>

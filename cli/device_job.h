@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One device's part of a torvane run: its port (TComm), its session and the steps it goes through
 // (log in, read, save, set the clock, ...), one after the other, driven by the shared event loop. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The operator's requests to stop a run: Ctrl+C everywhere; SIGTERM and SIGHUP on POSIX; Ctrl+Break and
 // the console window's closing on Windows. Each request is counted and wakes the loop; what a count

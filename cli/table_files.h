@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The files of the three tables as torvane reads and writes them: the kind by the extension, the
 // window's own file operations for spreadsheets and comma-separated files (through the job's file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/torvane_cli.h"
 
 #include <algorithm>
@@ -369,7 +370,7 @@ int Main(int argc, char** argv) {
     return kExitOk;
   }
   if (args->Version) {
-    std::printf("torvane %s\n", kProgramVersion);
+    std::fputs(VersionText("torvane").c_str(), stdout);
     return kExitOk;
   }
   try {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // torvane's main: the arguments in, the exit status out.
 namespace torvane::cli {

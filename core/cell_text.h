@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cells as text on the clipboard, the way spreadsheets exchange them: the fields of a row split by
 // tabs, rows by line ends. So a column of numbers copied from a spreadsheet pastes into the grid's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The PC's local wall clock, injectable so that tests fix "now".
 #include <functional>

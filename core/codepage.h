@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device stores texts in the PC's ANSI code page. Windows has that setting (GetACP); on Linux
 // there is none, so the code page is chosen from the locale the way Windows chooses it for that

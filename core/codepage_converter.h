@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What TCodePage asks of the platform's converter (iconv on POSIX, the system's code pages on
 // Windows). The rules for what a code page lacks live in codepage.cpp, once for both.

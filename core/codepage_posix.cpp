@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code pages through iconv.
 #include <errno.h>
 #include <iconv.h>

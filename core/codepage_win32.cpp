@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code pages through the system's own tables: the ones Windows programs, the device's own
 // configurator among them, use for the same bytes.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder where exported files go and where every file dialog starts.
 #include <functional>

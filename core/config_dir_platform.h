@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What MakeConfigDir asks of the platform, one file per platform behind it.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's standard conversion error, which ends whatever needed the number: the same text
 // wherever a cell that should hold an integer does not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard Edit actions of a grid view (Undo, Redo, Cut, Copy, Paste, Delete, and Select All where
 // the view has it), with their desktop keys, active while the view or an editor in it has the focus,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program learns from the process it runs in, in UTF-8 on every platform.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A table of UTF-8 text cells addressed as Cells[col][row], like the string grids the operator sees.
 // The grids are the data model: transfers, the filter and the file code read and write these cells,

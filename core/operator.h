@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ways the logic talks to the operator. The window implements them with real dialogs; tests
 // implement them with a recording fake that answers as the test says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Timers as the logic sees them. The window uses QTimer behind this; tests and the benchmarks use a
 // manual clock that they advance by hand, so no test ever sleeps to wait for a timer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The undo history of one grid (and of values kept beside it, such as the settings lists' choices).
 // It keeps, for every step, what each changed cell held before and holds after, and puts either back

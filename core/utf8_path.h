@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program keeps every file name as UTF-8. std::filesystem reads a plain std::string in the system's
 // own narrow encoding, which on Windows is the ANSI code page, so a name in another script would be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows only: the system's calls take UTF-16 and the program keeps UTF-8, so every name crosses here
 // on its way in and out; and the system's own words for an error, for the operator's messages.

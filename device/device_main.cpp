@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // torvane-device: the controller on a pseudo-terminal, for trying the configurator without hardware.
 #include <signal.h>
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
       std::fputs(FaultSyntaxHelp(), stdout);
       return 0;
     } else if (arg == "--version") {
-      std::printf("torvane-device %s\n", torvane::kProgramVersion);
+      std::fputs(torvane::VersionText("torvane-device").c_str(), stdout);
       return 0;
     } else if (arg == "--trace") {
       trace = true;

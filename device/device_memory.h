@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's memory as the virtual device keeps it: the settings region, the number list, the
 // event log and the clock, with the address map the protocol uses to reach them.

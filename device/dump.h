@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A device memory in readable form: the settings by parameter, the number records in use and the log
 // records that hold an event.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Named faults the virtual device can be told to commit on chosen requests, for tests of the PC's
 // error paths and for demonstrations.

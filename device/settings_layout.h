@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device's own description of its settings region: where each of the 28 parameters lives in the
 // three pages, how it is stored and what the factory puts there. The factory image and the readable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TVirtualDevice: the controller on a pseudo-terminal. Start() opens a pty of its own, sets it raw
 // and serves the protocol on a thread of its own until Stop(); the PC side opens PortPath() like any

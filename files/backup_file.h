@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Backups of what a device held: every complete read of the settings or the number list, and the read
 // a save makes first when it does not know the device's pages, is kept in a file of its own, so that an

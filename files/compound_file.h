@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The compound document (the OLE2 structured storage an .xls workbook lives in), held in memory: the
 // .xls reader takes one named stream out of a file's bytes, the writer builds a file of named streams.

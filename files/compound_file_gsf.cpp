@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compound document through libgsf.
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compound document through ole32's structured storage, on lock bytes of our own over memory, so
 // that the file itself is read and written by the safe save like every other file. Structured storage
 // needs no CoInitializeEx: none of these objects is created through COM's class registry.

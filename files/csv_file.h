@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Comma-separated text files as the number list and history exports write them: fields joined by
 // ",", every line ending in CR LF (the last one too), the text in the PC's ANSI code page, and the

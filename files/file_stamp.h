@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The date-time part of the names the file dialogs propose ("telinf_R2026-12-07_18-30-05"): sortable,
 // and free of the characters a Windows file name may not hold.

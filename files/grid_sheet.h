@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the profile, number list and history files do alike with a spreadsheet: a grid written out as
 // text cells, the name it is saved under, and a file to import opened and recognised by its first cell.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/import_result.h"
 
 #include "files/import_texts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What an import made of a file, for the window and torvane alike: whether the file could be read at
 // all, how many rows it gave, how many of its numbers were cleaned, and which rows or parameters the

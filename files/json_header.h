@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every JSON document of the program begins with: {"format": "torvane-...", "version": N, ...}.
 #include <nlohmann/json.hpp>

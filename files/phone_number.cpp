@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/phone_number.h"
 
 #include "files/import_result.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Telephone numbers as people write them in files, and as the device keeps them: it reads a number up
 // to its first byte that is neither '+' nor a digit, so "+49 170 1234567" would be kept as "+49".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving over a file the operator already has must never leave it half-written: everything is
 // written to a temporary file in the target's own folder (so the rename cannot cross file systems)

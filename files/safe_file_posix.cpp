@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe save on POSIX: mkstemp beside the target, fsync, rename, and the file modes that keep
 // secrets to their owner.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe save on Windows: a temporary file beside the target, FlushFileBuffers, then MoveFileExW
 // over the target. Names are UTF-8 inside the program and UTF-16 at every call.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The spreadsheet component: the handful of spreadsheet-application operations the profile, number
 // list and history files are made of, done natively on .xlsx and .xls files (no Excel, no office

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file formats behind TWorkbook: one reader and one writer per format. Only the spreadsheet
 // component's own files include this.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // .xls (Excel 97-2003, BIFF8). The compound file opens the container; the workbook stream's records are
 // read here with every length checked against what is left, because a hostile file must not be able
 // to make the reader step outside its buffers (freexl 1.0.6 can be made to, by a bad directory entry

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // .xls: an Excel 97-2003 workbook (BIFF8) in a compound document. No Debian library writes BIFF8,
 // so the records are built here: the workbook globals (code page, window, fonts, the cell formats,
 // the one style, the sheet's entry, the shared strings) and one sheet (dimensions, column widths,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // .xlsx: a zip package of XML parts. Everything is read from memory with a cap on each part's
 // uncompressed size, counted while inflating, so neither a lying header nor a zip bomb gets past it.
 #include <minizip/unzip.h>

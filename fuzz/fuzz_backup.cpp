@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backup reader fed arbitrary text (no files). Properties: a text it takes holds every page of its
 // table; and what it took, written again, reads back as the same backup and writes the very same
 // text, so restoring a backup and keeping it again never drifts it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history page decoder fed arbitrary pages of two records into any rows a page may fill (and
 // rows outside the log), now and then the compaction of the grid that ends a read. Properties: every
 // cell is well-formed UTF-8, and the grid keeps its serial column.

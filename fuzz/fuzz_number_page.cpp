@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number-list page decoder fed arbitrary pages of eight records. Properties: the cells are
 // well-formed UTF-8; and for records whose date and time bytes are two-digit values (all the device
 // can mean), saving what was read and reading it back shows exactly what was read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number list JSON reader fed arbitrary text. Properties: a list that is broken or refused leaves
 // the grid untouched, and says why; one that loads leaves well-formed UTF-8 in every cell, and every
 // row it gives encodes into a record without a fault that holds the row as the file gives it, by

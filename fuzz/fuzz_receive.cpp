@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply assembler and dispatcher fed arbitrary bytes, with each kind of exchange open. Besides
 // crashes and sanitizer reports it stops on a hang: an exchange left open with no reply timer running
 // would keep the buttons locked for ever.

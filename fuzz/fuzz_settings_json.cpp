@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings JSON reader fed arbitrary text, under a single-byte and a double-byte code page.
 // Properties: a document that is broken or refused changes neither the grid nor its lists, and says
 // why; one that loads leaves well-formed UTF-8 in every cell, encodes into pages without a fault, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings page decoder fed arbitrary pages (the three pages of the settings region, decoded in
 // order as a read does). Properties: every cell is well-formed UTF-8; whatever a read put into the
 // grid can be saved; and a read of what was saved, saved again, writes the very same bytes, so

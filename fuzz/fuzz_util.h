@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the fuzz targets share: stopping loudly when a property breaks, and the check that a cell
 // holds well-formed UTF-8 (the grids hold nothing else; the views and files would show garbage).

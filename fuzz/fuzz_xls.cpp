@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .xls reader fed arbitrary files. The reader takes a file name (the library opens the file
 // itself), so each input goes through a file of this process's own. A broken file must end in
 // ESpreadsheetError; any other exception, crash or sanitizer report is a finding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .xlsx reader fed arbitrary files. A broken file must end in ESpreadsheetError, the one failure
 // the import buttons report to the operator; any other exception, crash or sanitizer report is a
 // finding.

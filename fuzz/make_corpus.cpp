@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpora of the fuzz targets: reply streams as the virtual device answers each kind
 // of exchange, real settings, number and history pages from a populated device memory, workbooks
 // written by the program's own spreadsheet writers, the two tables' JSON documents, and backups of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads back every cell of a sheet the way the file imports do (Text and Value), so that the
 // display and date conversions run on whatever the reader let through.

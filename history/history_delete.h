@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Delete all": erases the event log on the device after the operator has confirmed a warning. The
 // grid is left as it is; a following read shows the emptied log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history grid in files: "Export.XLS" writes every grid row (the headings, then all 1000 rows,
 // empty ones too), "Export.CSV" only the rows that hold a record. Both write what the grid shows at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Filter" button: keeps the history rows strictly between two moments, sorted by date and time.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history transfer: 500 pages of two 128-byte records from 0x30000, decoded into the history
 // grid, which is compacted once the last page is in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One event of the device's log as it travels in a history page (two of them per 256-byte page):
 //   0  record number, 4 bytes, least significant first (FF FF FF FF: none)

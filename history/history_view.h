@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history grid on screen: a table over TSession::HistoryGrid, all 1001 rows at once (headings in
 // row 0), inside a box that scrolls vertically, so the box scrolls and not the table.

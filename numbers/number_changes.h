@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a save of the number list changes on the device, record by record, and the marks the grid
 // shows for it. Two records are the same when they read the same (number, window, always allowed):

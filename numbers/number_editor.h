@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The number grid as the operator sees it: a table view over TSession::NumberGrid, check boxes for
 // the two mark columns, date and time pickers laid over the selected window cell, the pale-green

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The number list in files: a spreadsheet to export and import again, and comma-separated text.
 //

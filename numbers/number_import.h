@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A number list file judged before anything of it is loaded. Every row's number, once cleaned of the
 // blanks and dashes people write numbers with, must be digits after an optional leading '+' that fit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One authorized-number record as the device keeps it (32 bytes) and as the number grid shows it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the number list part of the program says to the operator, in one place.
 namespace torvane {

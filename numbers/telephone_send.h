@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The number-list transfer: 375 pages of eight 32-byte records from 0x1000, read into and written
 // from the number grid one page per reply.

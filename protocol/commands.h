@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The single commands: checking mode (4), delete history (133) and time sync (3). Each is one request
 // answered on its own command, with the device's verdict in the first payload byte.

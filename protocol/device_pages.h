@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pages of one table as last seen on the device (or as a backup holds them): filled page by page by
 // reads, forgotten whole when the port closes or a transfer of the table fails part-way. Saving

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The receive side: reply bytes arrive one at a time and are assembled into a frame and checked. A good
 // frame goes to the exchange engine as its command, address and payload; the engine decides whether it

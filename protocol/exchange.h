@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The exchange engine. The PC is always the requester and one request is outstanding at a time; the
 // frames carry no sequence number, so a reply is known only by its command and address. The engine

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One frame on the wire, both directions:
 //   0x23 | command | address (4, MSB first) | length N (2, MSB first) | N payload bytes | checksum

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The protocol trace: every frame sent and received, time-stamped, with its command, address, length
 // and the checksum's verdict. The last 2000 are always kept in memory, so that when something goes

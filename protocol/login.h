@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The login: settings page 1 is read and the password in its first four bytes is compared on the PC
 // with what the operator typed.

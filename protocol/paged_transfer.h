@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Base of the three paged transfers (settings, number list, history). It owns what every table's
 // transfer does alike: the page counters, the page addresses, the one request a page, the state of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform-free half of TComm: the property setters, and what the back ends' workers share
 // (comm_internal.h). Each line-setting setter stores a changed value and re-applies the line settings
 // while the port is open; each time-out setter does the same for the time-outs. The platform back end

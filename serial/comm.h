@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TComm: the serial port component. The window thread opens and closes the port and queues byte
 // blocks; a write worker puts them on the line in order, and a read worker hands every received block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What both back ends of TComm (comm_posix.cpp, comm_win32.cpp) share: the component's texts, the
 // workers' way to the window thread, the write queue, and the read worker's cutting of what arrives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComm on POSIX (Linux): termios for the line settings, poll for every wait, an eventfd as the close
 // event, and the two workers as std::thread.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComm on Windows: CreateFileW on \\.\COMn with overlapped I/O, the DCB from the component's
 // properties, WaitCommEvent for the read worker, overlapped WriteFile for the write worker, and a
 // manual-reset event as the close event.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a port would not open, and what to do about it: the lines shown under "COM Port error" and
 // printed by --check-port. On Linux it looks at the device, the user's groups and the processes

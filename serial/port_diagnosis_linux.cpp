@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnosis on Linux. The device's group comes from stat, the user's groups from getgroups (the
 // session) and getgrouplist (the account), the holders from the fd links under /proc: no text search
 // of /etc/group, and nothing is opened but /proc's own files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The diagnosis on Windows. A serial port has one opener at a time and no permissions to speak of,
 // so "access denied" means another program holds it; Windows cannot be asked which one without
 // privileges, but Resource Monitor shows it. A port that is not there is an adapter unplugged or one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform-free half of the port list: the order it is shown in.
 #include "serial/port_list.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Trecognitionserial: the serial ports present on this machine, for the port combo.
 #include <string>

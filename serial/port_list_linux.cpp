@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list on Linux, read from sysfs: a tty whose /sys/class/tty entry has a device link is
 // backed by hardware (a USB adapter, an ACM modem, a UART). The 8250 driver registers a fixed number
 // of slots whether or not a UART is there; those slots report type 0 (unknown) and are left out.

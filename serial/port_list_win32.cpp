@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list on Windows: the values of the registry key the serial drivers fill as ports come and
 // go (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, "\Device\Serial0" = "COM1", "\Device\VCP0" = "COM7", ...).
 // Nothing is opened: opening a port can toggle its modem lines and reset an attached device.

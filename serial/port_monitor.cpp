@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform-free half of the port monitor: the events' way to the window thread, and the list
 // read anew on every batch of them.
 #include "serial/port_monitor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port list while the program runs: serial adapters plugged in appear, unplugged ones go. The
 // events come from a source that watches the system on a thread of its own (udev's monitor on Linux,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hot-plug on Linux through libudev. The monitor listens to udev's own events ("udev", not the
 // kernel's): they come after udev has run its rules, so the device node exists (and its group and
 // mode are set) when an "add" arrives. A thread of the source's own waits on the monitor's socket,

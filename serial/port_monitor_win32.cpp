@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hot-plug on Windows: the serial drivers add and remove their values in the registry's port list as
 // adapters come and go, and RegNotifyChangeKeyValue tells of each change. The key's parent is
 // watched, with its subtree, because the list's own key is missing until the first port appears.

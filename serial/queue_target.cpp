@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TQueueNotifyTarget: the workers' notifications queued under a lock, delivered by whoever pumps.
 #include <condition_variable>
 #include <deque>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/system_win32.h"
 
 namespace torvane::win32 {

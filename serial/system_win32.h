@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the Windows files of serial/ share: the registry key that lists the ports. (Texts cross
 // between UTF-8 and UTF-16, and errors get the system's words, through core/wide_text.h.)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEventLoop's own part: posted work, timers kept by the loop itself, and the rounds between waits.
 // The wait and its wake-up are the platform's (event_loop_posix.cpp, event_loop_win32.cpp).
 #include "session/event_loop.h"

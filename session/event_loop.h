@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TEventLoop: what runs a session without a window. One thread runs all logic, as in the window: the
 // serial workers post their notifications here (a locked queue and a wake-up the poll sees), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEventLoop on POSIX (Linux): an eventfd is the wake-up, ppoll the wait.
 #include <poll.h>
 #include <sys/eventfd.h>

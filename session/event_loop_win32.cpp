@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEventLoop on Windows: an auto-reset event is the wake-up, WaitForSingleObject the wait. The timers
 // are the loop's own (event_loop.cpp), not one waitable timer each, so a provisioning run over many
 // ports never meets the 64 handles a wait can take.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the operator is told when a port will not open: the lines under the window's "COM Port error"
 // box, and the same diagnosis as the output of --check-port, which needs no display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's logic without a window: every long-lived object the main window creates at start-up,
 // in one place, so tests and benchmarks can build the whole program and drive it through its ports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the session says to the operator of its own, in one place: the port, and the backups of what a
 // device held. The window and the command-line tool say it alike.

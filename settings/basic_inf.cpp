@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/basic_inf.h"
 
 #include "core/conversion_error.h"

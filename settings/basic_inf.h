@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings transfer: three 256-byte pages at 0x000, 0x100, 0x200, read into and written from the
 // settings grid and its six lists one page per reply.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a save of the basic settings changes on the device, parameter by parameter, and the marks the
 // settings grid shows for it. Two states of a parameter are the same when they read the same: a text

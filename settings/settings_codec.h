@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversion between the settings pages' bytes and the grid's texts and the lists' indexes. The grid
 // holds UTF-8; the device holds the PC's code page, so every text goes through a TCodePage.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The check run on every keystroke in a Content cell of the settings grid. It never complains: a
 // trailing non-digit is dropped, a text at its limit is cut and the selection moves on, so what the

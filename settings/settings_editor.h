@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings grid on screen: a table view over the settings TGrid with the six drop-down lists laid
 // over their Content cells, the heading row on the classic light blue, the keystroke check run on

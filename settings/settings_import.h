@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A settings file judged before anything of it is loaded. Each parameter's value, from a profile or a
 // JSON document, must be one that typing into the grid could have made and that the device's field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The six in-cell lists of the settings grid as the logic sees them: items, the chosen index (-1 for
 // none) and whether the list is shown. The stored byte of a list parameter is its item index.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Settings profiles: the whole settings grid kept in a spreadsheet file, so that one set of basic
 // parameters can be loaded again (to configure several devices alike). Only the grid and its lists

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 28 basic parameters in one place: what the grid shows, where each value lies in the three
 // 256-byte settings pages and how its bytes read, and how typing into its cell is checked. The page

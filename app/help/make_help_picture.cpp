@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the Help page's quick-start picture (761 x 521) with the window's own widgets and writes it
 // as a PNG: make_help_picture OUT.png. The picture is committed; rebuild it with the help_picture
 // target after changing this file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Help tab's "Save trace": the frames of the last exchanges into a file, passwords hidden.
 #include "app/help_page.h"
 

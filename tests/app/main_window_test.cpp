@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the offscreen platform: its layout, the login lock, and Open/Close against a
 // pseudo-terminal.
 #include "app/main_window.h"

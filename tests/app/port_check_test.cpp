@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --check-port: the same open and diagnosis as the window's Open, printed; and the program itself
 // run with it and no display.
 #include "session/port_check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's port combo while adapters come and go: a fake sysfs tree and a fake event source in
 // place of the system's, the real window offscreen, and the event loop delivering the events.
 #include "app/port_combo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's options and its screenshot mode.
 #include "app/program.h"
 
@@ -23,6 +24,12 @@ TEST(ProgramArgs, ReadsEveryOption) {
   EXPECT_EQ(a->Screenshot, "/tmp/x.png");
   EXPECT_EQ(a->Tab, 2);
 
+  // Qt's own options (left in arguments() on Windows) stand beside ours, their values with them.
+  const auto withQt = ParseProgramArgs(
+      {"prog", "-platform", "minimal:enable_fonts", "--tab", "1", "-reverse", "-style", "windowsvista"});
+  ASSERT_TRUE(withQt.has_value());
+  EXPECT_EQ(withQt->Tab, 1);
+
   const auto none = ParseProgramArgs({"prog"});
   ASSERT_TRUE(none.has_value());
   EXPECT_TRUE(none->Port.isEmpty());
@@ -37,10 +44,12 @@ TEST(ProgramArgs, RefusesWhatItDoesNotKnow) {
   EXPECT_FALSE(ParseProgramArgs({"prog", "--port"}, &error).has_value());
   EXPECT_TRUE(error.contains("--port"));
   EXPECT_FALSE(ParseProgramArgs({"prog", "--tab", "two"}, &error).has_value());
+  EXPECT_FALSE(ParseProgramArgs({"prog", "-platform"}, &error).has_value());
+  EXPECT_TRUE(error.contains("-platform"));
 }
 
 TEST(ProgramInfoText, AnswersHelpAndVersionWhereverTheyStand) {
-  const QString version = QString("torvane-configurator %1\n").arg(kProgramVersion);
+  const QString version = QString::fromStdString(VersionText("torvane-configurator"));
   struct TCase {
     QStringList Arguments;
     std::optional<QString> Expected;  // "usage" stands for the help text
@@ -58,6 +67,8 @@ TEST(ProgramInfoText, AnswersHelpAndVersionWhereverTheyStand) {
       {{"prog", "--screenshot", "--version"}, std::nullopt},
       {{"prog"}, std::nullopt},
       {{"prog", "--port", "ttyUSB0"}, std::nullopt},
+      {{"prog", "-platform", "minimal", "--version"}, version},
+      {{"prog", "-style", "--help"}, std::nullopt},
   };
   for (const TCase& c : cases) {
     const auto text = InfoText(c.Arguments);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's ports: file filters for the dialogs and the hand-over of worker notifications.
 #include "app/qt_ports.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe save's parts of the window, on the offscreen platform: the marks of unsaved cells and their
 // count, Stop and Esc, the Options dialog kept between runs, the Restore backup buttons.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo in the two grids, through the real tabs offscreen: every kind of change the operator
 // makes (or starts) is one step that Ctrl+Z takes back whole and Ctrl+Y brings back.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // torvane as an installer runs it: its own process, its output and exit status, against virtual
 // devices each on its own pseudo-terminal (unpaced, in this process). Every exit status is reached by
 // a real cause, provision runs on four devices at once with one failing, files go round from one

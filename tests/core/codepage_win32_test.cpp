@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The code pages through the system's own tables (Windows only): the same bytes as iconv's on Linux for
 // the texts the device keeps, and the same rule for bytes a table leaves undefined.
 #include <gtest/gtest.h>

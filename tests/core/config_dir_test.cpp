@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where exported files go: beside the program when possible, else in the user's data folder.
 #include "core/config_dir.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the configuration and backups folders go on Windows: beside the program when it may write
 // there, else under %LOCALAPPDATA%; a portable copy keeps them beside itself.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component against the virtual device: the road every end-to-end test takes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's memory model: factory image, address map, clock, sample contents, state files, fault
 // descriptions and the readable dump.
 #include "device/device_memory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each named fault of the virtual device, fired on the request it was aimed at and on no other.
 #include <gtest/gtest.h>
 

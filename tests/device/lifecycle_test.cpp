@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting, stopping and restarting virtual devices: state kept across a restart, many devices in one
 // process, a PC end that stays open or comes and goes.
 #include <dirent.h>

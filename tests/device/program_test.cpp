@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The torvane-device program as ./run starts it: port path on the first line, memory in a state file,
 // a clean end on SIGTERM.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The PC's end of a virtual device's pty, opened with plain POSIX calls.
 #include <fcntl.h>

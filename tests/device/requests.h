@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Requests as the PC sends them to the virtual device, for the tests that talk to it over its pty.
 #include <cstdint>

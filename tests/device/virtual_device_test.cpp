@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual device over its pty, driven byte by byte from the PC's end.
 #include "device/virtual_device.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange rules through the real window: the operator clicks, the virtual device answers through
 // the real serial component and the Qt event loop, and its faults try to mislead the program. What the
 // device received is read from its own trace of the frames that came in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every fault the virtual device can commit, against every transfer, through the real serial component
 // on a pseudo-terminal, twice: once on every try of the request it hits (the transfer must end with the
 // one box that says why, with nothing more on the wire, the grid holding only what was decoded and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logging in to the virtual device through the real serial component over a pseudo-terminal.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logging in from the window: the operator types the password and clicks "Log in"; the reply comes
 // from the virtual device through the real serial component and the Qt event loop.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe save against the virtual device over a pseudo-terminal: what goes over the wire for each
 // kind of change, what a device that forgets a write earns, backups kept and restored byte for byte,
 // Stop in the middle of a read and of a save, and the lead moved on to another controller between a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Data integrity over many round trips through the virtual device: a fully populated number list and
 // the settings are saved and read back a hundred times each, and after every cycle the device holds
 // the grid by value (byte for byte in the cycles that write every page) and what was read back is

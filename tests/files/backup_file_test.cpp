@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backup files: what is written reads back byte for byte (in either line end, in either format), a
 // damaged file is refused with its reason, backups are private whatever the umask, two programs
 // saving in one second keep both, and only the newest real backups of a table are kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .xls container on its own: what the writer builds, the reader takes apart, on either platform's
 // library; and what is no container, or lacks the stream, is told apart.
 #include "files/compound_file.h"

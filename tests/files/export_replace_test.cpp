@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spreadsheet exports add ".xlsx" to a name typed without an extension, after the save dialog has
 // asked about the name without it: an existing file of the longer name is replaced only when the
 // operator says so.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe save with names in any script (Windows only): every name goes to the system as UTF-16, and a
 // writer that opens its file through the ANSI functions gets an ASCII name all the same.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comma-separated files and the atomic save under every file the program writes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

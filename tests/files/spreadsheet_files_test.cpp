@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our files against independent readers (openpyxl, xlrd), files of independent writers (openpyxl,
 // xlwt, a hand-made package) through our readers, and hostile files.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spreadsheet component on its own: what cells read back as, the application object's rules,
 // SaveAs naming and round trips through our own writers and readers.
 #include "files/spreadsheet.h"

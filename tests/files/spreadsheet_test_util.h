@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Temporary folders and the independent Python readers for the spreadsheet tests.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // History records as the device stores them, for feeding the decoder.
 #include <array>

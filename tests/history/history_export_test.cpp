@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history exports: the spreadsheet with all 1001 rows as independent readers see it, the
 // comma-separated file with the recorded rows only, quoting, code page, names and cancelling.
 #include "history/history_export.h"

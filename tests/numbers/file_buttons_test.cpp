@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file buttons of the three tabs reach their operations: each click writes or reads a real file.
 #include <gtest/gtest.h>
 

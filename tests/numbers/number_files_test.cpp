@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number list files: spreadsheet export and import (round trips in both formats, independent
 // readers and writers, the row check, hostile files) and the comma-separated export.
 #include "numbers/number_files.h"

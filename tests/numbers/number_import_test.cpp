@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number list files judged before they are loaded: numbers, dates and times the device cannot keep
 // are refused in each format with the serial named and nothing loaded; the characters people write
 // numbers with are taken out, and the window says once how many rows were so cleaned.

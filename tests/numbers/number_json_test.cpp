@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number list as JSON: only rows that hold something are written, they load back into a fresh
 // grid as they were, and a list the spreadsheet import would refuse is refused with its message.
 #include "numbers/number_json.h"

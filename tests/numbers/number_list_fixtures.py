@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Number lists as other spreadsheet programs write them, for the number list import tests.
 
   number_list_fixtures.py openpyxl FILE   an .xlsx with real date and time cells, shared and inline strings

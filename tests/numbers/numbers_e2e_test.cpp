@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving and reading the number list of the virtual device through the real serial component over a
 // pseudo-terminal, with a refused page and a silent device on the way.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --version and --help of every packaged program, run as a user would run them (no display), and
 // the man pages that describe the same options.
 #include <gtest/gtest.h>
@@ -80,7 +81,9 @@ class ProgramInfoTest : public ::testing::TestWithParam<TProgram> {};
 TEST_P(ProgramInfoTest, VersionIsTheProjectVersionAndNeedsNoDisplay) {
   const testing::TRun run = RunProgram(GetParam().Path, {"--version"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_EQ(run.Out, std::string(GetParam().Name) + " " + kProgramVersion + "\n");
+  // The first line is what scripts read; the licence follows it.
+  EXPECT_EQ(run.Out.substr(0, run.Out.find('\n') + 1), std::string(GetParam().Name) + " " + kProgramVersion + "\n");
+  EXPECT_NE(run.Out.find("License GPL-3.0-or-later"), std::string::npos) << run.Out;
   EXPECT_EQ(run.Err, "");
 }
 

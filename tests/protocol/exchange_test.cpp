@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive side and the exchange engine on fakes: how bytes become frames, which frames answer the
 // outstanding request, and what a missing, bad or stray reply does.
 #include "protocol/exchange.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The protocol trace: its lines for a login and a page, the hidden secrets, the ring's bound.
 #include "protocol/frame_trace.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComm against a real pseudo-terminal: the component opens the slave, the test is the device on the
 // master side and pumps the notifications as the window thread would.
 #include "serial/comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a port would not open: against a fake /proc and fake group lists, and once against a real
 // process of the test holding a pseudo-terminal.
 #include "serial/port_diagnosis.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list on a fake sysfs tree laid out like the kernel's (support/fake_sysfs.h).
 #include "serial/port_list.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list following hot-plug, with a fake event source over a fake sysfs tree: what the kernel
 // and udev would do when an adapter is plugged in or pulled out.
 #include "serial/port_monitor.h"

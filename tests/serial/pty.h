@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal pair for the serial tests: TComm opens the slave, the test plays the device on
 // the master side.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window-less event loop: work posted from other threads runs on the loop's thread in order and
 // wakes a loop that waits; timers fall due in order, keep their period, and stop when told.
 #include "session/event_loop.h"

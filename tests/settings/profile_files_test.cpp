@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings profiles: export and import round trips in both formats, the sheet as independent readers
 // see it, the refusals, the list cells and broken files.
 #include <gtest/gtest.h>

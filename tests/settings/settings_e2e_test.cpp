@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving the settings to the virtual device and reading them back, through the real serial component
 // over a pseudo-terminal.
 #include <gtest/gtest.h>

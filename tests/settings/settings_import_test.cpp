@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files judged before they are loaded: every kind of value the device cannot keep is refused
 // in each format it can be written in, with the parameter named and nothing loaded; what it keeps
 // loads, the SIM number cleaned.

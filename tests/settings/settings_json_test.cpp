@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings as JSON: what is written loads back into a fresh grid as it was, and a document that
 // is not whole, or made for another layout, is refused without touching the grid.
 #include "settings/settings_json.h"

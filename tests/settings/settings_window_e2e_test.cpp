@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Basic Settings tab against the virtual device: an installer logs in, types into the grid,
 // picks from a list, saves, and reads back what was saved.
 #include <gtest/gtest.h>

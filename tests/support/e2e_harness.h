@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole program logic against the virtual device: the device serves a pseudo-terminal, the real
 // serial component opens it, and a session on fake operator and status views listens to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hot-plug events made by the test: each one is posted to the watcher as the system's source posts
 // the events it hears.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fake sysfs tree laid out like the kernel's, for the port list: /sys/class/tty entries are links
 // into /sys/devices, hardware-backed ones have a "device" link, serial-core ports have "type", and

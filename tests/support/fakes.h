@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fakes of the operator, the status bar and the port, and a whole session built on them with a
 // manual clock: what most tests of the logic start from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A whole session on fakes for the tests of the file operations: its configuration folder is a fresh
 // temporary folder, and the file dialogs answer what the test queues in Op().FileAnswers.

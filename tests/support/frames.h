@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Frames built the way the device and the PC put them on the wire, independently of the program's own
 // encoder, for the tests on both sides.

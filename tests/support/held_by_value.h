@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether a device holds what a grid shows, by value: every parameter reads as the settings grid and
 // its lists show it, every number record reads as its row (an empty row is empty whether the device

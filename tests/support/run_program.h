@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A program run as a user runs it: its own process, standard output and error collected (both pipes
 // drained together, so neither can fill up and stall it), an environment the test chooses, and its

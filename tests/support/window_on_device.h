@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole window on a virtual device's port, with fakes for the operator, the timers and the clock,
 // and the port opened with the Open button as the operator opens it (the caller checks that it opened).

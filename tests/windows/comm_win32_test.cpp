@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial back end on Windows, run under wine (or on Windows) against COM ports mapped onto
 // pseudo-terminals of Linux programs (scripts/wine-devices names them). A case whose port is not named
 // in the environment is skipped.

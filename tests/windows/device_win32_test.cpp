@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program logic on Windows against virtual devices on Linux: the session on the Win32 serial
 // component, through COM ports of the wine prefix that scripts/wine-devices maps onto the devices'
 // pseudo-terminals. What the device holds is known from its sample contents (the same Populate the
