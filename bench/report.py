@@ -388,6 +388,61 @@ def wine_cli(windows, coms, args):
     return p.returncode, elapsed
 
 
+def wine_window(windows, coms, args):
+    """Runs the window's bench program under wine on Qt's minimal platform: its JSON lines."""
+    prefix = os.path.join(windows, "wine")
+    qt = os.path.join(HERE, "..", "..", "shared", "windows", "qt6-mingw-6.4.2", "bin")
+    runtime = os.path.dirname(subprocess.run(["x86_64-w64-mingw32-g++-posix", "-print-file-name=libstdc++-6.dll"],
+                                             capture_output=True, text=True).stdout.strip())
+    links = []
+    for i, port in enumerate(coms):
+        link = os.path.join(prefix, "dosdevices", "com%d" % (70 + i))
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(port, link)
+        links.append(link)
+    named = [{port: "COM%d" % (70 + i) for i, port in enumerate(coms)}.get(a, a) for a in args]
+    with tempfile.TemporaryFile(mode="w+") as out:
+        try:
+            p = subprocess.run([os.path.join(HERE, "..", "scripts", "wine-run"), "--prefix", prefix, "--dlls",
+                                "/usr/x86_64-w64-mingw32/lib:%s:%s" % (runtime, os.path.abspath(qt)), "--text", "--",
+                                os.path.join(windows, "bench", "torvane-bench-window.exe")] + named +
+                               ["-platform", "minimal:enable_fonts"],
+                               stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL, timeout=300)
+        finally:
+            for link in links:
+                os.remove(link)
+        out.seek(0)
+        text = out.read()
+    if p.returncode != 0:
+        problems.append("torvane-bench-window.exe exited with %d: %s" % (p.returncode, text.strip()[-400:]))
+    return json_lines(text)
+
+
+def wine_window_rows(build, windows):
+    if not os.path.exists(os.path.join(windows, "bench", "torvane-bench-window.exe")):
+        row("window.exe", "under wine", "not built (scripts/build-windows with Qt)", "", False)
+        return
+    wine_window(windows, [], [])  # wine's first start of Qt's DLLs is not what is measured
+    starts = [j["startup_ms"] for _ in range(5) for j in wine_window(windows, [], []) if "startup_ms" in j]
+    if starts:
+        row("window.exe", "under wine: process start to the end of the first paint (median of 5)",
+            "%.0f ms" % statistics.median(starts))
+    device = [start_device(build, "--populate", "numbers=3000", "--baud", "115200")]
+    try:
+        port = device[0][1]
+        reads = [j for _ in range(3) for j in wine_window(windows, [port], ["--port", port]) if "number_list_read_s" in j]
+    finally:
+        stop_devices(device)
+    if reads:
+        seconds = statistics.median(j["number_list_read_s"] for j in reads)
+        ratio = seconds / WIRE_FLOOR_NUMBERS
+        ok = all(j["ok"] and j["numbers"] == 3000 for j in reads)
+        row("window.exe", "under wine: number list read through the window, device at 115200 baud (median of 3): "
+            "elapsed / wire floor", "%.3f s / %.2f s = %.3f ×" % (seconds, WIRE_FLOOR_NUMBERS, ratio), "≤ 1.05 ×",
+            ok and ratio <= 1.05)
+
+
 def wine_rows(build, windows, scratch):
     if not os.path.exists(os.path.join(windows, "cli", "torvane.exe")):
         row("torvane.exe", "under wine", "not built (scripts/build-windows)", "", False)
@@ -409,6 +464,7 @@ def wine_rows(build, windows, scratch):
     row("torvane.exe", "under wine: read numbers -o x.json, 3000 numbers, device at 115200 baud "
         "(median of 3): elapsed / wire floor", "%.3f s / %.2f s = %.3f ×" % (med[1], WIRE_FLOOR_NUMBERS, ratio),
         "≤ 1.05 ×", med[0] == 0 and ratio <= 1.05)
+    wine_window_rows(build, windows)
     results = {}
     for count in (1, 4):
         devices = [start_device(build, "--baud", "115200") for _ in range(count)]
