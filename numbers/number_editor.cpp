@@ -222,6 +222,8 @@ TNumberEditor::TNumberEditor(TGrid& grid, TUndoStack* undo, QWidget* parent)
   horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setFixedHeight(kRowHeight);
   horizontalHeader()->setHighlightSections(false);
+  // The style's minimum (from its font: Windows' is wider) would widen the 45-pixel serial column.
+  horizontalHeader()->setMinimumSectionSize(20);
   for (int c = 0; c < kNumberColCount; ++c) setColumnWidth(c, kColumnWidths[c]);
   setAccessibleName(QStringLiteral("Authorized numbers"));
 

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/history_page.h"
 #include "app/main_window.h"
@@ -176,7 +177,7 @@ TEST_F(SafeSaveWindow, RestoreBackupOpensTheBackupFolderBeforeAnyLogin) {
   ASSERT_EQ(op_.FileFolders.size(), 2u);
   EXPECT_EQ(op_.FileFolders[0], S().BackupDirectory());
   EXPECT_EQ(op_.FileFilters[0], "Backup|*.tvbackup|(*.*)|*.*");
-  EXPECT_NE(S().BackupDirectory().find("/backups/"), std::string::npos);
+  EXPECT_EQ(std::filesystem::path(S().BackupDirectory()).parent_path().filename(), "backups");
 }
 
 }  // namespace
