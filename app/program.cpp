@@ -44,9 +44,12 @@ constexpr const char* kHelp =
 // Qt's own options, which QApplication takes (on Windows it leaves them in arguments(), which come
 // from the command line): how many values follow one, -1 for an option that is not Qt's.
 int QtOptionValues(const QString& arg) {
-  static const QStringList withValue = {"-platform",  "-platformpluginpath", "-platformtheme", "-plugin",
-                                        "-qwindowgeometry", "-qwindowtitle", "-qwindowicon", "-style",
-                                        "-stylesheet", "-session", "-display", "-geometry"};
+  static const QStringList withValue = {"-platform",        "-platformpluginpath",
+                                        "-platformtheme",   "-plugin",
+                                        "-qwindowgeometry", "-qwindowtitle",
+                                        "-qwindowicon",     "-style",
+                                        "-stylesheet",      "-session",
+                                        "-display",         "-geometry"};
   static const QStringList alone = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
   if (withValue.contains(arg)) return 1;
   if (alone.contains(arg)) return 0;

@@ -116,7 +116,8 @@ int Main(int argc, char** argv) {
   window.Session().Numbers.StartRead();
   const double seconds = WaitIdle(window, 60);
   int numbers = 0;
-  for (int row = 1; row <= kNumberRows; ++row) numbers += !window.Session().NumberGrid.Cell(kColNumber, row).empty();
+  for (int row = 1; row <= kNumberRows; ++row)
+    numbers += !window.Session().NumberGrid.Cell(kColNumber, row).empty();
   const bool ok = seconds >= 0 && op.ErrorCount == 0;
   std::printf("{\"number_list_read_s\": %.4f, \"numbers\": %d, \"ok\": %s}\n", seconds, numbers,
               ok ? "true" : "false");

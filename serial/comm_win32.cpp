@@ -74,7 +74,8 @@ struct TOpenPort {
   std::thread Reader, Writer;
 
   ~TOpenPort() {
-    for (HANDLE* h : {&CloseEvent, &WakeEvent, &CommEvent, &ReadEvent, &WriteEvent, &SleepTimer}) CloseOne(*h);
+    for (HANDLE* h : {&CloseEvent, &WakeEvent, &CommEvent, &ReadEvent, &WriteEvent, &SleepTimer})
+      CloseOne(*h);
     CloseOne(Port);
   }
   bool MakeEvents() {
@@ -84,7 +85,7 @@ struct TOpenPort {
     ReadEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     WriteEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SleepTimer = ::CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
-    if (!SleepTimer) SleepTimer = ::CreateWaitableTimerW(nullptr, TRUE, nullptr);  // before Windows 10
+    if (!SleepTimer) SleepTimer = ::CreateWaitableTimerW(nullptr, TRUE, nullptr);  // before Windows 10 1803
     return CloseEvent && WakeEvent && CommEvent && ReadEvent && WriteEvent && SleepTimer;
   }
   void SignalClose() const { (void)::SetEvent(CloseEvent); }
@@ -232,7 +233,8 @@ struct TReader {
     due.QuadPart = -std::max<int64_t>(1, time.count() / 100);  // relative, in 100 ns steps
     if (!::SetWaitableTimer(SleepTimer, &due, 0, nullptr, nullptr, FALSE)) {
       const auto ms = std::chrono::ceil<std::chrono::milliseconds>(time).count();
-      return ::WaitForSingleObject(CloseEvent, static_cast<DWORD>(ms)) == WAIT_OBJECT_0 ? TStep::Stop : TStep::Go;
+      return ::WaitForSingleObject(CloseEvent, static_cast<DWORD>(ms)) == WAIT_OBJECT_0 ? TStep::Stop
+                                                                                        : TStep::Go;
     }
     const HANDLE waits[2] = {CloseEvent, SleepTimer};
     return ::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 ? TStep::Stop : TStep::Go;
@@ -434,7 +436,8 @@ void TComm::OpenPort() {
   const TPoster poster{&target_, impl_->Alive};
   try {
     p.Reader = std::thread(
-        [r = TReader{p.Port, p.CloseEvent, p.CommEvent, p.ReadEvent, p.SleepTimer, std::max(inBufferSize_, inputLen_),
+        [r = TReader{p.Port, p.CloseEvent, p.CommEvent, p.ReadEvent, p.SleepTimer,
+                     std::max(inBufferSize_, inputLen_),
                      TReadBlocks(poster, inputLen_, readAhead_, baudRate_, p.Live)}]() mutable { r.Run(); });
   } catch (const std::system_error& e) {
     impl_->Port.reset();

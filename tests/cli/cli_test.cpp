@@ -103,7 +103,8 @@ class Cli : public ::testing::Test {
     // the program prints names the ports as the test knows them.
     // scripts/wine-run gives it the prefix, mingw's runtime DLLs and its output without carriage returns.
     const std::string wineRun = std::string(std::getenv("TORVANE_SOURCE_DIR")) + "/scripts/wine-run";
-    std::vector<std::string> wineArgs{"--prefix", std::getenv("TORVANE_WINEPREFIX"), "--text", "--", WineExe()};
+    std::vector<std::string> wineArgs{"--prefix", std::getenv("TORVANE_WINEPREFIX"), "--text", "--",
+                                      WineExe()};
     for (const std::string& a : args) wineArgs.push_back(a.rfind("/dev/pts/", 0) == 0 ? ComFor(a) : a);
     TRun run = RunProgram(wineRun, wineArgs, env, drop);
     run.Out = AsTheTestKnowsIt(run.Out);
@@ -596,9 +597,10 @@ TEST_F(Cli, TheTraceHidesThePasswordUnlessAskedTo) {
     EXPECT_EQ(lines[1].find("** ** ** **") != std::string::npos, !secrets) << lines[1];
     // With the passwords in it, the file is its owner's alone, whatever the umask (on Linux: a Windows
     // file is as private as the folder it is in).
-    if (secrets && !WineExe())
+    if (secrets && !WineExe()) {
       EXPECT_EQ(fs::status(trace).permissions() & fs::perms::all,
                 fs::perms::owner_read | fs::perms::owner_write);
+    }
   }
 }
 

@@ -82,7 +82,8 @@ TEST_P(ProgramInfoTest, VersionIsTheProjectVersionAndNeedsNoDisplay) {
   const testing::TRun run = RunProgram(GetParam().Path, {"--version"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   // The first line is what scripts read; the licence follows it.
-  EXPECT_EQ(run.Out.substr(0, run.Out.find('\n') + 1), std::string(GetParam().Name) + " " + kProgramVersion + "\n");
+  EXPECT_EQ(run.Out.substr(0, run.Out.find('\n') + 1),
+            std::string(GetParam().Name) + " " + kProgramVersion + "\n");
   EXPECT_NE(run.Out.find("License GPL-3.0-or-later"), std::string::npos) << run.Out;
   EXPECT_EQ(run.Err, "");
 }

@@ -119,7 +119,7 @@ void MissingPortCarriesTheSystemsText(const std::string&) {
   EXPECT_EQ(d.Reason, notFound);
   EXPECT_TRUE(!d.Lines.empty() && d.Lines[0].rfind("COM250 does not exist", 0) == 0);
   EXPECT_TRUE(d.Lines.size() == 2 && d.Lines[1].find("Device Manager") != std::string::npos &&
-        d.Lines[1].find("CH340, CP210x or FTDI") != std::string::npos);
+              d.Lines[1].find("CH340, CP210x or FTDI") != std::string::npos);
   // Another error has the system's text only.
   const TPortDiagnosis other = DiagnosePort("\\\\.\\COM3", ERROR_GEN_FAILURE);
   EXPECT_TRUE(other.Cause == TPortDiagnosis::TCause::Other && other.Lines.empty());
@@ -176,10 +176,10 @@ constexpr char kFakeRoot[] = "HKCU\\Software\\TorvaneSerialCheck\\SERIALCOMM";
 void SetPort(const wchar_t* device, const wchar_t* name) {
   HKEY key;
   EXPECT_TRUE(::RegCreateKeyExW(HKEY_CURRENT_USER, kFakeList, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                          nullptr) == ERROR_SUCCESS);
+                                nullptr) == ERROR_SUCCESS);
   if (name)
     EXPECT_TRUE(::RegSetValueExW(key, device, 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                           static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS);
+                                 static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS);
   else
     EXPECT_TRUE(::RegDeleteValueW(key, device) == ERROR_SUCCESS);
   ::RegCloseKey(key);
@@ -279,8 +279,8 @@ void ASecondOpenerIsRefusedAsBusy(const std::string& port) {
   const TPortDiagnosis d = DiagnosePort(TComm::DevicePath(port), second.PortOpenErrno());
   EXPECT_TRUE(d.Cause == TPortDiagnosis::TCause::Busy);
   EXPECT_TRUE(d.Lines.size() == 2 && d.Lines[1].find("Resource Monitor") != std::string::npos &&
-        d.Lines[1].find("Associated Handles") != std::string::npos &&
-        d.Lines[1].find(port) != std::string::npos);
+              d.Lines[1].find("Associated Handles") != std::string::npos &&
+              d.Lines[1].find(port) != std::string::npos);
   first.ClosePort();
   second.OpenPort();
   EXPECT_TRUE(second.PortOpen());
@@ -409,8 +409,8 @@ void OpenAndCloseLeaveNoHandle(const std::string& port) {
 }
 
 // The port named by the environment variable `var`, or the test is skipped.
-#define PORT_OR_SKIP(var)                                               \
-  const std::string port = Env(var);                                    \
+#define PORT_OR_SKIP(var)            \
+  const std::string port = Env(var); \
   if (port.empty()) GTEST_SKIP() << (var) << " names no port"
 
 TEST(CommWin32, AMissingPortCarriesTheSystemsTextAndTheDiagnosis) {

@@ -176,8 +176,8 @@ void ExpectHistory(const TGrid& g, const device::TDeviceMemory& m) {
   EXPECT_GT(kept, 0);
 }
 
-#define PORT_OR_SKIP(var)                    \
-  const std::string port = Env(var);         \
+#define PORT_OR_SKIP(var)            \
+  const std::string port = Env(var); \
   if (port.empty()) GTEST_SKIP() << (var) << " names no port"
 
 // Login, a read of each table, and a one-change safe save of the settings and of the number list,
@@ -194,7 +194,8 @@ TEST(DeviceWin32, EachTableReadsAndSavesThroughACommPort) {
     TSession& s = *p.Session;
     EXPECT_EQ(s.SimNumber, SettingsRows(m.Settings)[1]);
 
-    EXPECT_EQ(p.Run([&] { s.Settings.ReadSettings(); }), Texts{"Basic settings read to PC software success."});
+    EXPECT_EQ(p.Run([&] { s.Settings.ReadSettings(); }),
+              Texts{"Basic settings read to PC software success."});
     EXPECT_EQ(SettingsRows(s), SettingsRows(m.Settings));
     EXPECT_EQ(p.Run([&] { s.Numbers.StartRead(); }),
               Texts{"Authorized number list read to PC software success."});
@@ -257,14 +258,15 @@ TEST_P(FaultsWin32, ANumberListReadEndsWithItsBoxAndTheNextReadSucceeds) {
   ExpectNumbers(s.NumberGrid, Expected());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Subset, FaultsWin32,
-    // The device answers one request at a time: the three late replies (1 s each) leave one after
-    // the other, the first after the last try has given up.
-    ::testing::Values(TFaultCase{"SILENCE", {"Receive timeout"}}, TFaultCase{"BAD_CHECKSUM", {"Invalid data"}},
-                      TFaultCase{"LATE", {"Receive timeout"}, 100, 1300}, TFaultCase{"DUPLICATE", {}},
-                      TFaultCase{"WRONG_PAGE", {"Receive timeout"}}),
-    [](const auto& info) { return std::string(info.param.Env); });
+INSTANTIATE_TEST_SUITE_P(Subset, FaultsWin32,
+                         // The device answers one request at a time: the three late replies (1 s each) leave
+                         // one after the other, the first after the last try has given up.
+                         ::testing::Values(TFaultCase{"SILENCE", {"Receive timeout"}},
+                                           TFaultCase{"BAD_CHECKSUM", {"Invalid data"}},
+                                           TFaultCase{"LATE", {"Receive timeout"}, 100, 1300},
+                                           TFaultCase{"DUPLICATE", {}},
+                                           TFaultCase{"WRONG_PAGE", {"Receive timeout"}}),
+                         [](const auto& info) { return std::string(info.param.Env); });
 
 // A write the device acknowledges but forgets: the read-back names it, and the next save mends it.
 TEST(DeviceWin32, AForgottenWriteIsFoundAndTheNextSaveMendsIt) {
@@ -272,14 +274,16 @@ TEST(DeviceWin32, AForgottenWriteIsFoundAndTheNextSaveMendsIt) {
   TPortSession p(port);
   ASSERT_TRUE(p.LogIn());
   TSession& s = *p.Session;
-  ASSERT_EQ(p.Run([&] { s.Numbers.StartRead(); }), Texts{"Authorized number list read to PC software success."});
+  ASSERT_EQ(p.Run([&] { s.Numbers.StartRead(); }),
+            Texts{"Authorized number list read to PC software success."});
   s.NumberGrid.SetCell(kColNumber, 10, "+8613900000010");  // page 2
   const std::string row = NumberRow(s.NumberGrid, 10);
   const Texts shown = p.Run([&] { s.Numbers.StartSave(); });
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].rfind("The device did not keep", 0), 0u) << shown[0];
   EXPECT_EQ(p.Run([&] { s.Numbers.StartSave(); }), Texts{"Authorized number list saved success"});
-  EXPECT_EQ(p.Run([&] { s.Numbers.StartRead(); }), Texts{"Authorized number list read to PC software success."});
+  EXPECT_EQ(p.Run([&] { s.Numbers.StartRead(); }),
+            Texts{"Authorized number list read to PC software success."});
   ExpectNumbers(s.NumberGrid, Expected(), 10, row);
 }
 
