@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "core/message.h"
 #include "history/history_delete.h"
 #include "protocol/frame.h"
 #include "protocol/protocol_texts.h"
@@ -20,11 +21,6 @@ void After(std::function<void(A...)>& hook, std::function<void(A...)> then) {
     if (before) before(a...);
     then(a...);
   };
-}
-
-std::string Replace1(const std::string& text, const std::string& value) {
-  const size_t at = text.find("%1");
-  return at == std::string::npos ? text : text.substr(0, at) + value + text.substr(at + 2);
 }
 
 }  // namespace
@@ -281,7 +277,7 @@ void TDeviceJob::HungUp() {
   comm_->ClosePort();
   lost_ = true;
   session_->PortLost();
-  Error(Replace1(kDisconnected, port_));
+  Error(FillText(kDisconnected, {port_}));
   // Whatever was awaited has ended with the port (the transfers are told by PortLost); a login or a
   // command in flight is over too.
   if (!finished_)

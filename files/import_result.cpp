@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/import_result.h"
 
+#include "core/message.h"
 #include "files/import_texts.h"
 
 namespace torvane {
@@ -10,20 +11,6 @@ namespace {
 constexpr size_t kNamedRefusals = 10;
 
 }  // namespace
-
-std::string FillText(const char* pattern, std::initializer_list<std::string> values) {
-  std::string text;
-  for (const char* p = pattern; *p; ++p) {
-    const size_t n = p[1] >= '1' && p[1] <= '9' ? static_cast<size_t>(p[1] - '1') : values.size();
-    if (*p == '%' && n < values.size()) {
-      text += values.begin()[n];
-      ++p;
-    } else {
-      text += *p;
-    }
-  }
-  return text;
-}
 
 std::string RefusalLines(const std::string& headline, const std::vector<TRefusal>& refused) {
   std::string text = headline;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/message.h"
 #include "core/operator.h"
 
 namespace torvane {
@@ -41,8 +42,6 @@ struct TImportResult {
   }
 };
 
-// `pattern` with %1 .. %9 replaced by the values; a value's own "%2" stays as it is.
-std::string FillText(const char* pattern, std::initializer_list<std::string> values);
 // The refusal's text: `headline`, then one line per refusal ("name: why"), the first ten of them.
 std::string RefusalLines(const std::string& headline, const std::vector<TRefusal>& refused);
 // What is said once when numbers were cleaned.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/phone_number.h"
 
-#include "files/import_result.h"
+#include "core/message.h"
 #include "files/import_texts.h"
 
 namespace torvane {

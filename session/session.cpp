@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/config_dir.h"
+#include "core/message.h"
 #include "files/backup_file.h"
 #include "files/safe_file.h"
 #include "session/session_texts.h"
@@ -11,15 +12,6 @@
 namespace torvane {
 
 namespace {
-
-// The text with "%1" or "%2" (the first left) replaced by `value`.
-std::string ReplaceArg(std::string text, const std::string& value) {
-  for (const char* mark : {"%1", "%2"}) {
-    const size_t at = text.find(mark);
-    if (at != std::string::npos) return text.replace(at, 2, value);
-  }
-  return text;
-}
 
 std::string TableNoun(const std::string& table) {
   return table == TSession::kNumbersBackupTable    ? "number list"
@@ -167,8 +159,7 @@ void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
   try {
     const TBackup backup = LoadBackup(*file);
     if (backup.Table != table) {
-      Exchange.Operator.Error(
-          ReplaceArg(ReplaceArg(kBackupOfOtherTable, TableNoun(backup.Table)), TableNoun(table)));
+      Exchange.Operator.Error(FillText(kBackupOfOtherTable, {TableNoun(backup.Table), TableNoun(table)}));
       return;
     }
     {
