@@ -11,6 +11,7 @@
 #include <QStyleOptionTab>
 #include <QTabBar>
 #include <algorithm>
+#include <cstdint>
 
 #include "app/app_texts.h"
 #include "app/help_page.h"
@@ -22,6 +23,7 @@
 #include "app/settings_page.h"
 #include "app/status_bar.h"
 #include "core/config_dir.h"
+#include "protocol/frame.h"
 #include "serial/port_list.h"
 #include "session/port_check.h"
 
@@ -134,6 +136,11 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   }
   comm_ = std::make_unique<TComm>(*notifyTarget_);
   comm_->SetBaudRate(115200);
+  // Whatever has arrived is handed over as one block, and a reply as a whole: the frame's own length
+  // is read ahead, so that a page costs one notification instead of one for each of its bytes.
+  comm_->SetInputLen(comm_->InBufferSize());
+  comm_->SetReadIntervalTimeout(UINT32_MAX);
+  comm_->SetReadAhead(FrameBytesMissing);
 
   BuildTopBar();
   statusBar_ = new TStatusBar(this);
@@ -152,9 +159,16 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   FillPortList(options);
   session_->Trace.ShowSecrets = options.TraceSecrets;
   session_->Trace.OnLine = options.TraceLine;
-  settings_ = options.SettingsFile.isEmpty()
-                  ? std::make_unique<QSettings>()
-                  : std::make_unique<QSettings>(options.SettingsFile, QSettings::IniFormat);
+  const QString programDir =
+      options.ProgramDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.ProgramDir;
+  session_->ConfigDir = MakeConfigDir(programDir.toStdString());
+  // A portable copy keeps its options in its configuration folder too, not in the registry or the
+  // user's configuration of the PC it runs on.
+  QString settingsFile = options.SettingsFile;
+  if (settingsFile.isEmpty() && Portable(programDir.toStdString()))
+    settingsFile = QString::fromStdString(session_->ConfigDir) + "torvane-configurator.ini";
+  settings_ = settingsFile.isEmpty() ? std::make_unique<QSettings>()
+                                     : std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
   session_->SetSaveOptions(LoadSaveOptions(*settings_));
   // The grids mark what the device does not hold yet, and the status bar counts it.
   session_->SettingsChanges.OnChanged = [this] {
@@ -177,10 +191,6 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
     ControlsChanged();
   };
   ControlsChanged();
-
-  const QString programDir =
-      options.ProgramDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.ProgramDir;
-  session_->ConfigDir = MakeConfigDir(programDir.toStdString());
 }
 
 TForm1::~TForm1() {

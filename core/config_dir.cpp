@@ -18,16 +18,13 @@ constexpr const char* kFolderName = "configuration";
 // A copy carried on a stick says so with this file beside the program.
 constexpr const char* kPortableMarker = "portable";
 
-// Exists and refuses nothing, or was made just now with a single level of mkdir.
+// Exists and refuses nothing, or was made just now with a single level of mkdir, where the platform
+// keeps an ordinary copy's folders beside it at all.
 bool Usable(const fs::path& dir) {
+  if (!BesideWhenWritable()) return false;
   std::error_code ec;
   if (fs::is_directory(dir, ec)) return FolderWritable(dir);
   return fs::create_directory(dir, ec) && !ec;
-}
-
-bool Portable(const fs::path& programDir) {
-  std::error_code ec;
-  return fs::is_regular_file(programDir / kPortableMarker, ec);
 }
 
 std::string WithSeparator(const fs::path& p) {
@@ -49,11 +46,16 @@ std::string MadeUserConfigDir(const TEnvironment& environment) {
 
 }  // namespace
 
+bool Portable(const std::string& programDir) {
+  std::error_code ec;
+  return !programDir.empty() && fs::is_regular_file(PathFromUtf8(programDir) / kPortableMarker, ec);
+}
+
 std::string MakeConfigDir(const std::string& programDir, const TEnvironment& environment) {
   const fs::path program = PathFromUtf8(programDir);
   const fs::path beside = program / kFolderName;
   if (!programDir.empty()) {
-    if (Portable(program)) {
+    if (Portable(programDir)) {
       std::error_code ec;
       fs::create_directory(beside, ec);  // a read-only stick is met by the file dialogs as well
       return WithSeparator(beside);
@@ -72,7 +74,7 @@ std::string FindConfigDir(const std::string& programDir, const TEnvironment& env
   const fs::path program = PathFromUtf8(programDir);
   const fs::path beside = program / kFolderName;
   std::error_code ec;
-  if (!programDir.empty() && (fs::is_directory(beside, ec) || Portable(program)))
+  if (Portable(programDir) || (!programDir.empty() && BesideWhenWritable() && fs::is_directory(beside, ec)))
     return WithSeparator(beside);
   const std::string own = MadeUserConfigDir(environment);
   return own.empty() ? WithSeparator(beside) : own;

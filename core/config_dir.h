@@ -12,14 +12,18 @@ using TEnvironment = std::function<std::string(const char* name)>;
 // Where the folder should be, given the program's folder and the user's environment:
 // "configuration" beside the executable when that folder exists and may be written or can be made
 // there (an installed program usually cannot write beside itself), otherwise "configuration" in the
-// program's own folder among the user's data (see UserProgramDir). A portable copy (a file named
-// "portable" beside the executable) keeps it beside itself in any case, so that it leaves nothing on the
-// PC it runs on. Creates the folder on the way; a failure is left to the file dialogs to meet. The
-// result ends with the system's separator.
+// program's own folder among the user's data (see UserProgramDir). On Windows an ordinary copy always
+// takes the user's own folder, as installed programs do there. A portable copy (see Portable) keeps it
+// beside itself in any case, so that it leaves nothing on the PC it runs on. Creates the folder on the way; a
+// failure is left to the file dialogs to meet. The result ends with the system's separator.
 std::string MakeConfigDir(const std::string& programDir, const TEnvironment& environment);
 
 // The same, with the environment of this process.
 std::string MakeConfigDir(const std::string& programDir);
+
+// Whether the copy in `programDir` is a portable one: a file named "portable" is beside the
+// executable.
+bool Portable(const std::string& programDir);
 
 // The folder MakeConfigDir would give, for a program that must not make one beside itself (the
 // command-line tool): beside the executable only when it is there already or the copy is portable;

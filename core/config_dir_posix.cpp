@@ -13,6 +13,10 @@ bool FolderWritable(const fs::path& dir) {
   return ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
+bool BesideWhenWritable() {
+  return true;
+}
+
 std::string UserProgramDir(const TEnvironment& environment) {
   // The XDG rules ignore a relative XDG_DATA_HOME.
   const std::string xdgDataHome = environment("XDG_DATA_HOME");

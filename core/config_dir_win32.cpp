@@ -21,6 +21,10 @@ bool FolderWritable(const fs::path& dir) {
   return true;
 }
 
+bool BesideWhenWritable() {
+  return false;
+}
+
 std::string UserProgramDir(const TEnvironment& environment) {
   const std::string localAppData = environment("LOCALAPPDATA");
   if (localAppData.empty() || !PathFromUtf8(localAppData).is_absolute()) return {};

@@ -10,9 +10,12 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -440,6 +443,30 @@ TEST_F(MainWindowTest, BytesFromThePortReachTheLogin) {
 TEST_F(MainWindowTest, ConfigDirIsMadeBesideTheProgram) {
   EXPECT_EQ(window_->Session().ConfigDir, dir_.filePath("configuration").toStdString() + "/");
   EXPECT_TRUE(QFileInfo(dir_.filePath("configuration")).isDir());
+}
+
+// A portable copy reads its options from its own configuration folder, an ordinary one does not.
+TEST(MainWindowPortable, KeepsItsOptionsBesideItself) {
+  testing::EnsureQtApp();
+  TFakeOperator op;
+  TManualClock clock;
+  for (const bool portable : {true, false}) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("configuration");
+    QSettings ini(dir.filePath("configuration/torvane-configurator.ini"), QSettings::IniFormat);
+    ini.setValue("save/writeAllPages", true);
+    ini.setValue("save/verifyAfterSaving", false);
+    ini.sync();
+    if (portable) QFile(dir.filePath("portable")).open(QIODevice::WriteOnly);
+    TForm1Options o;
+    o.Operator = &op;
+    o.Timers = &clock;
+    o.ProgramDir = dir.path();
+    TForm1 window(o);
+    EXPECT_EQ(window.Session().ConfigDir, dir.filePath("configuration").toStdString() + "/");
+    EXPECT_EQ(window.Session().SaveOptions().WriteAllPages, portable) << portable;
+    EXPECT_EQ(window.Session().SaveOptions().Verify, !portable) << portable;
+  }
 }
 
 TEST(MainWindowPortList, NamedPortComesFirstAndSelected) {

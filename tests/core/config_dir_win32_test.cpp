@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Where the configuration and backups folders go on Windows: beside the program when it may write
-// there, else under %LOCALAPPDATA%; a portable copy keeps them beside itself.
+// Where the configuration and backups folders go on Windows: under %LOCALAPPDATA%, even where the
+// program may write beside itself; a portable copy keeps them beside itself.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -34,7 +34,7 @@ class ConfigDirWindows : public ::testing::Test {
   fs::path root_;
 };
 
-TEST_F(ConfigDirWindows, BesideTheProgramElseUnderLocalAppData) {
+TEST_F(ConfigDirWindows, UnderLocalAppDataUnlessPortable) {
   const std::string local = U(root_ / PathFromUtf8("Пользователь 用户") / "AppData" / "Local");
   struct TCase {
     std::string Program;  // under root_
@@ -43,8 +43,8 @@ TEST_F(ConfigDirWindows, BesideTheProgramElseUnderLocalAppData) {
   };
   std::ofstream(root_ / "blocked") << "";
   const std::vector<TCase> cases = {
-      {"prog", local, "prog\\configuration\\"},
-      // Nothing can be made in a file: the user's own folder is made instead.
+      // An installed copy run as administrator could write beside itself, and does not.
+      {"prog", local, "Пользователь 用户\\AppData\\Local\\Torvane Configurator\\configuration\\"},
       {"blocked", local, "Пользователь 用户\\AppData\\Local\\Torvane Configurator\\configuration\\"},
       // A relative LOCALAPPDATA names no place; the program's folder is all there is.
       {"blocked", "relative", "blocked\\configuration\\"},
@@ -53,7 +53,7 @@ TEST_F(ConfigDirWindows, BesideTheProgramElseUnderLocalAppData) {
     const std::string dir = MakeConfigDir(U(root_ / PathFromUtf8(c.Program)), Local(c.LocalAppData));
     EXPECT_EQ(dir, U(root_) + "\\" + c.Expected) << c.Program;
   }
-  EXPECT_TRUE(fs::is_directory(root_ / "prog" / "configuration"));
+  EXPECT_FALSE(fs::exists(root_ / "prog" / "configuration"));
   EXPECT_TRUE(fs::is_directory(PathFromUtf8(local) / "Torvane Configurator" / "configuration"));
   EXPECT_EQ(BackupDirBeside(U(root_ / "prog" / "configuration") + "\\"),
             U(root_ / "prog" / "backups") + "\\");
@@ -62,11 +62,14 @@ TEST_F(ConfigDirWindows, BesideTheProgramElseUnderLocalAppData) {
 TEST_F(ConfigDirWindows, APortableCopyKeepsItsFoldersBesideItself) {
   const std::string local = U(root_ / "Local");
   const std::string program = U(root_ / "prog");
-  // The command-line tool makes nothing beside an ordinary copy...
+  // The command-line tool makes nothing beside an ordinary copy, nor looks there...
+  fs::create_directories(root_ / "prog" / "configuration");
   EXPECT_EQ(FindConfigDir(program, Local(local)), local + "\\Torvane Configurator\\configuration\\");
-  EXPECT_FALSE(fs::exists(root_ / "prog" / "configuration"));
+  EXPECT_FALSE(Portable(program));
+  fs::remove_all(root_ / "prog" / "configuration");
   // ...and looks nowhere else for a portable one.
   std::ofstream(root_ / "prog" / "portable") << "";
+  EXPECT_TRUE(Portable(program));
   fs::remove_all(root_ / "Local");
   EXPECT_EQ(FindConfigDir(program, Local(local)), program + "\\configuration\\");
   EXPECT_EQ(MakeConfigDir(program, Local(local)), program + "\\configuration\\");
