@@ -24,6 +24,15 @@ std::string CleanPhoneNumber(std::string_view text) {
   return out;
 }
 
+std::string PhoneNumberKey(std::string_view text) {
+  std::string key = CleanPhoneNumber(text);
+  if (key.starts_with('+'))
+    key.erase(0, 1);
+  else if (key.starts_with("00"))
+    key.erase(0, 2);
+  return key;
+}
+
 std::optional<std::string> PhoneNumberProblem(const std::string& cleaned, size_t fieldBytes) {
   for (size_t i = 0; i < cleaned.size(); ++i) {
     const char c = cleaned[i];
