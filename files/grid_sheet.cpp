@@ -26,12 +26,17 @@ bool MaySaveWorkbookAs(IOperator& op, const std::string& chosenName) {
 }
 
 void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, int columnCount,
-                     const std::function<void(int row)>& afterRow) {
+                     const std::function<void(int row)>& afterRow,
+                     const std::function<bool(int row)>& keepRow) {
+  int sheetRow = 0;
   for (int r = 0; r <= lastRow; ++r) {
-    for (int c = 0; c < columnCount; ++c) {
-      TCellRef cell = excel.Cells(r + 1, c + 1);
-      cell.SetNumberFormatLocal("@");
-      cell.SetValue(grid.Cell(c, r));
+    if (!keepRow || keepRow(r)) {
+      ++sheetRow;
+      for (int c = 0; c < columnCount; ++c) {
+        TCellRef cell = excel.Cells(sheetRow, c + 1);
+        cell.SetNumberFormatLocal("@");
+        cell.SetValue(grid.Cell(c, r));
+      }
     }
     afterRow(r);
   }

@@ -13,9 +13,12 @@
 namespace torvane {
 
 // Grid rows 0..lastRow, columns 0..columnCount-1, as text cells of the active sheet (grid row r is
-// sheet row r + 1). `afterRow(r)` runs once each row is written, for the progress display.
+// sheet row r + 1). `afterRow(r)` runs once each row is written, for the progress display. Rows that
+// `keepRow` turns down are left out, and the next row kept takes their sheet row; afterRow still runs
+// for them, so the progress reaches its end.
 void WriteGridAsText(TExcelApplication& excel, const TGrid& grid, int lastRow, int columnCount,
-                     const std::function<void(int row)>& afterRow);
+                     const std::function<void(int row)>& afterRow,
+                     const std::function<bool(int row)>& keepRow = {});
 
 // Whether the workbook may be saved under the name the save dialog gave. SaveAs adds ".xlsx" to a
 // name without an extension, and the dialog's own "replace?" question was about the name without

@@ -26,10 +26,14 @@ void Tcustomstringgrid_his::ExportHistoryXls() {
     const auto fileName = exchange_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
     if (!fileName || !MaySaveWorkbookAs(exchange_.Operator, *fileName)) return;
 
-    WriteGridAsText(excel, grid_, kHistoryRows, kHisColumnCount, [&](int r) {
-      if (r > 0) exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
-      exchange_.Status.ShowStatus(kHistoryXlsStatus + std::to_string(r) + "/" + std::to_string(kHistoryRows));
-    });
+    WriteGridAsText(
+        excel, grid_, kHistoryRows, kHisColumnCount,
+        [&](int r) {
+          if (r > 0) exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
+          exchange_.Status.ShowStatus(kHistoryXlsStatus + std::to_string(r) + "/" +
+                                      std::to_string(kHistoryRows));
+        },
+        [this](int r) { return r == 0 || !ShownRow || ShownRow(r); });
     book.SaveAs(*fileName);
     book.Close();
   } catch (const std::exception& e) {
@@ -43,7 +47,7 @@ void Tcustomstringgrid_his::ExportHistoryCsv() {
   TCsvFile csv;
   std::vector<std::string> fields(kCsvFields);
   for (int r = 1; r <= kHistoryRows; ++r) {
-    if (grid_.Cell(kHisNumber, r).empty()) continue;
+    if (grid_.Cell(kHisNumber, r).empty() || (ShownRow && !ShownRow(r))) continue;
     for (int c = 0; c < kCsvFields; ++c) fields[c] = grid_.Cell(c, r);
     csv.AddLine(fields);
     exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kHistoryRows + 1)));

@@ -2,8 +2,9 @@
 #pragma once
 // The history grid in files: "Export.XLS" writes every grid row (the headings, then all 1000 rows,
 // empty ones too), "Export.CSV" only the rows that hold a record. Both write what the grid shows at
-// that moment, so after a filter they write the filtered rows; the record number, hidden in the
-// view, is written in both.
+// that moment, so after a filter they write the filtered rows, and while the find bar hides rows
+// they leave those out too; the record number, hidden in the view, is written in both.
+#include <functional>
 #include <string>
 
 #include "core/codepage.h"
@@ -25,6 +26,10 @@ class Tcustomstringgrid_his {
   // and is reported to the operator.
   void ExportHistoryXls();
   void ExportHistoryCsv();
+
+  // The rows the view shows (the find bar hides the others); every row when not set. The headings
+  // are always written.
+  std::function<bool(int row)> ShownRow;
 
  private:
   TExchange& exchange_;

@@ -66,6 +66,7 @@ TSession::TSession(TSessionPorts p)
   SettingsUndo.StartAfter([this] { SetUpSettingsGrid(SettingsGrid, SettingsLists); });
   NumbersUndo.StartAfter([this] { SetUpNumberGrid(NumberGrid); });
   SetUpHistoryGrid(HistoryGrid);
+  HistoryFiles.ShownRow = [this](int row) { return HistoryFind.Shown(row); };
   // Every complete read of the two tables that can be saved, and the read a save makes first, is kept.
   Settings.OnBackup = [this](const std::vector<uint8_t>& pages) {
     return KeepBackup(kSettingsBackupTable, kSettingsPageCount, pages);

@@ -13,8 +13,10 @@
 #include "core/timer.h"
 #include "core/undo.h"
 #include "history/history_export.h"
+#include "history/history_find.h"
 #include "history/history_inf.h"
 #include "numbers/number_changes.h"
+#include "numbers/number_expiry.h"
 #include "numbers/telephone_send.h"
 #include "protocol/commands.h"
 #include "protocol/dispatcher.h"
@@ -109,6 +111,10 @@ class TSession {
   // The marks of what the grids hold that the device does not.
   TSettingsChanges SettingsChanges{SettingsGrid, SettingsLists, Settings.Device};
   TNumberChanges NumberChanges{NumberGrid, Numbers.Device};
+  // The number list's rows whose validity window has ended by the PC's clock.
+  TNumberExpiry NumberExpiry{NumberGrid, Exchange.Clock};
+  // The rows of the history the find bar leaves shown; the exports write only those.
+  THistoryFind HistoryFind{HistoryGrid};
 
   // The profile and history file operations (their dialogs start in ConfigDir).
   Tcustomstringgrid_basis Profiles{Exchange, SettingsGrid, SettingsLists, ConfigDir};
