@@ -33,4 +33,8 @@ inline constexpr char kOptionVerify[] = "Verify after saving";
 inline constexpr char kUnsavedRows[] = "%1 rows not yet saved";
 inline constexpr char kUnsavedParameters[] = "%1 parameters not yet saved";
 
+// Rows of the number list whose validity window has ended.
+inline constexpr char kExpiredRows[] = "%1 expired";
+inline constexpr char kMarkExpiredCaption[] = "Mark expired for deletion";
+
 }  // namespace torvane

@@ -4,9 +4,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "core/message.h"
 #include "history/history_delete.h"
+#include "history/history_texts.h"
 
 namespace torvane {
 
@@ -76,8 +79,17 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
   column->setFixedWidth(kColumnWidth);
   column->setMinimumHeight(340);
   lower->addWidget(column);
+  // The find bar opens above the grid, which gives it the room.
+  auto* right = new QVBoxLayout;
+  right->setContentsMargins(0, 0, 0, 0);
+  right->setSpacing(0);
+  lower->addLayout(right, 1);
+  findBar_ = new TFindBar(false);
+  findBar_->setFixedHeight(TFindBar::kHeight);
+  findBar_->SetPlaceholder(kHistoryFindPlaceholder);
+  right->addWidget(findBar_);
   view_ = new THistoryView(session_.HistoryGrid);
-  lower->addWidget(view_, 1);
+  right->addWidget(view_, 1);
   outer->setWidget(content);
 
   readData_ = Place(AddButton("Read data", 0, 0, 86, 30, true), strip, 9, 8);
@@ -116,6 +128,47 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
   connect(exportXls_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryXls(); });
   connect(deleteAll_, &QPushButton::clicked, this,
           [this] { DeleteAllHistory(session_.Exchange.Operator, session_.DeleteHistory); });
+
+  // Only while this tab is shown: the number list has a find of its own.
+  auto* ctrlF = new QShortcut(QKeySequence::Find, this);
+  ctrlF->setContext(Qt::WindowShortcut);
+  connect(ctrlF, &QShortcut::activated, this, &THistoryPage::OpenFind);
+  connect(findBar_, &TFindBar::QueryChanged, this, [this](const QString& text) {
+    session_.HistoryFind.SetQuery(text.toStdString());
+    ShowFindResult();
+  });
+  connect(findBar_, &TFindBar::Closed, this, [this] {
+    session_.HistoryFind.SetQuery("");
+    findBar_->SetResult({});
+  });
+  // A new query, a read or a filter: the rows it changed are shown or hidden again.
+  session_.HistoryFind.OnChanged = [this](int first, int last) {
+    view_->ShowRows([this](int row) { return session_.HistoryFind.Shown(row); }, first, last);
+  };
+  gridListener_ = session_.HistoryGrid.AddListener([this](int, int) {
+    if (!findBar_->isHidden()) ShowFindResult();
+  });
+}
+
+THistoryPage::~THistoryPage() {
+  session_.HistoryFind.OnChanged = nullptr;
+  session_.HistoryGrid.RemoveListener(gridListener_);
+}
+
+void THistoryPage::OpenFind() {
+  findBar_->Open();
+  ShowFindResult();
+}
+
+void THistoryPage::ShowFindResult() {
+  const THistoryFind& find = session_.HistoryFind;
+  QString text;
+  if (find.Active())
+    text = find.ShownRecords() == 0
+               ? QString(kHistoryFindNoMatch)
+               : QString::fromStdString(FillText(kHistoryFindShown, {std::to_string(find.ShownRecords()),
+                                                                     std::to_string(find.Records())}));
+  findBar_->SetResult(text);
 }
 
 THistoryFilterRange THistoryPage::Range() const {

@@ -6,6 +6,7 @@
 #include <QTimeEdit>
 
 #include "app/tab_page.h"
+#include "core/find_bar_view.h"
 #include "history/history_filter.h"
 #include "history/history_view.h"
 #include "session/session.h"
@@ -16,6 +17,7 @@ class THistoryPage : public TTabPage {
   Q_OBJECT
  public:
   THistoryPage(TSession& session, QWidget* parent = nullptr);
+  ~THistoryPage() override;
 
   QPushButton* ReadDataButton() const { return readData_; }
   QPushButton* FilterButton() const { return filter_; }
@@ -27,6 +29,10 @@ class THistoryPage : public TTabPage {
   QDateEdit* EndDate() const { return endDate_; }
   QTimeEdit* EndTime() const { return endTime_; }
   THistoryView* View() const { return view_; }
+  TFindBar* FindBar() const { return findBar_; }
+
+  // Ctrl+F: the find bar above the grid, with the focus in it.
+  void OpenFind();
 
   // What the four pickers hold now.
   THistoryFilterRange Range() const;
@@ -37,6 +43,9 @@ class THistoryPage : public TTabPage {
   QDateEdit *startDate_, *endDate_;
   QTimeEdit *startTime_, *endTime_;
   THistoryView* view_;
+  TFindBar* findBar_;
+  int gridListener_ = 0;
+  void ShowFindResult();
 };
 
 }  // namespace torvane

@@ -23,6 +23,7 @@
 #include "app/settings_page.h"
 #include "app/status_bar.h"
 #include "core/config_dir.h"
+#include "core/message.h"
 #include "protocol/frame.h"
 #include "serial/port_list.h"
 #include "session/port_check.h"
@@ -181,7 +182,19 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   };
   settingsPage_->Editor()->SetChanges(&session_->SettingsChanges);
   numbersPage_->Editor()->NumberModel()->SetChanges(&session_->NumberChanges);
-  connect(pages_, &QTabWidget::currentChanged, this, [this] { ShowUnsaved(); });
+  // Rows whose window has ended are drawn apart and counted; the clock is asked again every minute.
+  session_->NumberExpiry.OnChanged = [this](int first, int last) {
+    numbersPage_->Editor()->NumberModel()->MarksChanged(first, last);
+    ShowUnsaved();
+  };
+  numbersPage_->Editor()->NumberModel()->SetExpiry(&session_->NumberExpiry);
+  expiryTimer_ = timers->CreateTimer(60 * 1000);
+  expiryTimer_->OnTimer = [this] { session_->NumberExpiry.Refresh(); };
+  expiryTimer_->Start();
+  connect(pages_, &QTabWidget::currentChanged, this, [this] {
+    session_->NumberExpiry.Refresh();
+    ShowUnsaved();
+  });
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
@@ -195,9 +208,11 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
 
 TForm1::~TForm1() {
   // The pages hold on to the session's grids; they go before it does, and are told nothing more.
+  expiryTimer_.reset();
   if (session_) {
     session_->SettingsChanges.OnChanged = nullptr;
     session_->NumberChanges.OnChanged = nullptr;
+    session_->NumberExpiry.OnChanged = nullptr;
   }
   delete pages_;
   pages_ = nullptr;
@@ -274,6 +289,11 @@ void TForm1::ShowUnsaved() {
       session_->NumberChanges.ChangedRows() > 0)
     text = QString(kUnsavedRows).arg(session_->NumberChanges.ChangedRows());
   if (statusBar_->PanelText(3) != text) statusBar_->SetPanelText(3, text);
+  QString expired;
+  if (pages_ && pages_->currentWidget() == numbersPage_ && session_->NumberExpiry.Count() > 0)
+    expired =
+        QString::fromStdString(FillText(kExpiredRows, {std::to_string(session_->NumberExpiry.Count())}));
+  statusBar_->SetPanelNote(expired);
 }
 
 void TForm1::BuildPages() {

@@ -91,7 +91,8 @@ class TForm1 : public QWidget {
   void BuildPages();
   void FillPortList(const TForm1Options& options);
   void ControlsChanged();
-  // The status bar's count of what the current tab's grid holds that the device does not.
+  // The status bar's count of what the current tab's grid holds that the device does not, and on the
+  // number list the count of rows whose window has ended.
   void ShowUnsaved();
   void Centre();
 
@@ -121,6 +122,8 @@ class TForm1 : public QWidget {
   THistoryPage* historyPage_ = nullptr;
 
   std::unique_ptr<TSession> session_;
+  // Asks the clock every minute which rows of the number list have expired since.
+  std::unique_ptr<ITimer> expiryTimer_;
   int32_t clickCounter_ = 0;
 };
 

@@ -2,12 +2,16 @@
 #include "app/numbers_page.h"
 
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "app/app_texts.h"
+#include "core/message.h"
 #include "files/import_result.h"
 #include "numbers/number_files.h"
 #include "numbers/number_record.h"
+#include "numbers/number_texts.h"
 
 namespace torvane {
 
@@ -15,7 +19,8 @@ namespace {
 constexpr int kButtonColumnWidth = 100;
 }
 
-TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent), session_(session) {
+TNumbersPage::TNumbersPage(TSession& session, QWidget* parent)
+    : TTabPage(parent), session_(session), find_(session.NumberGrid) {
   read_ = AddButton("Read", 7, 45, 85, 30, true);
   save_ = AddButton("Save", 7, 101, 85, 30, true);
   importXls_ = ChangesGrid(AddButton("Import .XLS", 7, 158, 85, 30, false));
@@ -29,8 +34,13 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   restore_ = ChangesGrid(new QPushButton(kRestoreBackupCaption, this));
   restore_->setGeometry(7, 440, 85, 30);
   restore_->setAccessibleName(kRestoreBackupCaption);
+  // The slot at 496 belongs to the merge import.
+  markExpired_ = WrapCaption(ChangesGrid(AddButton(kMarkExpiredCaption, 7, 552, 85, 30, false)));
+  markExpired_->setAccessibleName(kMarkExpiredCaption);
   editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);
-  editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
+  findBar_ = new TFindBar(true, this);
+  findBar_->SetPlaceholder(kNumberFindPlaceholder);
+  PlaceGrid();
 
   connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreNumbersBackup(); });
@@ -52,11 +62,97 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
     deleteAllOn_ = !deleteAllOn_;
     SetNumberMarks(session_.NumberGrid, kColDelete, deleteAllOn_);
   });
+  connect(markExpired_, &QPushButton::clicked, this, [this] {
+    TUndoStep step(session_.NumbersUndo);
+    MarkExpiredForDeletion(session_.NumberGrid, session_.NumberExpiry);
+  });
+
+  // Only while this tab is shown: the history tab has a find of its own.
+  auto* ctrlF = new QShortcut(QKeySequence::Find, this);
+  ctrlF->setContext(Qt::WindowShortcut);
+  connect(ctrlF, &QShortcut::activated, this, &TNumbersPage::OpenFind);
+  connect(findBar_, &TFindBar::QueryChanged, this, [this] { Find(true); });
+  connect(findBar_, &TFindBar::Next, this, [this] { Step(1); });
+  connect(findBar_, &TFindBar::Previous, this, [this] { Step(-1); });
+  connect(findBar_, &TFindBar::Closed, this, &TNumbersPage::FindClosed);
+  connect(editor_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    if (!findBar_->isHidden()) ShowFindResult();
+  });
+  // A number typed, read or imported while the bar is open: the highlight follows, the cell stays.
+  gridListener_ = session_.NumberGrid.AddListener([this](int, int) {
+    if (!findBar_->isHidden()) Find(false);
+  });
+}
+
+TNumbersPage::~TNumbersPage() {
+  session_.NumberGrid.RemoveListener(gridListener_);
+}
+
+void TNumbersPage::PlaceGrid() {
+  const int top = !findBar_->isHidden() ? TFindBar::kHeight : 0;
+  const int w = std::max(0, width() - kButtonColumnWidth);
+  findBar_->setGeometry(kButtonColumnWidth, 0, w, TFindBar::kHeight);
+  editor_->setGeometry(kButtonColumnWidth, top, w, std::max(0, height() - top));
+}
+
+void TNumbersPage::OpenFind() {
+  const bool wasOpen = !findBar_->isHidden();
+  findBar_->Open();
+  if (wasOpen) return;
+  PlaceGrid();
+  Find(true);
+}
+
+void TNumbersPage::FindClosed() {
+  matches_.clear();
+  editor_->ShowFound(matches_);
+  findBar_->SetResult({});
+  PlaceGrid();
+  editor_->setFocus(Qt::OtherFocusReason);
+}
+
+void TNumbersPage::Find(bool jump) {
+  matches_ = find_.Find(findBar_->Edit()->text().toStdString());
+  editor_->ShowFound(matches_);
+  if (jump && !matches_.empty()) editor_->GoToRow(matches_.front());
+  ShowFindResult();
+}
+
+void TNumbersPage::Step(int direction) {
+  if (matches_.empty()) return;
+  // From the current cell's row, so that stepping goes on from wherever the operator has moved to.
+  const int row = editor_->currentIndex().isValid() ? editor_->currentIndex().row() + 1 : 0;
+  auto at = std::lower_bound(matches_.begin(), matches_.end(), row);
+  int next;
+  if (direction > 0) {
+    if (at != matches_.end() && *at == row) ++at;
+    next = at == matches_.end() ? matches_.front() : *at;
+  } else {
+    next = at == matches_.begin() ? matches_.back() : *(at - 1);
+  }
+  editor_->GoToRow(next);
+  ShowFindResult();
+}
+
+void TNumbersPage::ShowFindResult() {
+  QString text;
+  if (!matches_.empty()) {
+    const int row = editor_->currentIndex().isValid() ? editor_->currentIndex().row() + 1 : 0;
+    const auto at = std::lower_bound(matches_.begin(), matches_.end(), row);
+    const std::string count = std::to_string(matches_.size());
+    text = QString::fromStdString(
+        at != matches_.end() && *at == row
+            ? FillText(kNumberFindResult, {std::to_string(at - matches_.begin() + 1), count})
+            : FillText(kNumberFindMatches, {count}));
+  } else if (!findBar_->Edit()->text().isEmpty()) {
+    text = kNumberFindNoMatch;
+  }
+  findBar_->SetResult(text);
 }
 
 void TNumbersPage::resizeEvent(QResizeEvent* event) {
   TTabPage::resizeEvent(event);
-  editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
+  PlaceGrid();
 }
 
 // The wheel turned anywhere on the tab (over the buttons too) moves the list.

@@ -89,6 +89,12 @@ void TStatusBar::SetPanelText(int panel, const QString& text) {
   update(PanelRect(panel));
 }
 
+void TStatusBar::SetPanelNote(const QString& text) {
+  if (note_ == text) return;
+  note_ = text;
+  update(PanelRect(kPanelCount - 1));
+}
+
 void TStatusBar::SetLampGreen(bool green) {
   lampGreen_ = green;
   (green ? greenLamp_ : redLamp_)->raise();
@@ -120,6 +126,11 @@ void TStatusBar::paintEvent(QPaintEvent* event) {
   if (PanelRect(0).intersects(dirty)) p.drawText(PanelRect(0), Qt::AlignCenter, texts_[0]);
   if (PanelRect(2).intersects(dirty))
     p.drawText(PanelRect(2).adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[2]);
+  // The counts of the last panel lie under the progress bar, which covers them while a transfer runs.
+  if (const QRect last = PanelRect(3); last.intersects(dirty)) {
+    p.drawText(last.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[3]);
+    p.drawText(last.adjusted(3, 0, -18, 0), Qt::AlignRight | Qt::AlignVCenter, note_);
+  }
 }
 
 void TStatusBar::resizeEvent(QResizeEvent*) {

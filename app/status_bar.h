@@ -23,6 +23,10 @@ class TStatusBar : public QWidget, public IStatusView {
   QRect PanelRect(int panel) const;
   QString PanelText(int panel) const;
   void SetPanelText(int panel, const QString& text);
+  // A second text at the right end of the last panel, beside the panel's own (the number list's
+  // expired rows beside its unsaved ones). Both are hidden under the progress bar while it shows.
+  QString PanelNote() const { return note_; }
+  void SetPanelNote(const QString& text);
 
   // The lamp shows the port's state: green open, red closed.
   void SetLampGreen(bool green);
@@ -42,6 +46,7 @@ class TStatusBar : public QWidget, public IStatusView {
  private:
   void PlaceProgressBar();
   QString texts_[kPanelCount];
+  QString note_;
   std::string statusUtf8_;        // panel 2's text as last given to SetStatusText
   bool statusUtf8Known_ = false;  // false once panel 2 was set otherwise
   QLabel* redLamp_;

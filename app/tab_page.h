@@ -25,6 +25,10 @@ class TTabPage : public QWidget {
     gridButtons_.append(b);
     return b;
   }
+  // A caption too long for its button's one line is drawn on two, in a smaller font where two lines of
+  // the window's font do not fit either. The caption itself stays as it is (tools and screen readers
+  // read it whole).
+  static QPushButton* WrapCaption(QPushButton* b);
 
  private:
   QList<QPushButton*> operationButtons_;

@@ -24,6 +24,11 @@ inline constexpr char kFilterLoading[] = "Loading";
 inline constexpr char kFilterSortDate[] = "Sort date";
 inline constexpr char kFilterDone[] = "Records";
 
+// The find bar.
+inline constexpr char kHistoryFindPlaceholder[] = "Number, executant or content";
+inline constexpr char kHistoryFindShown[] = "%1 of %2 records shown";
+inline constexpr char kHistoryFindNoMatch[] = "No record matches.";
+
 // The exports.
 inline constexpr char kHistoryXlsFilter[] = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
 inline constexpr char kHistoryCsvFilter[] = "CVS file|*.cvs;*.cvs|(*.*)|*.*";

@@ -91,8 +91,7 @@ THistoryView::THistoryView(TGrid& grid, QWidget* parent) : QScrollArea(parent) {
     else
       table_->setColumnWidth(c, kColumnWidths[c] + 1);
   }
-  const int frame = 2 * table_->frameWidth();
-  table_->setFixedSize(kTableWidth, model_->rowCount() * (kRowHeight + 1) + frame);
+  FitHeight();
 
   setWidget(table_);
   setWidgetResizable(false);
@@ -103,6 +102,23 @@ THistoryView::THistoryView(TGrid& grid, QWidget* parent) : QScrollArea(parent) {
   verticalScrollBar()->setTracking(true);
   verticalScrollBar()->setSingleStep(kRowHeight + 1);
   setMinimumWidth(kTableWidth + verticalScrollBar()->sizeHint().width() + 2 * frameWidth());
+}
+
+void THistoryView::ShowRows(const std::function<bool(int row)>& shown, int first, int last) {
+  bool changed = false;
+  for (int row = std::max(first, 1); row <= last && row < model_->rowCount(); ++row) {
+    const bool hide = !shown(row);
+    if (table_->isRowHidden(row) == hide) continue;
+    table_->setRowHidden(row, hide);
+    changed = true;
+  }
+  if (changed) FitHeight();
+}
+
+void THistoryView::FitHeight() {
+  int rows = 0;
+  for (int row = 0; row < model_->rowCount(); ++row) rows += !table_->isRowHidden(row);
+  table_->setFixedSize(kTableWidth, rows * (kRowHeight + 1) + 2 * table_->frameWidth());
 }
 
 }  // namespace torvane

@@ -6,6 +6,7 @@
 #include <QScrollArea>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <functional>
 
 #include "core/grid.h"
 
@@ -51,7 +52,12 @@ class THistoryView : public QScrollArea {
   QTableView* Table() const { return table_; }
   THistoryGridModel* Model() const { return model_; }
 
+  // Hides the rows first..last that `shown` turns down and shows the others (the find bar's rows);
+  // the table keeps the height of the rows it shows, so the box scrolls over those only.
+  void ShowRows(const std::function<bool(int row)>& shown, int first, int last);
+
  private:
+  void FitHeight();
   QTableView* table_;
   THistoryGridModel* model_;
 };

@@ -41,6 +41,12 @@ bool Inside(const QWidget* w, const QWidget* picker) {
 const QColor TNumberModel::kOutOfRange(192, 220, 192);
 const QColor TNumberModel::kUnsaved(255, 226, 150);
 const QString TNumberModel::kUnsavedDescription = QStringLiteral("not saved to the device");
+// A periwinkle for what the find names (lighter than, and away from, the selection's deep blue), a
+// dusty rose for what has expired.
+const QColor TNumberModel::kFound(190, 200, 255);
+const QString TNumberModel::kFoundDescription = QStringLiteral("found");
+const QColor TNumberModel::kExpired(236, 196, 196);
+const QString TNumberModel::kExpiredDescription = QStringLiteral("validity window ended");
 
 TNumberModel::TNumberModel(TGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid), rows_(std::max(0, grid.RowCount() - 1)) {
@@ -79,8 +85,14 @@ QVariant TNumberModel::data(const QModelIndex& index, int role) const {
       return {};
     case kUnsavedRole:
       return changes_ && changes_->Active() && changes_->Changed(col, row);
+    case kFoundRole:
+      return Found(row);
+    case kExpiredRole:
+      return expiry_ && expiry_->Expired(row);
     case Qt::AccessibleDescriptionRole:
       if (changes_ && changes_->Active() && changes_->Changed(col, row)) return kUnsavedDescription;
+      if (Found(row)) return kFoundDescription;
+      if (expiry_ && expiry_->Expired(row)) return kExpiredDescription;
       return {};
     default:
       return {};
@@ -91,6 +103,25 @@ void TNumberModel::MarksChanged(int first, int last) {
   first = std::max(first, 1);
   last = std::min(last, rows_);
   if (first <= last) emit dataChanged(index(first - 1, 0), index(last - 1, grid_.ColCount() - 1));
+}
+
+std::vector<int> TNumberModel::SetFoundRows(const std::vector<int>& rows) {
+  found_.resize(static_cast<size_t>(grid_.RowCount()), 0);
+  std::vector<int> changed;
+  for (int row : foundRows_)
+    if (row < static_cast<int>(found_.size())) found_[row] = 2;  // 2: found before, not (yet) again
+  for (int row : rows) {
+    if (row < 1 || row >= static_cast<int>(found_.size())) continue;
+    if (found_[row] == 0) changed.push_back(row);
+    found_[row] = 1;
+  }
+  for (int row : foundRows_)
+    if (row < static_cast<int>(found_.size()) && found_[row] == 2) {
+      found_[row] = 0;
+      changed.push_back(row);
+    }
+  foundRows_ = rows;
+  return changed;
 }
 
 bool TNumberModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -137,10 +168,17 @@ void TNumberDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   const QPalette& pal = option.palette;
   painter->save();
   const bool unsaved = index.data(TNumberModel::kUnsavedRole).toBool();
+  // The row's own marks, under the cell's: unsaved before found before expired.
+  QBrush rowBrush = pal.brush(QPalette::Active, QPalette::Base);
+  if (unsaved)
+    rowBrush = TNumberModel::kUnsaved;
+  else if (index.data(TNumberModel::kFoundRole).toBool())
+    rowBrush = TNumberModel::kFound;
+  else if (index.data(TNumberModel::kExpiredRole).toBool())
+    rowBrush = TNumberModel::kExpired;
   if (IsMark(col)) {
-    // A ticked or empty box on the window colour, selected or not (or on the unsaved colour).
-    painter->fillRect(r,
-                      unsaved ? QBrush(TNumberModel::kUnsaved) : pal.brush(QPalette::Active, QPalette::Base));
+    // A ticked or empty box on the row's colour, selected or not.
+    painter->fillRect(r, rowBrush);
     const QWidget* w = option.widget;
     QStyle* style = w ? w->style() : QApplication::style();
     QStyleOptionButton box;
@@ -163,8 +201,8 @@ void TNumberDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   } else if (option.state & QStyle::State_Selected) {
     brush = pal.brush(QPalette::Active, QPalette::Highlight);
     pen = pal.color(QPalette::Active, QPalette::HighlightedText);
-  } else if (unsaved) {
-    brush = TNumberModel::kUnsaved;
+  } else {
+    brush = rowBrush;
   }
   const QVariant background = index.data(Qt::BackgroundRole);
   if (background.isValid()) {
@@ -375,6 +413,34 @@ void TNumberEditor::WheelScroll(QWheelEvent* event) {
   wheelRemainder_ %= 120;
   if (notches != 0) verticalScrollBar()->setValue(verticalScrollBar()->value() - notches);
   event->accept();
+}
+
+void TNumberEditor::ShowFound(const std::vector<int>& rows) {
+  RepaintRows(model_->SetFoundRows(rows));
+}
+
+void TNumberEditor::RepaintRows(const std::vector<int>& rows) {
+  // Rows off screen are drawn with their highlight when they scroll in; repainting them costs time.
+  const int top = rowAt(0);
+  if (top < 0) return;
+  int bottom = rowAt(viewport()->height() - 1);
+  if (bottom < 0) bottom = model_->rowCount() - 1;
+  QRegion region;
+  for (int gridRow : rows) {
+    const int row = gridRow - 1;
+    if (row < top || row > bottom) continue;
+    region += QRect(0, rowViewportPosition(row), viewport()->width(), rowHeight(row));
+  }
+  if (!region.isEmpty()) viewport()->update(region);
+}
+
+void TNumberEditor::GoToRow(int row) {
+  const QModelIndex at = model_->index(row - 1, kColNumber);
+  if (!at.isValid()) return;
+  setCurrentIndex(at);
+  // A row already on screen stays where it is; one from elsewhere comes to the middle, where the eye
+  // finds it.
+  scrollTo(at, viewport()->rect().contains(visualRect(at)) ? EnsureVisible : PositionAtCenter);
 }
 
 void TNumberEditor::wheelEvent(QWheelEvent* event) {

@@ -2,8 +2,9 @@
 #pragma once
 // The number grid as the operator sees it: a table view over TSession::NumberGrid, check boxes for
 // the two mark columns, date and time pickers laid over the selected window cell, the pale-green
-// highlight of dates and times the device cannot hold, and the Edit actions (undo and redo over the
-// number list's history, the clipboard) in its context menu.
+// highlight of dates and times the device cannot hold, the rows the find names and the rows whose
+// window has ended, and the Edit actions (undo and redo over the number list's history, the
+// clipboard) in its context menu.
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QDateEdit>
@@ -12,11 +13,13 @@
 #include <QTimeEdit>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/edit_actions_view.h"
 #include "core/grid.h"
 #include "core/undo.h"
 #include "numbers/number_changes.h"
+#include "numbers/number_expiry.h"
 
 namespace torvane {
 
@@ -31,6 +34,15 @@ class TNumberModel : public QAbstractTableModel {
   static const QColor kUnsaved;
   static constexpr int kUnsavedRole = Qt::UserRole + 1;
   static const QString kUnsavedDescription;
+  // Rows the find names, and rows whose validity window has ended: each a colour of its own, apart
+  // from the selection's, the unsaved and the out-of-range ones. Where marks meet, an unsaved cell
+  // shows unsaved, then a found row found, then an expired row expired.
+  static const QColor kFound;
+  static constexpr int kFoundRole = Qt::UserRole + 2;
+  static const QString kFoundDescription;
+  static const QColor kExpired;
+  static constexpr int kExpiredRole = Qt::UserRole + 3;
+  static const QString kExpiredDescription;
 
   explicit TNumberModel(TGrid& grid, QObject* parent = nullptr);
   ~TNumberModel() override;
@@ -45,13 +57,22 @@ class TNumberModel : public QAbstractTableModel {
   TGrid& Grid() { return grid_; }
   // The marks of what is not yet saved (none when not set).
   void SetChanges(const TNumberChanges* changes) { changes_ = changes; }
+  // The rows whose window has ended (none when not set).
+  void SetExpiry(const TNumberExpiry* expiry) { expiry_ = expiry; }
   // Rows first..last (grid rows) may show other marks now.
   void MarksChanged(int first, int last);
+  // The rows the find names (grid rows, in order); returns the rows whose highlight changed. The view
+  // repaints those, and only those it shows.
+  std::vector<int> SetFoundRows(const std::vector<int>& rows);
+  bool Found(int row) const { return row >= 0 && row < static_cast<int>(found_.size()) && found_[row]; }
 
  private:
   void GridChanged(int first, int last);
   TGrid& grid_;
   const TNumberChanges* changes_ = nullptr;
+  const TNumberExpiry* expiry_ = nullptr;
+  std::vector<char> found_;  // by grid row
+  std::vector<int> foundRows_;
   int listener_ = 0;
   int rows_ = 0;
 };
@@ -88,6 +109,11 @@ class TNumberEditor : public QTableView {
   // One wheel notch moves the list by one row, wherever on the tab the wheel turns.
   void WheelScroll(QWheelEvent* event);
 
+  // Highlights the rows the find names; repaints only the rows on screen whose highlight changed.
+  void ShowFound(const std::vector<int>& rows);
+  // Makes the number of grid row `row` the current cell and scrolls it into view.
+  void GoToRow(int row);
+
   // The Edit actions, in the order of the context menu.
   QAction* UndoAction() const { return edit_->Undo; }
   QAction* RedoAction() const { return edit_->Redo; }
@@ -120,6 +146,7 @@ class TNumberEditor : public QTableView {
   void LoadPicker(int col);
   void WritePicker(QWidget* picker);
   void DataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+  void RepaintRows(const std::vector<int>& rows);
   void CreateEditActions();
   void UpdateEditActions(TEditActions& actions);
   // The typing in a number is one step, from its editor opening to its closing.

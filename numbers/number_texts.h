@@ -33,6 +33,12 @@ inline constexpr char kNumbersWrongRows[] =
     "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:";
 inline constexpr char kNumbersWrongSerials[] = "\rWrong serial number:";
 
+// The find bar.
+inline constexpr char kNumberFindPlaceholder[] = "Number, or # and a serial";
+inline constexpr char kNumberFindResult[] = "%1 of %2";
+inline constexpr char kNumberFindMatches[] = "%1 rows match.";
+inline constexpr char kNumberFindNoMatch[] = "No row matches.";
+
 // The files.
 inline constexpr char kNumbersXlsExportFilter[] = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
 inline constexpr char kNumbersXlsImportFilter[] = "EXCEL file|*.xls;*.xlsx|(*.*)|*.*";
