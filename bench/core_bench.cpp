@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The core pieces on their own: frames, the receive side, the page codecs, the history filter and the
-// number list's spreadsheet files. No port, no device thread: what is timed is our code alone.
+// The core pieces on their own: frames, the receive side, the page codecs, the history filter, the
+// number list's find and its spreadsheet files. No port, no device thread: what is timed is our code alone.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -16,6 +16,7 @@
 #include "history/history_inf.h"
 #include "history/history_record.h"
 #include "numbers/number_files.h"
+#include "numbers/number_find.h"
 #include "numbers/number_record.h"
 #include "numbers/telephone_send.h"
 #include "protocol/frame.h"
@@ -231,6 +232,45 @@ void BM_HistoryFilter(benchmark::State& state) {
   state.counters["rows"] = rows;
 }
 BENCHMARK(BM_HistoryFilter)->Unit(benchmark::kMicrosecond);
+
+// ---- the number list's find over a full list ----
+
+// One keystroke in the find bar: the query typed so far against the keys of 3000 numbers, made once
+// per change of the grid. The queries are the prefixes of a number typed digit by digit, the way the
+// operator types it, with its spaces.
+void BM_NumberFind(benchmark::State& state) {
+  TSessionOnSink s;
+  ReadEverything(s);
+  TNumberFind find(s.Session->NumberGrid);
+  const std::string number = s.Session->NumberGrid.Cell(kColNumber, 1500);
+  std::vector<std::string> typed;
+  for (size_t n = 1; n <= number.size(); ++n) typed.push_back(number.substr(0, n) + (n % 3 ? "" : " "));
+  find.Find("1");  // the keys of the list just read
+  size_t i = 0, found = 0;
+  for (auto _ : state) {
+    found += find.Find(typed[i]).size();
+    i = (i + 1) % typed.size();
+  }
+  benchmark::DoNotOptimize(found);
+  state.counters["rows"] = kNumberRows;
+}
+BENCHMARK(BM_NumberFind)->Unit(benchmark::kMicrosecond);
+
+// The same after a change of one number: its key alone is made again before the rows are matched.
+void BM_NumberFindAfterAnEdit(benchmark::State& state) {
+  TSessionOnSink s;
+  ReadEverything(s);
+  TGrid& grid = s.Session->NumberGrid;
+  TNumberFind find(grid);
+  find.Find("1");
+  int row = 1;
+  for (auto _ : state) {
+    grid.SetCell(kColNumber, row, std::to_string(4917012000 + row));
+    benchmark::DoNotOptimize(find.Find("170 12").size());
+    row = row % kNumberRows + 1;
+  }
+}
+BENCHMARK(BM_NumberFindAfterAnEdit)->Unit(benchmark::kMicrosecond);
 
 // ---- the number list's spreadsheet files ----
 

@@ -119,6 +119,8 @@ def core_rows(results):
         ("BM_EncodeNumbersPage", "encode a number list page (8 records)"),
         ("BM_DecodeHistoryPage", "decode a history page (2 records)"),
         ("BM_HistoryFilter", "history filter over 1000 rows (all kept, sorted)"),
+        ("BM_NumberFind", "number list find, one keystroke over 3000 numbers (keys made once per change)"),
+        ("BM_NumberFindAfterAnEdit", "number list find after one number changed"),
     ]
     for name, label in names:
         b = results.get(name)
@@ -264,6 +266,17 @@ def window_rows(build):
         row("Window", "start to first paint, all three grids filled (median of %d; min %.0f ms; from main() %.0f ms)"
             % (len(times), min(times), statistics.median(inner)), "%.0f ms" % med, "≤ 150 ms", med <= 150)
     env.pop("TORVANE_BENCH_T0_NS", None)
+    out, _ = run([program, "--find"], env=env)
+    found = [l for l in json_lines(out) if "find_keys" in l]
+    if found and found[0].get("ok"):
+        f = found[0]
+        row("Window", "find bar: keystroke to the end of its repaint, 3000 numbers (median / p95 / max of %d keys; "
+            "the first round, with the font's first glyphs, %.1f ms at most)" % (f["find_keys"], f["find_first_round_max_ms"]),
+            "%.2f / %.2f / %.2f ms" % (f["find_key_to_paint_median_ms"], f["find_key_to_paint_p95_ms"],
+                                       f["find_key_to_paint_max_ms"]),
+            "≤ 5 ms", f["find_key_to_paint_p95_ms"] <= 5)
+    else:
+        row("Window", "find bar: keystroke to the end of its repaint", "failed", "≤ 5 ms", False)
     out, _ = run([program, "--device", os.path.join(build, "device", "torvane-device")], env=env)
     found = [l for l in json_lines(out) if "peak_rss_kb" in l]
     if not found or not found[0].get("ok"):
