@@ -32,13 +32,17 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);
   editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
 
-  connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
+  connect(read_, &QPushButton::clicked, this, [this] {
+    if (session_.MayDiscardNumbers()) session_.Numbers.StartRead();
+  });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreNumbersBackup(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
   connect(importXls_, &QPushButton::clicked, this, [this] {
+    if (!session_.MayDiscardNumbers()) return;
     TUndoStep step(session_.NumbersUndo);
-    ShowImportResult(session_.Exchange.Operator,
-                     ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir));
+    const TImportResult result = ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
+    if (result.Loaded()) session_.NumberEdits.Take();
+    ShowImportResult(session_.Exchange.Operator, result);
   });
   connect(exportXls_, &QPushButton::clicked, this,
           [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });

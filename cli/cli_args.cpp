@@ -72,7 +72,7 @@ constexpr std::array<TOptionDef, 17> kOptions{{
     {"--numbers", 0, "FILE", Bit(TCommand::Provision), "the number list provision writes"},
     {"--sync-time", 0, nullptr, Bit(TCommand::Provision), "provision also sets each device's clock"},
     {"--report", 0, "FILE.csv", Bit(TCommand::Provision),
-     "also write the result lines to FILE.csv (port,result,status,pages,seconds)"},
+     "also write the result lines to FILE.csv (port,result,status,pages,seconds,notes,sim)"},
     {"--yes", 0, nullptr, Bit(TCommand::DeleteHistory),
      "yes, delete the event log (delete-history needs it)"},
     {"--backup-dir", 0, "DIR", kDeviceCommands,

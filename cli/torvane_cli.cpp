@@ -168,9 +168,13 @@ class TRun {
     if (!resultLines_) return;
     std::string notes;
     for (const std::string& n : job.Notes()) notes += "; " + n;
+    // Which controller it was, as far as the login found out.
+    const std::string& sim = job.Session().SimNumber;
+    const std::string simText = sim.empty() ? std::string() : ", SIM " + sim;
     out_.Result(job.Port() + ": " + job.Result() + ", " + std::to_string(job.PagesWritten()) +
-                    " pages written, " + Seconds(job.Seconds()) + " s" + notes,
+                    " pages written, " + Seconds(job.Seconds()) + " s" + simText + notes,
                 {{"port", job.Port()},
+                 {"sim", sim},
                  {"result", job.Result()},
                  {"status", job.Status()},
                  {"pages", job.PagesWritten()},
@@ -326,13 +330,14 @@ class TRun {
         std::string notes;
         for (const std::string& n : j.Notes()) notes += (notes.empty() ? "" : "; ") + n;
         rows[i] = CsvField(j.Port()) + "," + CsvField(j.Result()) + "," + std::to_string(j.Status()) + "," +
-                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) +
-                  "\r\n";
+                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) + "," +
+                  CsvField(j.Session().SimNumber) + "\r\n";
       };
     }
     const int status = RunJobs();
     if (!args_.Report.empty()) {
-      std::string csv = "port,result,status,pages,seconds,notes\r\n";
+      // The sim column came last, after files that scripts already read.
+      std::string csv = "port,result,status,pages,seconds,notes,sim\r\n";
       for (const std::string& r : rows) csv += r;
       try {
         WriteFileAtomically(args_.Report, csv);

@@ -488,7 +488,7 @@ TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
   ASSERT_EQ(results.size(), 4u) << run.Out;
   const auto report = Lines(AsTheTestKnowsIt(ReadText(File("r.csv"))));
   ASSERT_EQ(report.size(), 5u);
-  EXPECT_EQ(report[0], "port,result,status,pages,seconds,notes\r");
+  EXPECT_EQ(report[0], "port,result,status,pages,seconds,notes,sim\r");
   for (size_t i = 0; i < targets.size(); ++i) {
     SCOPED_TRACE(i);
     const bool failing = i == 3;
@@ -503,6 +503,9 @@ TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
                                   0),
               0u)
         << report[i + 1];
+    // Each names the controller by the SIM number it holds now, the one it was given.
+    EXPECT_EQ(r["sim"], "+4912345");
+    EXPECT_TRUE(report[i + 1].ends_with(",+4912345\r")) << report[i + 1];
     EXPECT_EQ(targets[i]->Settings(), source.Settings());
     if (!failing) {
       EXPECT_EQ(NumberTexts(*targets[i]), NumberTexts(source));
