@@ -7,6 +7,7 @@
 #include "app/app_texts.h"
 #include "files/import_result.h"
 #include "numbers/number_files.h"
+#include "numbers/number_merge.h"
 #include "numbers/number_record.h"
 
 namespace torvane {
@@ -29,6 +30,7 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
   restore_ = ChangesGrid(new QPushButton(kRestoreBackupCaption, this));
   restore_->setGeometry(7, 440, 85, 30);
   restore_->setAccessibleName(kRestoreBackupCaption);
+  addFromFile_ = ChangesGrid(AddButton(kNumbersAddFromFileCaption, 7, 496, 85, 30, false));
   editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);
   editor_->setGeometry(kButtonColumnWidth, 0, std::max(0, width() - kButtonColumnWidth), height());
 
@@ -43,6 +45,10 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent) : TTabPage(parent
     const TImportResult result = ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
     if (result.Loaded()) session_.NumberEdits.Take();
     ShowImportResult(session_.Exchange.Operator, result);
+  });
+  connect(addFromFile_, &QPushButton::clicked, this, [this] {
+    TUndoStep step(session_.NumbersUndo);
+    AddNumbersFromFile(session_.Exchange.Operator, session_.NumberGrid, session_.ConfigDir);
   });
   connect(exportXls_, &QPushButton::clicked, this,
           [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "core/message.h"
 #include "device/virtual_device.h"
 #include "files/import_result.h"
 #include "files/spreadsheet.h"
@@ -419,6 +420,43 @@ TEST_F(Cli, CleanedNumbersAreSavedCleanAndSaidOnce) {
   EXPECT_EQ(run.Err.find(said, at + 1), std::string::npos) << run.Err;
   EXPECT_EQ(NumberTexts(d)[0], "+491701234567| | |always");
   EXPECT_EQ(NumberTexts(d)[1], "030123| | |always");
+}
+
+// --merge adds the file to what the device holds: a number it names takes its window, a new one the
+// first empty row, and the numbers the file does not name stay on the device. Only the changed page
+// is written.
+TEST_F(Cli, WriteMergeAddsTheFileToTheDevicesListByNumber) {
+  device::TVirtualDevice& d = Device();
+  ASSERT_EQ(On(d, {"write", "numbers",
+                   NumbersFile("held.json", {{{"serial", 1}, {"number", "+491701234567"}, {"always", true}},
+                                             {{"serial", 2}, {"number", "555"}, {"always", true}},
+                                             {{"serial", 3},
+                                              {"number", "666"},
+                                              {"start", "2024-05-06 07:05"},
+                                              {"end", "2024-06-30 18:00"}}})})
+                .ExitCode,
+            0);
+  const std::string file = NumbersFile("add.json", {{{"serial", 1},
+                                                     {"number", "0049 170 1234567"},
+                                                     {"start", "2025-01-01 00:00"},
+                                                     {"end", "2025-12-31 23:59"}},
+                                                    {{"serial", 2}, {"number", "777"}, {"always", true}}});
+  const TRun run = On(d, {"write", "numbers", file, "--merge", "--json"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Err.find(FillText(kNumbersMerged, {"1", "1", "0", "0"})), std::string::npos) << run.Err;
+  const TJson result = TJson::parse(run.Out);
+  EXPECT_EQ(result["result"], "ok");
+  EXPECT_EQ(result["pages"], 1);
+  EXPECT_EQ(result["added"], 1);
+  EXPECT_EQ(result["updated"], 1);
+  EXPECT_EQ(result["unchanged"], 0);
+  EXPECT_EQ(result["not_placed"], 0);
+  const std::vector<std::string> held = NumberTexts(d);
+  EXPECT_EQ(held[0], "+491701234567|2025-01-01 00:00|2025-12-31 23:59|");
+  EXPECT_EQ(held[1], "555| | |always");
+  EXPECT_EQ(held[2], "666|2024-05-06 07:05|2024-06-30 18:00|");
+  EXPECT_EQ(held[3], "777| | |always");
+  EXPECT_EQ(held[4], "| | |");
 }
 
 TEST_F(Cli, VerifyAndDiffCompareTheFilesOwnValuesByValue) {
