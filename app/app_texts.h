@@ -10,6 +10,24 @@ inline constexpr char kCaption[] = "Torvane Configurator V1.8.1";
 
 // Backups of what a device held.
 inline constexpr char kRestoreBackupCaption[] = "Restore backup";
+inline constexpr char kBackupSimColumn[] = "SIM number";
+inline constexpr char kBackupTakenColumn[] = "Taken";
+inline constexpr char kBackupHoldsColumn[] = "Holds";
+inline constexpr char kBackupNoSim[] = "not set";
+inline constexpr char kBackupThisDevice[] = "the controller on the lead";
+inline constexpr char kBackupOtherFile[] = "Other file…";
+inline constexpr char kNoBackupsYet[] = "No backup of this table has been kept yet.";
+
+// The device's clock, set from this PC's.
+inline constexpr char kSetClockCaption[] = "Set device clock";
+
+// The SIM number of the controller on the lead, after each login.
+inline constexpr char kSimPanel[] = "SIM %1";
+inline constexpr char kSimNotSet[] = "SIM number not set";
+
+// Closing with what was typed not saved.
+inline constexpr char kCloseSave[] = "Save";
+inline constexpr char kCloseDiscard[] = "Discard";
 
 // The protocol trace.
 inline constexpr char kSaveTraceCaption[] = "Save trace";

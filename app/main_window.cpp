@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 
 #include <QAccessible>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -10,6 +11,7 @@
 #include <QShortcut>
 #include <QStyleOptionTab>
 #include <QTabBar>
+#include <QTimer>
 #include <algorithm>
 #include <cstdint>
 
@@ -198,6 +200,18 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   statusBar_->SetPanelText(0, "COM Port:");
   statusBar_->SetLampGreen(false);
 
+  // A close that asked for saves goes on when each was kept, and stays when one was not.
+  for (Tsend_rec_command* t : {static_cast<Tsend_rec_command*>(&session_->Settings),
+                               static_cast<Tsend_rec_command*>(&session_->Numbers)})
+    t->OnTransferEnded = [this, then = std::move(t->OnTransferEnded)](TTransferOutcome outcome) {
+      if (then) then(outcome);
+      if (!closeAfterSaves_) return;
+      if (outcome == TTransferOutcome::Done)
+        SaveThenClose();
+      else
+        closeAfterSaves_ = false;
+    };
+
   // Whoever listened before the window keeps being told.
   session_->Exchange.OnControlsChanged = [this, earlier = std::move(session_->Exchange.OnControlsChanged)] {
     if (earlier) earlier();
@@ -255,6 +269,11 @@ void TForm1::BuildTopBar() {
   btnTimeSync_->hide();
   connect(btnCheckMode_, &QPushButton::clicked, this, [this] { session_->CheckMode.Send(); });
   connect(btnTimeSync_, &QPushButton::clicked, this, [this] { session_->TimeSync.Send(); });
+
+  // The validity windows are judged by the controller's own clock: this sets it, and says to what.
+  btnSetClock_ = MakeButton(topBar_, kSetClockCaption, 600, 3);
+  btnSetClock_->setGeometry(600, 3, 110, 30);
+  connect(btnSetClock_, &QPushButton::clicked, this, [this] { session_->TimeSync.SendNamingTheTime(); });
 
   btnStop_ = MakeButton(topBar_, kStopCaption, 800, 3);
   btnStop_->setEnabled(false);
@@ -407,11 +426,66 @@ void TForm1::ControlsChanged() {
   }
   btnCheckMode_->setEnabled(unlocked && idle);
   btnTimeSync_->setEnabled(unlocked && idle);
+  btnSetClock_->setEnabled(unlocked && idle);
   btn1_->setEnabled(idle);
   btnStop_->setEnabled(session_->Settings.Running() || session_->Numbers.Running() ||
                        session_->History.Running());
   // The port stays open while a transfer runs: closing it would cut the device off mid-page.
   btn8_->setEnabled(idle || !comm_->PortOpen());
+  ShowSim();
+}
+
+void TForm1::ShowSim() {
+  // The login reads the settings' first page, which holds the number; until then nothing is known.
+  QString text;
+  if (session_->Settings.Device.Known(1))
+    text = session_->SimNumber.empty() ? QString(kSimNotSet)
+                                       : QString::fromStdString(FillText(kSimPanel, {session_->SimNumber}));
+  statusBar_->SetPanelText(TStatusBar::kSimPanel, text);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (closeConfirmed_ || closeAfterSaves_) {
+    // A close asked for while its saves run waits for them.
+    if (closeAfterSaves_) event->ignore();
+    return;
+  }
+  const std::string question = session_->DiscardQuestion(true, true);
+  if (question.empty()) return;
+  const bool canSave = session_->Exchange.Unlocked() && comm_->PortOpen() && !session_->Exchange.Busy();
+  switch (operator_->AskBeforeClose(question, canSave)) {
+    case TCloseAnswer::Discard:
+      closeConfirmed_ = true;
+      return;
+    case TCloseAnswer::Cancel:
+      event->ignore();
+      return;
+    case TCloseAnswer::Save:
+      event->ignore();
+      closeAfterSaves_ = true;
+      SaveThenClose();
+      return;
+  }
+}
+
+void TForm1::SaveThenClose() {
+  Tsend_rec_command* next = session_->SettingsEdits.Edited()
+                                ? static_cast<Tsend_rec_command*>(&session_->Settings)
+                            : session_->NumberEdits.Edited() ? &session_->Numbers
+                                                             : nullptr;
+  if (!next) {
+    closeAfterSaves_ = false;
+    closeConfirmed_ = true;
+    // Not from inside the transfer that just ended.
+    QTimer::singleShot(0, this, &QWidget::close);
+    return;
+  }
+  if (next == &session_->Settings)
+    session_->Settings.SaveSettings();
+  else
+    session_->Numbers.StartSave();
+  // The grid's own checks said no before anything was sent (the operator has been told).
+  if (!next->Running()) closeAfterSaves_ = false;
 }
 
 }  // namespace torvane

@@ -71,6 +71,7 @@ class TForm1 : public QWidget {
   QPushButton* StopButton() const { return btnStop_; }
   QPushButton* OptionsButton() const { return btnOptions_; }
   QPushButton* TimeSyncButton() const { return btnTimeSync_; }
+  QPushButton* SetClockButton() const { return btnSetClock_; }
 
   // Even: the next click opens; odd: it closes.
   int32_t ClickCounter() const { return clickCounter_; }
@@ -86,7 +87,15 @@ class TForm1 : public QWidget {
   // "Options": how saves go about it, kept between runs.
   void OptionsClick();
 
+ protected:
+  // With what was typed not saved: save it first (when logged in), discard it, or stay.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
+  // The next save the close asked for, or the close itself once every one was kept.
+  void SaveThenClose();
+  // The SIM number of the controller on the lead, on the status bar.
+  void ShowSim();
   void BuildTopBar();
   void BuildPages();
   void FillPortList(const TForm1Options& options);
@@ -114,6 +123,7 @@ class TForm1 : public QWidget {
   QPushButton* btnTimeSync_ = nullptr;
   QPushButton* btnStop_ = nullptr;
   QPushButton* btnOptions_ = nullptr;
+  QPushButton* btnSetClock_ = nullptr;
   std::unique_ptr<QSettings> settings_;
   QTabWidget* pages_ = nullptr;
   TStatusBar* statusBar_ = nullptr;
@@ -125,6 +135,9 @@ class TForm1 : public QWidget {
   // Asks the clock every minute which rows of the number list have expired since.
   std::unique_ptr<ITimer> expiryTimer_;
   int32_t clickCounter_ = 0;
+  // A close waits for the saves it started; any that fails or is stopped keeps the window open.
+  bool closeAfterSaves_ = false;
+  bool closeConfirmed_ = false;
 };
 
 }  // namespace torvane

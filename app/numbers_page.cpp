@@ -10,6 +10,7 @@
 #include "core/message.h"
 #include "files/import_result.h"
 #include "numbers/number_files.h"
+#include "numbers/number_merge.h"
 #include "numbers/number_record.h"
 #include "numbers/number_texts.h"
 
@@ -34,7 +35,7 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent)
   restore_ = ChangesGrid(new QPushButton(kRestoreBackupCaption, this));
   restore_->setGeometry(7, 440, 85, 30);
   restore_->setAccessibleName(kRestoreBackupCaption);
-  // The slot at 496 belongs to the merge import.
+  addFromFile_ = ChangesGrid(AddButton(kNumbersAddFromFileCaption, 7, 496, 85, 30, false));
   markExpired_ = WrapCaption(ChangesGrid(AddButton(kMarkExpiredCaption, 7, 552, 85, 30, false)));
   markExpired_->setAccessibleName(kMarkExpiredCaption);
   editor_ = new TNumberEditor(session_.NumberGrid, &session_.NumbersUndo, this);
@@ -42,13 +43,21 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent)
   findBar_->SetPlaceholder(kNumberFindPlaceholder);
   PlaceGrid();
 
-  connect(read_, &QPushButton::clicked, this, [this] { session_.Numbers.StartRead(); });
+  connect(read_, &QPushButton::clicked, this, [this] {
+    if (session_.MayDiscardNumbers()) session_.Numbers.StartRead();
+  });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreNumbersBackup(); });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Numbers.StartSave(); });
   connect(importXls_, &QPushButton::clicked, this, [this] {
+    if (!session_.MayDiscardNumbers()) return;
     TUndoStep step(session_.NumbersUndo);
-    ShowImportResult(session_.Exchange.Operator,
-                     ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir));
+    const TImportResult result = ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
+    if (result.Loaded()) session_.NumberEdits.Take();
+    ShowImportResult(session_.Exchange.Operator, result);
+  });
+  connect(addFromFile_, &QPushButton::clicked, this, [this] {
+    TUndoStep step(session_.NumbersUndo);
+    AddNumbersFromFile(session_.Exchange.Operator, session_.NumberGrid, session_.ConfigDir);
   });
   connect(exportXls_, &QPushButton::clicked, this,
           [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });

@@ -21,6 +21,7 @@ class TNumbersPage : public TTabPage {
   QPushButton* ReadButton() const { return read_; }
   QPushButton* SaveButton() const { return save_; }
   QPushButton* ImportXlsButton() const { return importXls_; }
+  QPushButton* AddFromFileButton() const { return addFromFile_; }
   QPushButton* ExportXlsButton() const { return exportXls_; }
   QPushButton* ExportCsvButton() const { return exportCsv_; }
   QPushButton* AllAlwaysButton() const { return allAlways_; }
@@ -47,8 +48,8 @@ class TNumbersPage : public TTabPage {
   TSession& session_;
   TNumberEditor* editor_;
   TFindBar* findBar_;
-  QPushButton *read_, *save_, *importXls_, *exportXls_, *exportCsv_, *allAlways_, *deleteAll_, *restore_,
-      *markExpired_;
+  QPushButton *read_, *save_, *importXls_, *addFromFile_, *exportXls_, *exportCsv_, *allAlways_, *deleteAll_,
+      *restore_, *markExpired_;
   // Each press flips these; they are never reset, so a press after single marks were changed still
   // does the opposite of the press before it.
   bool allAlwaysOn_ = false;

@@ -12,6 +12,8 @@
 #include <deque>
 #include <mutex>
 
+#include "app/app_texts.h"
+#include "app/backup_dialog.h"
 #include "app/save_dialog.h"
 
 namespace torvane {
@@ -82,6 +84,26 @@ bool TQtOperator::ConfirmRead(const std::string& text) {
 bool TQtOperator::WarnOkCancel(const std::string& text) {
   QMessageBox box(QMessageBox::Warning, QString(), Q(text), QMessageBox::Ok | QMessageBox::Cancel, parent_);
   return box.exec() == QMessageBox::Ok;
+}
+
+TCloseAnswer TQtOperator::AskBeforeClose(const std::string& text, bool canSave) {
+  QMessageBox box(QMessageBox::Warning, QString(), Q(text), QMessageBox::NoButton, parent_);
+  QPushButton* save = canSave ? box.addButton(kCloseSave, QMessageBox::AcceptRole) : nullptr;
+  QPushButton* discard = box.addButton(kCloseDiscard, QMessageBox::DestructiveRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(save ? save : discard);
+  box.exec();
+  if (save && box.clickedButton() == save) return TCloseAnswer::Save;
+  if (box.clickedButton() == discard) return TCloseAnswer::Discard;
+  return TCloseAnswer::Cancel;
+}
+
+std::optional<std::string> TQtOperator::ChooseBackup(const std::vector<TBackupEntry>& backups,
+                                                     const std::string& filter, const std::string& folder) {
+  TBackupDialog dialog(backups, parent_);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  if (dialog.WantsOtherFile()) return ChooseOpenFile(filter, folder);
+  return dialog.Chosen();
 }
 
 std::optional<std::string> TQtOperator::ChooseOpenFile(const std::string& filter, const std::string& folder) {

@@ -33,6 +33,9 @@ class TQtOperator : public IOperator {
   void Error(const std::string& text) override;
   bool ConfirmRead(const std::string& text) override;
   bool WarnOkCancel(const std::string& text) override;
+  TCloseAnswer AskBeforeClose(const std::string& text, bool canSave) override;
+  std::optional<std::string> ChooseBackup(const std::vector<TBackupEntry>& backups, const std::string& filter,
+                                          const std::string& folder) override;
   std::optional<std::string> ChooseOpenFile(const std::string& filter, const std::string& folder) override;
   std::optional<std::string> ChooseSaveFile(const std::string& filter, const std::string& folder,
                                             const std::string& proposedName) override;

@@ -25,12 +25,17 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
                                 TCodePage::System(), this);
   editor_->setGeometry(kPanelWidth, 0, std::max(0, width() - kPanelWidth), height());
   connect(editor_, &TSettingsEditor::ScrollCaption, this, &TSettingsPage::ScrollCaption);
-  connect(read_, &QPushButton::clicked, this, [this] { session_.Settings.ReadSettings(); });
+  connect(read_, &QPushButton::clicked, this, [this] {
+    if (session_.MayDiscardSettings()) session_.Settings.ReadSettings();
+  });
   connect(save_, &QPushButton::clicked, this, [this] { session_.Settings.SaveSettings(); });
   connect(import_, &QPushButton::clicked, this, [this] {
+    if (!session_.MayDiscardSettings()) return;
     // The cells and then the lists: one step.
     TUndoStep step(session_.SettingsUndo);
-    ShowImportResult(session_.Exchange.Operator, session_.Profiles.ImportProfile());
+    const TImportResult result = session_.Profiles.ImportProfile();
+    if (result.Loaded()) session_.SettingsEdits.Take();
+    ShowImportResult(session_.Exchange.Operator, result);
   });
   connect(export_, &QPushButton::clicked, this, [this] { session_.Profiles.ExportProfile(); });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreSettingsBackup(); });

@@ -12,7 +12,8 @@ namespace torvane {
 
 namespace {
 
-constexpr int kPanelWidths[] = {100, 50, 200};  // the last panel takes the rest of the bar
+constexpr int kPanelWidths[] = {100, 50, 200};  // then the panel that takes the rest of the bar
+constexpr int kSimPanelWidth = 190;
 constexpr int kLampSize = 17;
 
 QPixmap LampPicture(const QColor& colour) {
@@ -60,9 +61,12 @@ TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
 
 QRect TStatusBar::PanelRect(int panel) const {
   // Panels sit below a 2-pixel top edge and are 2 pixels apart, like the classic status bar's.
+  const int simLeft = std::max(0, width() - kSimPanelWidth);
+  if (panel == kSimPanel)
+    return QRect(QPoint(simLeft, 2), QPoint(std::max(simLeft, width()) - 1, height() - 1));
   int left = 0;
-  for (int i = 0; i < panel && i < kPanelCount - 1; ++i) left += kPanelWidths[i] + 2;
-  const int right = panel < kPanelCount - 1 ? left + kPanelWidths[panel] : std::max(left, width());
+  for (int i = 0; i < panel && i < 3; ++i) left += kPanelWidths[i] + 2;
+  const int right = panel < 3 ? left + kPanelWidths[panel] : std::max(left, simLeft - 2);
   return QRect(QPoint(left, 2), QPoint(right - 1, height() - 1));
 }
 
@@ -124,13 +128,13 @@ void TStatusBar::paintEvent(QPaintEvent* event) {
   }
   p.setPen(palette().color(QPalette::WindowText));
   if (PanelRect(0).intersects(dirty)) p.drawText(PanelRect(0), Qt::AlignCenter, texts_[0]);
-  if (PanelRect(2).intersects(dirty))
-    p.drawText(PanelRect(2).adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[2]);
-  // The counts of the last panel lie under the progress bar, which covers them while a transfer runs.
-  if (const QRect last = PanelRect(3); last.intersects(dirty)) {
-    p.drawText(last.adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[3]);
-    p.drawText(last.adjusted(3, 0, -18, 0), Qt::AlignRight | Qt::AlignVCenter, note_);
-  }
+  for (int i : {2, 3, kSimPanel})
+    if (PanelRect(i).intersects(dirty))
+      p.drawText(PanelRect(i).adjusted(3, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, texts_[i]);
+  // The expired count stands at the right end of the unsaved count's panel; the progress bar covers
+  // both while a transfer runs.
+  if (PanelRect(3).intersects(dirty))
+    p.drawText(PanelRect(3).adjusted(3, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, note_);
 }
 
 void TStatusBar::resizeEvent(QResizeEvent*) {
@@ -138,9 +142,7 @@ void TStatusBar::resizeEvent(QResizeEvent*) {
 }
 
 void TStatusBar::PlaceProgressBar() {
-  // Over panel 3, leaving 15 pixels on the right for the size grip's corner.
-  const QRect r = PanelRect(3);
-  progress_->setGeometry(r.left(), r.top(), std::max(0, r.width() - 15), r.height());
+  progress_->setGeometry(PanelRect(3));
 }
 
 }  // namespace torvane

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The window's status bar: "COM Port:", the port lamp, the status text and the progress bar, in four
-// panels of 100, 50 and 200 pixels and the rest.
+// The window's status bar: "COM Port:", the port lamp, the status text, the progress bar (or, while it
+// is hidden, what is not yet saved) and the controller's SIM number, in panels of 100, 50 and 200
+// pixels, the rest, and 190 pixels at the right.
 #include <QLabel>
 #include <QProgressBar>
 #include <QString>
@@ -16,7 +17,8 @@ class TStatusBar : public QWidget, public IStatusView {
   Q_OBJECT
  public:
   static constexpr int kHeight = 24;
-  static constexpr int kPanelCount = 4;
+  static constexpr int kPanelCount = 5;
+  static constexpr int kSimPanel = 4;
 
   explicit TStatusBar(QWidget* parent = nullptr);
 

@@ -12,11 +12,15 @@
 
 #include "bench/bench_support.h"
 #include "core/codepage.h"
+#include "core/undo.h"
+#include "files/safe_file.h"
 #include "history/history_filter.h"
 #include "history/history_inf.h"
 #include "history/history_record.h"
 #include "numbers/number_files.h"
 #include "numbers/number_find.h"
+#include "numbers/number_json.h"
+#include "numbers/number_merge.h"
 #include "numbers/number_record.h"
 #include "numbers/telephone_send.h"
 #include "protocol/frame.h"
@@ -330,6 +334,102 @@ void BM_NumbersImport(benchmark::State& state, const char* ext) {
 }
 BENCHMARK_CAPTURE(BM_NumbersImport, xlsx, ".xlsx")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_NumbersImport, xls, ".xls")->Unit(benchmark::kMillisecond);
+
+// ---- a number list file merged into the grid by number ----
+
+// A full grid of 3000 numbers and two files naming every one of them written another way ("0049" for
+// "+49"), each with a window of its own: every merge updates all 3000 rows, and the next one takes
+// them back, so no run finds its work done. The window's undo history records each merge.
+struct TNumberMergeFiles {
+  TSessionOnSink S;
+  TScratchDir Dir;
+  std::array<TNumberFile, 2> Files;
+  std::array<std::vector<TNumberRowCheck>, 2> Checks;
+
+  static std::string Number(std::string prefix, int row) {
+    return prefix.append("49170").append(std::to_string(1000000 + row));
+  }
+  TNumberMergeFiles() {
+    TGrid& grid = S.Session->NumberGrid;
+    {
+      TGridUpdate batch(grid);
+      for (int row = 1; row <= kNumberRows; ++row) grid.SetCell(kColNumber, row, Number("+", row));
+    }
+    for (size_t f = 0; f < Files.size(); ++f) {
+      for (int serial = 1; serial <= kNumberRows; ++serial)
+        Files[f].Rows[static_cast<size_t>(serial)] = {Number("00", serial),
+                                                      f ? "2025-01-01" : "2024-05-06",
+                                                      "07:05",
+                                                      "2025-12-31",
+                                                      "18:00",
+                                                      false,
+                                                      false};
+      TImportResult result;
+      Checks[f] = CheckNumberFile(Files[f], result);
+    }
+  }
+  // File f as "Export .XLS" or torvane's JSON writes it.
+  std::string Write(size_t f, const std::string& ext) {
+    TSessionOnSink source;
+    TGrid& grid = source.Session->NumberGrid;
+    {
+      TGridUpdate batch(grid);
+      for (int row = 1; row <= kNumberRows; ++row) {
+        const TNumberFileRow& r = Files[f].Rows[static_cast<size_t>(row)];
+        for (auto [col, text] : {std::pair{kColNumber, &r.Number}, std::pair{kColStartDate, &r.StartDate},
+                                 std::pair{kColStartTime, &r.StartTime}, std::pair{kColEndDate, &r.EndDate},
+                                 std::pair{kColEndTime, &r.EndTime}})
+          grid.SetCell(col, row, *text);
+      }
+    }
+    const std::string file = Dir.Path() + "/merge" + std::to_string(f) + ext;
+    if (ext == ".json") {
+      WriteFileAtomically(file, NumbersToJson(grid));
+    } else {
+      source.Operator.Files.push_back(file);
+      ExportNumbersXls(source.Session->Exchange, grid, Dir.Path());
+    }
+    return file;
+  }
+};
+
+void BM_NumbersMerge(benchmark::State& state) {
+  TNumberMergeFiles m;
+  TGrid& grid = m.S.Session->NumberGrid;
+  size_t f = 0;
+  for (auto _ : state) {
+    TUndoStep step(m.S.Session->NumbersUndo);
+    const TNumberMerge merge = MergeNumbers(grid, m.Files[f], m.Checks[f]);
+    ApplyNumberMerge(grid, merge);
+    if (merge.Counts.Updated != kNumberRows) {
+      state.SkipWithError("the merge did not update every row");
+      break;
+    }
+    f ^= 1;
+  }
+}
+BENCHMARK(BM_NumbersMerge)->Unit(benchmark::kMillisecond);
+
+// The whole of "Add from file…": the file read, judged and merged.
+void BM_NumbersMergeFile(benchmark::State& state, const char* ext) {
+  TNumberMergeFiles m;
+  const std::array<std::string, 2> files{m.Write(0, ext), m.Write(1, ext)};
+  TGrid& grid = m.S.Session->NumberGrid;
+  size_t f = 0;
+  for (auto _ : state) {
+    TUndoStep step(m.S.Session->NumbersUndo);
+    TNumberMergeCounts counts;
+    const TImportResult result = MergeNumberListFile(files[f], grid, counts);
+    if (!result.Loaded() || counts.Updated != kNumberRows) {
+      state.SkipWithError(
+          ("the file was not merged whole: " + result.FileError + result.RefusalText).c_str());
+      break;
+    }
+    f ^= 1;
+  }
+}
+BENCHMARK_CAPTURE(BM_NumbersMergeFile, xlsx, ".xlsx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_NumbersMergeFile, json, ".json")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -242,6 +242,12 @@ def files_rows(results, build, scratch):
                         (".xls checked import (3000 rows)", "BM_NumbersImport/xls")):
         wall, cpu = ms(name)
         row("Number list files", label, "%.1f ms (CPU %.1f ms)" % (wall, cpu) if wall else "failed")
+    for label, name in (("merge of 3000 numbers into a full grid (3000 rows), undo recorded", "BM_NumbersMerge"),
+                        ("the same from an .xlsx file: read, checked, merged", "BM_NumbersMergeFile/xlsx"),
+                        ("the same from a .json file: read, checked, merged", "BM_NumbersMergeFile/json")):
+        wall, cpu = ms(name)
+        row("Number list files", label, "%.1f ms (CPU %.1f ms)" % (wall, cpu) if wall else "failed", "≤ 50 ms",
+            wall is not None and wall <= 50)
 
 
 def window_rows(build):

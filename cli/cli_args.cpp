@@ -33,8 +33,9 @@ constexpr std::array<TCommandDef, 8> kCommands{{
      "read a table from the device into FILE (.xlsx, .xls, .json; numbers and history also .cvs);\n"
      "-o - writes JSON to standard output"},
     {TCommand::Write, "write",
-     "[-p PORT] [--password PW] write settings|numbers FILE [--all-pages] [--no-verify]",
-     "write FILE to the device safely: a backup first, only the pages that differ, each read back"},
+     "[-p PORT] [--password PW] write settings|numbers FILE [--all-pages] [--no-verify] [--merge]",
+     "write FILE to the device safely: a backup first, only the pages that differ, each read back;\n"
+     "with --merge a number list is added to the device's by number"},
     {TCommand::Verify, "verify", "[-p PORT] [--password PW] verify settings|numbers FILE",
      "read the device and compare it with FILE (exit 4 when they differ)"},
     {TCommand::Diff, "diff", "[-p PORT] [--password PW] diff settings|numbers FILE",
@@ -57,7 +58,7 @@ struct TOptionDef {
   const char* Help;
 };
 
-constexpr std::array<TOptionDef, 17> kOptions{{
+constexpr std::array<TOptionDef, 18> kOptions{{
     {"--port", 'p', "PORT", kDeviceCommands,
      "the port: a name from `torvane ports` (ttyUSB0) or a path; may be left out when exactly\n"
      "one port is listed; provision takes it once for every device"},
@@ -68,11 +69,14 @@ constexpr std::array<TOptionDef, 17> kOptions{{
     {"--all-pages", 0, nullptr, Bit(TCommand::Write) | Bit(TCommand::Provision),
      "send every page, not only the pages that differ from the device's"},
     {"--no-verify", 0, nullptr, Bit(TCommand::Write), "do not read back the pages written"},
+    {"--merge", 0, nullptr, Bit(TCommand::Write),
+     "write numbers: read the device's list and add FILE to it by number (a number the device\n"
+     "holds takes the file's window and marks, a new one the first empty row; the rest stays)"},
     {"--settings", 0, "FILE", Bit(TCommand::Provision), "the settings profile provision writes"},
     {"--numbers", 0, "FILE", Bit(TCommand::Provision), "the number list provision writes"},
     {"--sync-time", 0, nullptr, Bit(TCommand::Provision), "provision also sets each device's clock"},
     {"--report", 0, "FILE.csv", Bit(TCommand::Provision),
-     "also write the result lines to FILE.csv (port,result,status,pages,seconds)"},
+     "also write the result lines to FILE.csv (port,result,status,pages,seconds,notes,sim)"},
     {"--yes", 0, nullptr, Bit(TCommand::DeleteHistory),
      "yes, delete the event log (delete-history needs it)"},
     {"--backup-dir", 0, "DIR", kDeviceCommands,
@@ -243,6 +247,8 @@ std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::str
       a.AllPages = true;
     else if (name == "--no-verify")
       a.NoVerify = true;
+    else if (name == "--merge")
+      a.Merge = true;
     else if (name == "--settings")
       a.SettingsFile = value;
     else if (name == "--numbers")
@@ -308,6 +314,8 @@ std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::str
                   (historyToo ? "settings, numbers or history" : "settings or numbers") + ", not " + rest[0]);
     if (wanted == 2) a.File = rest[1];
   }
+  if (a.Merge && a.Table != TTable::Numbers)
+    return fail("--merge takes a number list: write numbers FILE --merge");
   if (a.Command == TCommand::Read && a.File.empty())
     return fail("read needs -o FILE (- for standard output)");
   if (a.Ports.size() > 1 && a.Command != TCommand::Provision) return fail(command + " takes one -p PORT");

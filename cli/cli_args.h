@@ -34,6 +34,7 @@ struct TCliArgs {
   bool SyncTime = false;
   bool AllPages = false;
   bool NoVerify = false;
+  bool Merge = false;
   bool Yes = false;
   bool Quiet = false;
   bool Json = false;

@@ -10,6 +10,7 @@
 #include "history/history_json.h"
 #include "numbers/number_files.h"
 #include "numbers/number_json.h"
+#include "numbers/number_merge.h"
 #include "numbers/number_record.h"
 #include "settings/settings_json.h"
 #include "settings/settings_table.h"
@@ -103,14 +104,12 @@ TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file) 
 }
 
 TImportResult ReadTableFile(TTable table, const std::string& file, TFileValues& out) {
-  if (Extension(file) != ".json")
-    return table == TTable::Settings ? ReadSettingsProfile(file, out.Settings)
-                                     : ReadNumbersSheet(file, out.Numbers);
+  if (table != TTable::Settings) return ReadNumberListFile(file, out.Numbers);
+  if (Extension(file) != ".json") return ReadSettingsProfile(file, out.Settings);
   TImportResult result;
   const std::optional<std::string> text = JsonText(file, result);
   if (!text) return result;
-  return table == TTable::Settings ? ReadSettingsJson(*text, out.Settings)
-                                   : ReadNumbersJson(*text, out.Numbers);
+  return ReadSettingsJson(*text, out.Settings);
 }
 
 bool SaveChecksPass(TDeviceJob& job, TTable table) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -24,6 +25,7 @@
 #include "core/utf8_path.h"
 #include "core/version.h"
 #include "files/safe_file.h"
+#include "numbers/number_merge.h"
 #include "serial/comm.h"
 #include "serial/port_list.h"
 #include "session/event_loop.h"
@@ -168,14 +170,25 @@ class TRun {
     if (!resultLines_) return;
     std::string notes;
     for (const std::string& n : job.Notes()) notes += "; " + n;
+    // Which controller it was, as far as the login found out.
+    const std::string& sim = job.Session().SimNumber;
+    const std::string simText = sim.empty() ? std::string() : ", SIM " + sim;
+    nlohmann::ordered_json result{{"port", job.Port()},
+                                  {"sim", sim},
+                                  {"result", job.Result()},
+                                  {"status", job.Status()},
+                                  {"pages", job.PagesWritten()},
+                                  {"seconds", std::round(job.Seconds() * 1000) / 1000},
+                                  {"notes", job.Notes()}};
+    if (merged_) {
+      result["added"] = merged_->Added;
+      result["updated"] = merged_->Updated;
+      result["unchanged"] = merged_->Unchanged;
+      result["not_placed"] = merged_->NotPlaced;
+    }
     out_.Result(job.Port() + ": " + job.Result() + ", " + std::to_string(job.PagesWritten()) +
-                    " pages written, " + Seconds(job.Seconds()) + " s" + notes,
-                {{"port", job.Port()},
-                 {"result", job.Result()},
-                 {"status", job.Status()},
-                 {"pages", job.PagesWritten()},
-                 {"seconds", std::round(job.Seconds() * 1000) / 1000},
-                 {"notes", job.Notes()}});
+                    " pages written, " + Seconds(job.Seconds()) + " s" + simText + notes,
+                result);
   }
 
   // Runs every job at once on the one loop until all have finished; the highest status.
@@ -254,12 +267,37 @@ class TRun {
   }
 
   int Write(const std::string& port) {
+    if (args_.Merge) return Merge(port);
     auto file = FileJob();
     if (!LoadFile(*file, args_.Table, args_.File)) return kExitUsage;
     TDeviceJob& job = NewJob(port);
     CopyTable(file->Session(), job.Session(), args_.Table);
     job.AddLogin();
     job.AddSave(args_.Table);
+    return RunJobs();
+  }
+
+  // The file is judged before any port is opened, as for a write; the device's own list is read
+  // first, the file merged into it, and what changed saved as any list is.
+  int Merge(const std::string& port) {
+    auto file = std::make_unique<TNumberFile>();
+    if (!KnownKind(TTable::Numbers, args_.File)) return kExitUsage;
+    TImportResult read = ReadNumberListFile(args_.File, *file);
+    std::vector<TNumberRowCheck> checks;
+    if (read.File == TImportResult::TFile::Read) checks = CheckNumberFile(*file, read);
+    if (!Present(read, args_.File)) return kExitUsage;
+    TDeviceJob& job = NewJob(port);
+    job.AddLogin();
+    job.AddRead(TTable::Numbers);
+    job.AddStep([this, &job, file = file.get(), &checks] {
+      TGrid& grid = job.Session().NumberGrid;
+      const TNumberMerge merge = MergeNumbers(grid, *file, checks);
+      ApplyNumberMerge(grid, merge);
+      merged_ = merge.Counts;
+      out_.Info(job.Port(), NumberMergeSummary(merge.Counts));
+      return SaveChecksPass(job, TTable::Numbers) ? kExitOk : kExitUsage;
+    });
+    job.AddSave(TTable::Numbers);
     return RunJobs();
   }
 
@@ -326,13 +364,14 @@ class TRun {
         std::string notes;
         for (const std::string& n : j.Notes()) notes += (notes.empty() ? "" : "; ") + n;
         rows[i] = CsvField(j.Port()) + "," + CsvField(j.Result()) + "," + std::to_string(j.Status()) + "," +
-                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) +
-                  "\r\n";
+                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) + "," +
+                  CsvField(j.Session().SimNumber) + "\r\n";
       };
     }
     const int status = RunJobs();
     if (!args_.Report.empty()) {
-      std::string csv = "port,result,status,pages,seconds,notes\r\n";
+      // The sim column came last, after files that scripts already read.
+      std::string csv = "port,result,status,pages,seconds,notes,sim\r\n";
       for (const std::string& r : rows) csv += r;
       try {
         WriteFileAtomically(args_.Report, csv);
@@ -351,6 +390,7 @@ class TRun {
   std::ofstream trace_;
   std::vector<std::unique_ptr<TDeviceJob>> jobs_;
   bool resultLines_ = true;
+  std::optional<TNumberMergeCounts> merged_;  // what a merge did, for its result line
 };
 
 }  // namespace

@@ -225,11 +225,16 @@ std::string SimPart(const std::string& sim) {
 
 }  // namespace
 
+std::string BackupStamp(const TDateTime& t) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour,
+                t.Minute, t.Second);
+  return stamp;
+}
+
 std::string FormatBackup(const TBackup& b) {
   std::ostringstream out;
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", b.Taken.Year, b.Taken.Month,
-                b.Taken.Day, b.Taken.Hour, b.Taken.Minute, b.Taken.Second);
+  const std::string stamp = BackupStamp(b.Taken);
   char crc[16];
   std::snprintf(crc, sizeof crc, "%08x", Crc(b.Pages));
   out << kMagic << "\nformat: " << kFormat << "\ntable: " << b.Table << "\npages: " << b.PageCount

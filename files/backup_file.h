@@ -53,6 +53,8 @@ struct TBackup {
 };
 
 std::string FormatBackup(const TBackup& backup);
+// When a backup was taken, as its header and the chooser give it: "2026-12-09 14:03:22".
+std::string BackupStamp(const TDateTime& taken);
 // Empty, with the reason in *error, when the text is no complete, intact backup.
 std::optional<TBackup> ParseBackup(std::string_view text, std::string* error);
 

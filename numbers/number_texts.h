@@ -63,4 +63,11 @@ inline constexpr char kNumberBadDate[] = "the date \"%1\" is no day of 2000 to 2
 inline constexpr char kNumberBadTime[] = "the time \"%1\" is no time from 00:00 to 23:59 written as HH:mm";
 inline constexpr char kNumberNoWindow[] = "neither \"Always\" nor a whole Start-End date and time";
 
+// A file added to the list by number ("Add from file…", torvane write numbers FILE --merge).
+inline constexpr char kNumbersAddFromFileCaption[] = "Add from file…";
+inline constexpr char kNumbersMergeFilter[] = "Number list|*.xlsx;*.xls;*.json|(*.*)|*.*";
+inline constexpr char kNumbersMerged[] =
+    "The file was merged into the number list. Added: %1, updated: %2, unchanged: %3, not placed (no empty "
+    "row left): %4.";
+
 }  // namespace torvane

@@ -2,7 +2,9 @@
 #include "protocol/commands.h"
 
 #include <array>
+#include <cstdio>
 
+#include "core/message.h"
 #include "protocol/protocol_texts.h"
 
 namespace torvane {
@@ -47,11 +49,15 @@ bool Tsingalcmd::OnReply(const TReply& reply) {
   const bool accepted = reply.Payload[0] == 1;
   exchange_.Status.ShowStatus(t.Reply);
   if (accepted)
-    exchange_.Operator.Success(t.Accepted);
+    exchange_.Operator.Success(AcceptedText());
   else
     exchange_.Operator.Message(t.Refused);
   if (OnCommandEnded) OnCommandEnded(accepted);
   return true;
+}
+
+std::string Tsingalcmd::AcceptedText() const {
+  return TextsOf(CommandCode).Accepted;
 }
 
 void Tsingalcmd::OnFailed(TExchangeFailure) {
@@ -59,9 +65,24 @@ void Tsingalcmd::OnFailed(TExchangeFailure) {
 }
 
 void Tsynchronizationtime_sc::Send() {
+  namingTheTime_ = false;
   std::array<uint8_t, 6> payload{};
   Now(payload);
   SendWith(payload, kTimeSyncRequest);
+}
+
+void Tsynchronizationtime_sc::SendNamingTheTime() {
+  if (exchange_.Busy()) return;
+  Send();
+  namingTheTime_ = true;
+}
+
+std::string Tsynchronizationtime_sc::AcceptedText() const {
+  if (!namingTheTime_) return Tsingalcmd::AcceptedText();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", sent_.Year, sent_.Month, sent_.Day,
+                sent_.Hour, sent_.Minute, sent_.Second);
+  return FillText(kDeviceClockSet, {stamp});
 }
 
 bool Tsynchronizationtime_sc::RefreshPayload(std::span<uint8_t> payload) {
@@ -71,8 +92,9 @@ bool Tsynchronizationtime_sc::RefreshPayload(std::span<uint8_t> payload) {
   return true;
 }
 
-void Tsynchronizationtime_sc::Now(std::span<uint8_t> payload) const {
+void Tsynchronizationtime_sc::Now(std::span<uint8_t> payload) {
   const TDateTime now = exchange_.Clock.Now();
+  sent_ = now;
   // The device takes the four-digit year modulo 256 (2026 goes out as 0xEA), not year - 2000.
   payload[0] = static_cast<uint8_t>(now.Year % 256);
   payload[1] = static_cast<uint8_t>(now.Month);

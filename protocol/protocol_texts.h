@@ -46,6 +46,8 @@ inline constexpr char kTimeSyncRequest[] = "发送同步时间命令";
 inline constexpr char kTimeSyncReply[] = "Receives the data synchronization command returns";
 inline constexpr char kTimeSyncAccepted[] = "1同步时间返回正确";
 inline constexpr char kTimeSyncRefused[] = "0同步时间返回错误";
+// "Set device clock": the one box names the time the device took.
+inline constexpr char kDeviceClockSet[] = "The device clock was set to %1, this PC's local time.";
 inline constexpr char kCheckModeReply[] = "Checking mode";
 inline constexpr char kCheckModeAccepted[] = "Enter";
 inline constexpr char kCheckModeRefused[] = "Error";

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/session.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "core/config_dir.h"
 #include "core/message.h"
 #include "files/backup_file.h"
 #include "files/safe_file.h"
+#include "numbers/number_record.h"
 #include "session/session_texts.h"
 
 namespace torvane {
@@ -40,6 +42,33 @@ void ReadsAsOneStep(Tsend_rec_command& transfer, TUndoStack& undo) {
       undo.EndStep();
     }
   };
+}
+
+// A read, however it ends, leaves the grid as the device gave it (what was typed before it was given
+// up for it); a save that the device kept makes the grid what the device holds. A save that failed
+// leaves what was typed as typed.
+void TakesBaselineAfterTransfers(Tsend_rec_command& transfer, TGridBaseline& edits) {
+  auto reading = std::make_shared<bool>(false);
+  transfer.OnTransferStarted = [reading,
+                                then = std::move(transfer.OnTransferStarted)](Tsend_rec_command::TMode mode) {
+    *reading = mode == Tsend_rec_command::TMode::Reading;
+    if (then) then(mode);
+  };
+  transfer.OnTransferEnded = [&edits, reading,
+                              then = std::move(transfer.OnTransferEnded)](TTransferOutcome outcome) {
+    if (*reading || outcome == TTransferOutcome::Done) edits.Take();
+    if (then) then(outcome);
+  };
+}
+
+// How much a backup holds, as the chooser says it: the numbers with a number, or the parameters.
+std::string BackupContents(const TBackup& backup) {
+  if (backup.Table != TSession::kNumbersBackupTable) return FillText(kBackupHoldsParameters, {"28"});
+  int numbers = 0;
+  for (size_t at = 0; at + kNumberRecordSize <= backup.Pages.size(); at += kNumberRecordSize)
+    if (!DecodeNumberRecord(&backup.Pages[at]).Number.empty()) ++numbers;
+  return numbers == 1 ? std::string(kBackupHoldsOneNumber)
+                      : FillText(kBackupHoldsNumbers, {std::to_string(numbers)});
 }
 
 }  // namespace
@@ -104,6 +133,11 @@ TSession::TSession(TSessionPorts p)
   };
   ReadsAsOneStep(Settings, SettingsUndo);
   ReadsAsOneStep(Numbers, NumbersUndo);
+  TakesBaselineAfterTransfers(Settings, SettingsEdits);
+  TakesBaselineAfterTransfers(Numbers, NumberEdits);
+  // The grids as set up are what nothing was typed into.
+  SettingsEdits.Take();
+  NumberEdits.Take();
   StatusClearTimer->Start();
 }
 
@@ -111,6 +145,28 @@ void TSession::ForgetDevice() {
   Settings.Device.Forget();
   Numbers.Device.Forget();
   History.Device.Forget();
+}
+
+std::string TSession::DiscardQuestion(bool settings, bool numbers) const {
+  const int parameters = settings ? SettingsEdits.EditedRows() : 0;
+  const int rows = numbers ? NumberEdits.EditedRows() : 0;
+  if (parameters > 0 && rows > 0)
+    return FillText(kDiscardBoth, {std::to_string(parameters), std::to_string(rows)});
+  if (parameters == 1) return kDiscardOneParameter;
+  if (parameters > 1) return FillText(kDiscardParameters, {std::to_string(parameters)});
+  if (rows == 1) return kDiscardOneRow;
+  if (rows > 1) return FillText(kDiscardRows, {std::to_string(rows)});
+  return std::string();
+}
+
+bool TSession::MayDiscardSettings() {
+  const std::string question = DiscardQuestion(true, false);
+  return question.empty() || Exchange.Operator.WarnOkCancel(question);
+}
+
+bool TSession::MayDiscardNumbers() {
+  const std::string question = DiscardQuestion(false, true);
+  return question.empty() || Exchange.Operator.WarnOkCancel(question);
 }
 
 void TSession::tmr1Timer() {
@@ -137,6 +193,26 @@ std::string TSession::BackupDirectory() const {
   return BackupDirBeside(ConfigDir);
 }
 
+std::vector<TBackupEntry> TSession::BackupChoices(const char* table) const {
+  std::vector<TBackupEntry> entries;
+  const std::string folder = BackupDirectory();
+  if (folder.empty()) return entries;
+  for (const std::string& path : BackupsOf(folder, table)) {
+    try {
+      const TBackup backup = LoadBackup(path);
+      entries.push_back({.Path = path,
+                         .Sim = backup.Sim,
+                         .Taken = BackupStamp(backup.Taken),
+                         .Contents = BackupContents(backup),
+                         .ThisDevice = !SimNumber.empty() && backup.Sim == SimNumber});
+    } catch (const EFileError&) {
+      // A damaged file is no choice; the file dialog still reaches it and says why.
+    }
+  }
+  std::stable_partition(entries.begin(), entries.end(), [](const TBackupEntry& e) { return e.ThisDevice; });
+  return entries;
+}
+
 std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount,
                                                 const std::vector<uint8_t>& pages) {
   const std::string folder = BackupDirectory();
@@ -155,7 +231,9 @@ std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount
 }
 
 void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
-  const auto file = Exchange.Operator.ChooseOpenFile(kBackupFilter, BackupDirectory());
+  const bool settings = &transfer == &Settings;
+  if (!(settings ? MayDiscardSettings() : MayDiscardNumbers())) return;
+  const auto file = Exchange.Operator.ChooseBackup(BackupChoices(table), kBackupFilter, BackupDirectory());
   if (!file) return;
   try {
     const TBackup backup = LoadBackup(*file);
@@ -165,9 +243,10 @@ void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
     }
     {
       // The whole backup, the lists' choices with it, is one step of the grid's history.
-      TUndoStep step(&transfer == &Settings ? SettingsUndo : NumbersUndo);
+      TUndoStep step(settings ? SettingsUndo : NumbersUndo);
       transfer.RestorePages(backup.Pages);
     }
+    (settings ? SettingsEdits : NumberEdits).Take();
     Exchange.Status.ShowStatus(kBackupRestored);
   } catch (const EFileError& e) {
     Exchange.Operator.Error(e.what());

@@ -8,6 +8,7 @@
 
 #include "core/clock.h"
 #include "core/grid.h"
+#include "core/grid_baseline.h"
 #include "core/operator.h"
 #include "core/status.h"
 #include "core/timer.h"
@@ -62,11 +63,22 @@ class TSession {
   // nothing is written until Save.
   void RestoreSettingsBackup() { RestoreBackup(Settings, kSettingsBackupTable); }
   void RestoreNumbersBackup() { RestoreBackup(Numbers, kNumbersBackupTable); }
+  // The backups of a table for the chooser: those of the controller on the lead (by its SIM number)
+  // first, each group newest first. Files that do not read are left out.
+  std::vector<TBackupEntry> BackupChoices(const char* table) const;
   // Where backups are kept: BackupDir when set, else "backups/" beside ConfigDir; none when neither
   // is set (a test's session keeps none).
   std::string BackupDirectory() const;
   // What the devices held is no longer known (the port closed, a login began).
   void ForgetDevice();
+  // Whatever was typed into the settings or the number list since it was last loaded or saved may go:
+  // true when nothing was typed, or when the operator says it may. Asked before a read, a backup or a
+  // file replaces the grid.
+  bool MayDiscardSettings();
+  bool MayDiscardNumbers();
+  // The question before what was typed into the named grids is given up (closing asks of both); empty
+  // when nothing was typed there.
+  std::string DiscardQuestion(bool settings, bool numbers) const;
 
   std::unique_ptr<ITimer> ReplyTimer;        // 3000 ms, off at start
   std::unique_ptr<ITimer> StatusClearTimer;  // 3000 ms, on at start
@@ -115,6 +127,14 @@ class TSession {
   TNumberExpiry NumberExpiry{NumberGrid, Exchange.Clock};
   // The rows of the history the find bar leaves shown; the exports write only those.
   THistoryFind HistoryFind{HistoryGrid};
+
+  // What was typed into the two grids that can be saved, since each was last read, loaded from a file
+  // or a backup, or saved: reads and saves take their own; whatever else loads a grid whole says so.
+  TGridBaseline SettingsEdits{SettingsGrid, 1, [this](int row) {
+                                const TListChoice* list = SettingsLists.ForRow(row);
+                                return list ? std::to_string(list->ItemIndex) : std::string();
+                              }};
+  TGridBaseline NumberEdits{NumberGrid, 1};
 
   // The profile and history file operations (their dialogs start in ConfigDir).
   Tcustomstringgrid_basis Profiles{Exchange, SettingsGrid, SettingsLists, ConfigDir};

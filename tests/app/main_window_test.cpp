@@ -208,10 +208,11 @@ TEST_F(MainWindowTest, StatusBarPanelsLampAndProgressBar) {
   EXPECT_EQ(bar.PanelRect(0).width(), 100);
   EXPECT_EQ(bar.PanelRect(1).width(), 50);
   EXPECT_EQ(bar.PanelRect(2).width(), 200);
-  EXPECT_EQ(bar.PanelRect(3).right(), 1061);  // the last panel reaches the right edge
+  // The SIM number's panel reaches the right edge; the progress bar's takes what lies between.
+  EXPECT_EQ(bar.PanelRect(TStatusBar::kSimPanel), QRect(QPoint(1062 - 190, 2), QPoint(1061, 23)));
+  EXPECT_EQ(bar.PanelRect(3).right(), 1062 - 190 - 3);
   EXPECT_FALSE(window_->LampGreen());
-  const QRect p3 = bar.PanelRect(3);
-  EXPECT_EQ(bar.ProgressBar()->geometry(), QRect(p3.left(), p3.top(), p3.width() - 15, p3.height()));
+  EXPECT_EQ(bar.ProgressBar()->geometry(), bar.PanelRect(3));
   EXPECT_EQ(bar.ProgressBar()->minimum(), 0);
   EXPECT_EQ(bar.ProgressBar()->maximum(), 100);
   // Visible and empty from the start until the status line is first cleared.

@@ -124,8 +124,9 @@ TEST_F(SafeSaveWindow, ButtonsThatChangeAGridWaitWhileATransferRuns) {
   S().Exchange.UnlockControls();
   const std::vector<QPushButton*> grid = {
       window_->SettingsPage().RestoreButton(),  window_->NumbersPage().RestoreButton(),
-      window_->NumbersPage().ImportXlsButton(), window_->NumbersPage().AllAlwaysButton(),
-      window_->NumbersPage().DeleteAllButton(), window_->HistoryPage().FilterButton()};
+      window_->NumbersPage().ImportXlsButton(), window_->NumbersPage().AddFromFileButton(),
+      window_->NumbersPage().AllAlwaysButton(), window_->NumbersPage().DeleteAllButton(),
+      window_->HistoryPage().FilterButton()};
   for (QPushButton* b : grid) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
   S().Numbers.StartRead();
   for (QPushButton* b : grid) EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "core/message.h"
 #include "device/virtual_device.h"
 #include "files/import_result.h"
 #include "files/spreadsheet.h"
@@ -421,6 +422,43 @@ TEST_F(Cli, CleanedNumbersAreSavedCleanAndSaidOnce) {
   EXPECT_EQ(NumberTexts(d)[1], "030123| | |always");
 }
 
+// --merge adds the file to what the device holds: a number it names takes its window, a new one the
+// first empty row, and the numbers the file does not name stay on the device. Only the changed page
+// is written.
+TEST_F(Cli, WriteMergeAddsTheFileToTheDevicesListByNumber) {
+  device::TVirtualDevice& d = Device();
+  ASSERT_EQ(On(d, {"write", "numbers",
+                   NumbersFile("held.json", {{{"serial", 1}, {"number", "+491701234567"}, {"always", true}},
+                                             {{"serial", 2}, {"number", "555"}, {"always", true}},
+                                             {{"serial", 3},
+                                              {"number", "666"},
+                                              {"start", "2024-05-06 07:05"},
+                                              {"end", "2024-06-30 18:00"}}})})
+                .ExitCode,
+            0);
+  const std::string file = NumbersFile("add.json", {{{"serial", 1},
+                                                     {"number", "0049 170 1234567"},
+                                                     {"start", "2025-01-01 00:00"},
+                                                     {"end", "2025-12-31 23:59"}},
+                                                    {{"serial", 2}, {"number", "777"}, {"always", true}}});
+  const TRun run = On(d, {"write", "numbers", file, "--merge", "--json"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Err.find(FillText(kNumbersMerged, {"1", "1", "0", "0"})), std::string::npos) << run.Err;
+  const TJson result = TJson::parse(run.Out);
+  EXPECT_EQ(result["result"], "ok");
+  EXPECT_EQ(result["pages"], 1);
+  EXPECT_EQ(result["added"], 1);
+  EXPECT_EQ(result["updated"], 1);
+  EXPECT_EQ(result["unchanged"], 0);
+  EXPECT_EQ(result["not_placed"], 0);
+  const std::vector<std::string> held = NumberTexts(d);
+  EXPECT_EQ(held[0], "+491701234567|2025-01-01 00:00|2025-12-31 23:59|");
+  EXPECT_EQ(held[1], "555| | |always");
+  EXPECT_EQ(held[2], "666|2024-05-06 07:05|2024-06-30 18:00|");
+  EXPECT_EQ(held[3], "777| | |always");
+  EXPECT_EQ(held[4], "| | |");
+}
+
 TEST_F(Cli, VerifyAndDiffCompareTheFilesOwnValuesByValue) {
   const std::map<std::string, std::string> cp1251{{"TORVANE_CODEPAGE", "CP1251"}};
   device::TVirtualDevice& d = Device();
@@ -488,7 +526,7 @@ TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
   ASSERT_EQ(results.size(), 4u) << run.Out;
   const auto report = Lines(AsTheTestKnowsIt(ReadText(File("r.csv"))));
   ASSERT_EQ(report.size(), 5u);
-  EXPECT_EQ(report[0], "port,result,status,pages,seconds,notes\r");
+  EXPECT_EQ(report[0], "port,result,status,pages,seconds,notes,sim\r");
   for (size_t i = 0; i < targets.size(); ++i) {
     SCOPED_TRACE(i);
     const bool failing = i == 3;
@@ -503,6 +541,9 @@ TEST_F(Cli, ProvisionProgramsFourDevicesAtOnceAndReportsEach) {
                                   0),
               0u)
         << report[i + 1];
+    // Each names the controller by the SIM number it holds now, the one it was given.
+    EXPECT_EQ(r["sim"], "+4912345");
+    EXPECT_TRUE(report[i + 1].ends_with(",+4912345\r")) << report[i + 1];
     EXPECT_EQ(targets[i]->Settings(), source.Settings());
     if (!failing) {
       EXPECT_EQ(NumberTexts(*targets[i]), NumberTexts(source));

@@ -5,13 +5,17 @@
 #include <QApplication>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "app/history_page.h"
 #include "app/numbers_page.h"
 #include "app/settings_page.h"
+#include "core/message.h"
+#include "files/import_result.h"
 #include "files/spreadsheet.h"
 #include "files/spreadsheet_test_util.h"
 #include "numbers/number_record.h"
+#include "numbers/number_texts.h"
 #include "settings/settings_table.h"
 #include "support/file_session.h"
 #include "support/qt_app.h"
@@ -90,6 +94,45 @@ TEST_F(FileButtons, ARefusedImportShowsOneBoxAndLeavesTheGridAsItWas) {
   EXPECT_TRUE(fake_.Operator.Errors.empty());
   EXPECT_EQ(S().NumberGrid.Cell(kColNumber, 1), "777");
   EXPECT_EQ(S().NumberGrid.Cell(kColNumber, 3), "");
+}
+
+// The file names a number the grid holds (written another way), one it holds as it stands and a new
+// one: one box counts them, and one undo takes the whole merge back.
+TEST_F(FileButtons, AddFromFileMergesByNumberInOneUndoStep) {
+  TNumbersPage page(S());
+  TGrid& grid = S().NumberGrid;
+  testing::SetGridRow(grid, 1, {"+491701234567", "", "", "", "", kMarkYes});
+  testing::SetGridRow(grid, 2, {"555", "2024-05-06", "07:05", "2024-06-30", "18:00"});
+  testing::SetGridRow(grid, 4, {"666", "", "", "", "", kMarkYes});
+  std::ofstream(dir_ / "list.json") << R"({"format": "torvane-numbers", "version": 1, "numbers": [)"
+                                       R"({"serial": 1, "number": "0049 170 1234567",)"
+                                       R"( "start": "2025-01-01 00:00", "end": "2025-12-31 23:59"},)"
+                                       R"({"serial": 2, "number": "555",)"
+                                       R"( "start": "2024-05-06 07:05", "end": "2024-06-30 18:00"},)"
+                                       R"({"serial": 3, "number": "777", "always": true}]})";
+  std::vector<std::string> before;
+  for (int row = 1; row <= 4; ++row)
+    for (int col = 0; col < kNumberColCount; ++col) before.push_back(grid.Cell(col, row));
+  const int steps = S().NumbersUndo.UndoCount();
+
+  Answer(dir_ / "list.json");
+  Click(page, kNumbersAddFromFileCaption);
+  ASSERT_EQ(Op().Messages.size(), 1u);
+  EXPECT_EQ(Op().Messages[0], FillText(kNumbersMerged, {"1", "1", "1", "0"}) + "\n" + CleanedRowsText(1));
+  EXPECT_EQ(grid.Cell(kColNumber, 1), "+491701234567");
+  EXPECT_EQ(grid.Cell(kColStartDate, 1), "2025-01-01");
+  EXPECT_EQ(grid.Cell(kColAlways, 1), kMarkNo);
+  EXPECT_EQ(grid.Cell(kColNumber, 3), "777");
+  EXPECT_EQ(grid.Cell(kColSerial, 3), "3");
+  EXPECT_EQ(grid.Cell(kColAlways, 3), kMarkYes);
+  EXPECT_EQ(grid.Cell(kColNumber, 4), "666");
+
+  EXPECT_EQ(S().NumbersUndo.UndoCount(), steps + 1);
+  ASSERT_TRUE(S().NumbersUndo.Undo());
+  std::vector<std::string> after;
+  for (int row = 1; row <= 4; ++row)
+    for (int col = 0; col < kNumberColCount; ++col) after.push_back(grid.Cell(col, row));
+  EXPECT_EQ(after, before);
 }
 
 TEST_F(FileButtons, HistoryExports) {

@@ -27,6 +27,9 @@ class TFakeOperator : public IOperator {
   std::vector<std::string> Questions;  // ConfirmRead() and WarnOkCancel() texts
   bool ConfirmAnswer = true;
   bool WarnAnswer = true;
+  TCloseAnswer CloseAnswer = TCloseAnswer::Cancel;
+  std::vector<bool> CloseCouldSave;                    // AskBeforeClose's canSave, in order
+  std::vector<std::vector<TBackupEntry>> BackupLists;  // what each ChooseBackup offered
   std::deque<std::optional<std::string>> FileAnswers;  // empty queue: cancelled
   std::vector<std::string> FileFilters, FileFolders, ProposedNames;
   // Called inside Message(), like a modal box's own loop (a test may pump replies there).
@@ -44,6 +47,17 @@ class TFakeOperator : public IOperator {
   bool WarnOkCancel(const std::string& text) override {
     Questions.push_back(text);
     return WarnAnswer;
+  }
+  TCloseAnswer AskBeforeClose(const std::string& text, bool canSave) override {
+    Questions.push_back(text);
+    CloseCouldSave.push_back(canSave);
+    return CloseAnswer;
+  }
+  // Answered from FileAnswers, as a file dialog is.
+  std::optional<std::string> ChooseBackup(const std::vector<TBackupEntry>& backups, const std::string& filter,
+                                          const std::string& folder) override {
+    BackupLists.push_back(backups);
+    return NextFile(filter, folder, "");
   }
   std::optional<std::string> ChooseOpenFile(const std::string& filter, const std::string& folder) override {
     return NextFile(filter, folder, "");
