@@ -380,6 +380,7 @@ void TForm1::btn8Click() {
     comm_->ClosePort();
     statusBar_->SetLampGreen(false);
     session_->PortLost();
+    ShowSim();
   }
   if (failed) {
     // The counter stays even, so the next click tries to open again. Under the box's own text: the
@@ -401,6 +402,7 @@ void TForm1::PortHungUp() {
   comm_->ClosePort();
   statusBar_->SetLampGreen(false);
   session_->PortLost();
+  ShowSim();
   // The adapter's name is gone from the system; the list shows what is left, and the box keeps the
   // name, so that plugging it in again and clicking Open is all it takes.
   portCombo_->Refresh();

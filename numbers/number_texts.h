@@ -29,6 +29,12 @@ inline constexpr char kNumbersSummaryChanged[] = " changed ";
 inline constexpr char kNumbersSummaryDeleted[] = " deleted ";
 inline constexpr char kNumbersSummaryRows[] = " rows";
 inline constexpr char kNumbersSummaryQuestion[] = "Save it to the device?";
+// The check before a save: a number the device would hold twice (each with its own window, so the
+// device would judge a call by whichever it finds first).
+inline constexpr char kNumbersDuplicates[] =
+    "These numbers stand in more than one row: %1. Save the list as it is?";
+inline constexpr char kNumbersDuplicateRows[] = "%1 (serials %2)";
+inline constexpr char kNumbersMoreDuplicates[] = "%1 and %2 more";
 inline constexpr char kNumbersWrongRows[] =
     "Wrong operation:please select \"Always\" or setting the Start-End date and time.Total:";
 inline constexpr char kNumbersWrongSerials[] = "\rWrong serial number:";

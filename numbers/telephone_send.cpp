@@ -3,8 +3,13 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/conversion_error.h"
+#include "core/message.h"
+#include "files/phone_number.h"
 #include "numbers/number_changes.h"
 #include "numbers/number_texts.h"
 
@@ -124,10 +129,42 @@ bool TtelephoneSend::CheckBeforeSave() {
     ++wrong;
     if (wrong <= 3) serials += (wrong > 1 ? "," : "") + grid_.Cell(kColSerial, row);
   }
-  if (wrong == 0) return true;
-  if (wrong > 3) serials += ",....";
-  exchange_.Operator.Message(kNumbersWrongRows + std::to_string(wrong) + kNumbersWrongSerials + serials);
-  return false;
+  if (wrong > 0) {
+    if (wrong > 3) serials += ",....";
+    exchange_.Operator.Message(kNumbersWrongRows + std::to_string(wrong) + kNumbersWrongSerials + serials);
+    return false;
+  }
+  const std::string duplicates = DuplicateNumbersText(grid_);
+  return duplicates.empty() || exchange_.Operator.ConfirmRead(duplicates);
+}
+
+std::string DuplicateNumbersText(const TGrid& grid) {
+  // Rows marked for deletion leave the device and count for nothing; the first row of each number
+  // keeps the order the operator reads the list in.
+  std::unordered_map<std::string, size_t> index;
+  std::vector<std::pair<std::string, std::vector<std::string>>> numbers;
+  for (int row = 1; row < grid.RowCount(); ++row) {
+    const std::string& number = grid.Cell(kColNumber, row);
+    if (number.empty() || grid.Cell(kColDelete, row) == kMarkYes) continue;
+    const auto [at, added] = index.try_emplace(PhoneNumberKey(number), numbers.size());
+    if (added) numbers.push_back({number, {}});
+    numbers[at->second].second.push_back(grid.Cell(kColSerial, row));
+  }
+  constexpr size_t kNamed = 5;
+  std::vector<std::string> named;
+  size_t twice = 0;
+  for (const auto& [number, serials] : numbers) {
+    if (serials.size() < 2) continue;
+    if (++twice > kNamed) continue;
+    std::string list;
+    for (const std::string& s : serials) list += (list.empty() ? "" : ", ") + s;
+    named.push_back(FillText(kNumbersDuplicateRows, {number, list}));
+  }
+  if (named.empty()) return std::string();
+  std::string list;
+  for (const std::string& n : named) list += (list.empty() ? "" : "; ") + n;
+  if (twice > kNamed) list = FillText(kNumbersMoreDuplicates, {list, std::to_string(twice - kNamed)});
+  return FillText(kNumbersDuplicates, {list});
 }
 
 void DecodeNumberPage(TGrid& grid, int page, const uint8_t* bytes) {

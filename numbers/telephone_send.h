@@ -4,6 +4,7 @@
 // from the number grid one page per reply.
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "core/grid.h"
 #include "numbers/number_record.h"
@@ -35,6 +36,10 @@ class TtelephoneSend : public Tsend_rec_command {
  private:
   TGrid& grid_;
 };
+
+// The question when a number (compared as the find compares them) stands in more than one row not
+// marked for deletion, naming the rows by their serials; empty when none does.
+std::string DuplicateNumbersText(const TGrid& grid);
 
 // Page `page` (1..375) of eight records into its rows: one grid change for the whole page.
 void DecodeNumberPage(TGrid& grid, int page, const uint8_t* bytes);

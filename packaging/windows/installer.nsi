@@ -117,8 +117,8 @@ SectionEnd
 
 ; Removes what the installer put there, and the folder when nothing else is left in it. The user's
 ; configuration and backups under %LOCALAPPDATA%\Torvane Configurator are theirs and stay, and so do
-; the "configuration" and "backups" folders beside the program when a copy run as administrator
-; wrote files into them.
+; "configuration" and "backups" folders beside the program that hold files someone put there (an
+; installed copy makes none there itself).
 Section "Uninstall"
   Delete "${SHORTCUT}"
 

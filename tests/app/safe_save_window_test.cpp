@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "app/history_page.h"
@@ -17,7 +19,9 @@
 #include "app/options_dialog.h"
 #include "app/settings_page.h"
 #include "app/status_bar.h"
+#include "files/backup_file.h"
 #include "numbers/number_editor.h"
+#include "numbers/number_record.h"
 #include "settings/settings_changes.h"
 #include "settings/settings_editor.h"
 #include "support/fakes.h"
@@ -179,6 +183,121 @@ TEST_F(SafeSaveWindow, RestoreBackupOpensTheBackupFolderBeforeAnyLogin) {
   EXPECT_EQ(op_.FileFolders[0], S().BackupDirectory());
   EXPECT_EQ(op_.FileFilters[0], "Backup|*.tvbackup|(*.*)|*.*");
   EXPECT_EQ(std::filesystem::path(S().BackupDirectory()).parent_path().filename(), "backups");
+}
+
+// What was typed is given up only when the operator says so, and only what was typed is asked about.
+TEST_F(SafeSaveWindow, WhatWasTypedIsAskedAboutBeforeAnythingReplacesIt) {
+  S().Exchange.UnlockControls();
+  struct TCase {
+    const char* What;
+    QPushButton* Button;
+    bool Settings;
+    bool AsksForAFile;
+  };
+  const TCase cases[] = {
+      {"Read Settings", window_->SettingsPage().ReadButton(), true, false},
+      {"Import profile", window_->SettingsPage().ImportButton(), true, true},
+      {"Restore backup (settings)", window_->SettingsPage().RestoreButton(), true, true},
+      {"Read", window_->NumbersPage().ReadButton(), false, false},
+      {"Import .XLS", window_->NumbersPage().ImportXlsButton(), false, true},
+      {"Restore backup (numbers)", window_->NumbersPage().RestoreButton(), false, true},
+  };
+  const std::string simBefore = S().SettingsGrid.Cell(kContentCol, 2);
+  auto asked = [&] {
+    return std::count_if(op_.Questions.begin(), op_.Questions.end(), [](const std::string& q) {
+      return q.find("not saved to the device") != std::string::npos;
+    });
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    if (c.Settings) {
+      S().SettingsGrid.SetCell(kContentCol, 2, "13800138000");
+    } else {
+      S().NumberGrid.SetCell(kColNumber, 5, "555");
+      S().NumberGrid.SetCell(kColNumber, 6, "666");
+    }
+    op_.Questions.clear();
+    op_.FileFilters.clear();
+    op_.WarnAnswer = false;
+    QTest::mouseClick(c.Button, Qt::LeftButton);
+    EXPECT_EQ(op_.Questions,
+              std::vector<std::string>{c.Settings ? "1 parameter is not saved to the device. Discard it?"
+                                                  : "2 rows are not saved to the device. Discard them?"});
+    EXPECT_TRUE(op_.FileFilters.empty());
+    EXPECT_FALSE(S().Exchange.Busy());
+
+    // Typed back as it was: nothing to lose, nothing asked.
+    if (c.Settings) {
+      S().SettingsGrid.SetCell(kContentCol, 2, simBefore);
+    } else {
+      S().NumberGrid.SetCell(kColNumber, 5, "");
+      S().NumberGrid.SetCell(kColNumber, 6, "");
+    }
+    op_.Questions.clear();
+    QTest::mouseClick(c.Button, Qt::LeftButton);
+    EXPECT_EQ(asked(), 0);
+    if (c.AsksForAFile) {
+      EXPECT_EQ(op_.FileFilters.size(), 1u);
+    } else {
+      EXPECT_TRUE(S().Exchange.Busy());
+      S().PortLost();
+    }
+  }
+}
+
+TEST_F(SafeSaveWindow, ClosingWithWhatWasTypedAsksFirst) {
+  window_->close();
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(op_.Questions.empty());
+  window_->show();
+
+  S().NumberGrid.SetCell(kColNumber, 5, "555");
+  S().SettingsGrid.SetCell(kContentCol, 2, "13800138000");
+  op_.CloseAnswer = TCloseAnswer::Cancel;
+  window_->close();
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(op_.Questions,
+            std::vector<std::string>{"1 parameters and 1 rows are not saved to the device. Discard them?"});
+  // Not logged in: nothing can be saved first.
+  EXPECT_EQ(op_.CloseCouldSave, std::vector<bool>{false});
+  op_.CloseAnswer = TCloseAnswer::Discard;
+  window_->close();
+  EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(SafeSaveWindow, RestoreBackupListsTheControllerOnTheLeadFirstThenNewestFirst) {
+  S().BackupDir = dir_.filePath("kept").toStdString();
+  auto keep = [&](const char* table, const char* sim, int numbers, int minutesAgo) {
+    const int pages = std::string(table) == "numbers" ? 375 : 3;
+    std::vector<uint8_t> bytes(pages * 256, 0);
+    for (int i = 0; i < numbers; ++i) std::copy_n("+4917012345", 11, bytes.begin() + i * kNumberRecordSize);
+    const std::string path = KeepBackup(S().BackupDir, {.Table = table,
+                                                        .PageCount = pages,
+                                                        .Taken = {2026, 12, 9, 10, 59 - minutesAgo, 0},
+                                                        .Port = "/dev/ttyUSB0",
+                                                        .Sim = sim,
+                                                        .Pages = bytes});
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(minutesAgo));
+    return path;
+  };
+  const std::string otherNew = keep("numbers", "+222", 1, 1);
+  const std::string thisOld = keep("numbers", "+111", 3, 30);
+  const std::string thisNew = keep("numbers", "+111", 2, 10);
+  keep("settings", "+111", 0, 0);
+  S().SimNumber = "+111";
+  QTest::mouseClick(window_->NumbersPage().RestoreButton(), Qt::LeftButton);
+  ASSERT_EQ(op_.BackupLists.size(), 1u);
+  const std::vector<TBackupEntry>& list = op_.BackupLists[0];
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ((std::vector<std::string>{list[0].Path, list[1].Path, list[2].Path}),
+            (std::vector<std::string>{thisNew, thisOld, otherNew}));
+  EXPECT_EQ((std::vector<bool>{list[0].ThisDevice, list[1].ThisDevice, list[2].ThisDevice}),
+            (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(list[0].Contents, "2 numbers");
+  EXPECT_EQ(list[2].Contents, "1 number");
+  EXPECT_EQ(list[0].Taken, "2026-12-09 10:49:00");
+  EXPECT_EQ(list[2].Sim, "+222");
 }
 
 }  // namespace

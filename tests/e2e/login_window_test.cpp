@@ -9,10 +9,13 @@
 #include <QTest>
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/status_bar.h"
 #include "device/virtual_device.h"
+#include "numbers/number_record.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 #include "support/window_on_device.h"
@@ -24,11 +27,11 @@ using Texts = std::vector<std::string>;
 
 // The 20 buttons the login lock holds, by caption ("Delete all" is on two pages; the two clear-the-
 // screen buttons of the number and history pages exist but are never shown).
-const QStringList kLockedCaptions{"HEX设置模式",    "同步时间",       "Read Settings", "Save Settings",
-                                  "Import profile", "Export profile", "Read",          "Save",
-                                  "Import .XLS",    "Export .XLS",    "Export .CSV",   "All Always",
-                                  "Delete all",     "Read data",      "Filter",        "Delete all",
-                                  "Export.XLS",     "Export.CSV",     "清空界面信息",  "清空界面记录"};
+const QStringList kLockedCaptions{
+    "HEX设置模式",  "同步时间",     "Read Settings",    "Save Settings", "Import profile", "Export profile",
+    "Read",         "Save",         "Import .XLS",      "Export .XLS",   "Export .CSV",    "All Always",
+    "Delete all",   "Read data",    "Filter",           "Delete all",    "Export.XLS",     "Export.CSV",
+    "清空界面信息", "清空界面记录", "Set device clock", "Add from file…"};
 const QStringList kClearCaptions{"清空界面信息", "清空界面记录"};
 
 class LoginWindowTest : public ::testing::Test {
@@ -72,6 +75,22 @@ class LoginWindowTest : public ::testing::Test {
     return n;
   }
 
+  // Lets the event loop run until `done` or ten seconds have passed.
+  template <typename F>
+  bool PumpUntil(F done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  }
+  void SetDeviceSim(const std::string& sim) {
+    auto settings = Device.Settings();
+    std::fill_n(settings.begin() + 4, 16, 0);
+    std::copy(sim.begin(), sim.end(), settings.begin() + 4);
+    Device.SetSettings(settings);
+  }
+  QString SimPanel() const { return Window->StatusBar().PanelText(TStatusBar::kSimPanel); }
+
   // Types into the password box as the operator would, clicks "Log in" and lets the event loop run
   // until the exchange is over (the reply arrives on the line in real time).
   Texts LogIn(const QString& typed) {
@@ -111,7 +130,7 @@ TEST_F(LoginWindowTest, PasswordBoxStartsWithTheFactoryPassword) {
 TEST_F(LoginWindowTest, RightPasswordUnlocksTheOperationButtons) {
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
   ASSERT_TRUE(AllLockedButtonsPresent());
-  EXPECT_EQ(LockedCount(), 20);
+  EXPECT_EQ(LockedCount(), 22);
   EXPECT_EQ(EnabledLockedButtons(), LockedCount());
   EXPECT_TRUE(Button("Log in")->isEnabled());
 }
@@ -141,6 +160,60 @@ TEST_F(LoginWindowTest, LoginWaitsWhileAnExchangeIsOpen) {
   EXPECT_TRUE(Button("Log in")->isEnabled());
   EXPECT_EQ(EnabledLockedButtons(), 0);
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+}
+
+TEST_F(LoginWindowTest, EachLoginShowsTheSimNumberOfTheControllerOnTheLead) {
+  EXPECT_EQ(SimPanel(), "");
+  SetDeviceSim("+8613912345678");
+  ASSERT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+  EXPECT_EQ(SimPanel(), "SIM +8613912345678");
+  // The lead moves to a controller whose SIM number was never set.
+  SetDeviceSim("");
+  ASSERT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+  EXPECT_EQ(SimPanel(), "SIM number not set");
+  QTest::mouseClick(Window->OpenCloseButton(), Qt::LeftButton);
+  EXPECT_EQ(SimPanel(), "");
+}
+
+TEST_F(LoginWindowTest, SetDeviceClockSendsThisPCsTimeAndNamesIt) {
+  EXPECT_FALSE(Button("Set device clock")->isEnabled());
+  ASSERT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+  ASSERT_TRUE(Button("Set device clock")->isVisible());
+  Operator.Messages.clear();
+  QTest::mouseClick(Button("Set device clock"), Qt::LeftButton);
+  ASSERT_TRUE(PumpUntil([&] { return !Window->Session().Exchange.Busy(); }));
+  EXPECT_EQ(Operator.Messages,
+            (Texts{"The device clock was set to 2026-12-07 18:30:05, this PC's local time."}));
+  const TDateTime set = Device.Clock();
+  EXPECT_EQ(std::tie(set.Year, set.Month, set.Day, set.Hour, set.Minute),
+            std::make_tuple(2026, 12, 7, 18, 30));
+  // The hidden button keeps the device's own words.
+  Operator.Messages.clear();
+  Window->TimeSyncButton()->click();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->Session().Exchange.Busy(); }));
+  EXPECT_EQ(Operator.Messages, (Texts{"1同步时间返回正确"}));
+}
+
+// Closing with a typed number: Save writes it and then closes; a save the device refuses keeps the
+// window open with the number still typed.
+TEST_F(LoginWindowTest, ClosingOffersToSaveFirstAndStaysWhenTheSaveFails) {
+  ASSERT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
+  Window->Session().NumberGrid.SetCell(kColNumber, 1, "+491701234567");
+  Window->Session().NumberGrid.SetCell(kColAlways, 1, kMarkYes);
+  Operator.CloseAnswer = TCloseAnswer::Save;
+  Device.AddFault({.Kind = device::TFaultKind::Refuse, .Command = CMD_WRITE, .Count = 0});
+  Window->close();
+  ASSERT_TRUE(PumpUntil([&] { return !Window->Session().Numbers.Running(); }));
+  EXPECT_EQ(Operator.Questions.back(), "1 row is not saved to the device. Discard it?");
+  EXPECT_EQ(Operator.CloseCouldSave, std::vector<bool>{true});
+  EXPECT_TRUE(Window->isVisible());
+  EXPECT_TRUE(Window->Session().NumberEdits.Edited());
+
+  Device.ClearFaults();
+  Window->close();
+  EXPECT_TRUE(PumpUntil([&] { return !Window->isVisible(); })) << ::testing::PrintToString(Operator.Messages);
+  EXPECT_EQ(Device.NumberRecord(0)[0], '+');
+  EXPECT_FALSE(Window->Session().NumberEdits.Edited());
 }
 
 }  // namespace

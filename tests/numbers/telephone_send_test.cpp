@@ -295,6 +295,31 @@ TEST_F(TelephoneSendTest, MarkedRowsAreNotChecked) {
   EXPECT_TRUE(f.Operator.Messages.empty());
 }
 
+TEST_F(TelephoneSendTest, ANumberInTwoRowsIsNamedAndTheSaveAsked) {
+  grid.SetCell(kColNumber, 3, "+49 170 1234567");
+  grid.SetCell(kColNumber, 8, "0049170-1234567");
+  grid.SetCell(kColNumber, 9, "491701234567");
+  grid.SetCell(kColNumber, 10, "555");
+  grid.SetCell(kColNumber, 11, "555");
+  grid.SetCell(kColNumber, 12, "555");
+  grid.SetCell(kColDelete, 12, kMarkYes);  // going: no duplicate
+  grid.SetCell(kColNumber, 20, "777");
+  for (int row : {3, 8, 9, 10, 11, 20}) grid.SetCell(kColAlways, row, kMarkYes);
+  const std::string question =
+      "These numbers stand in more than one row: +49 170 1234567 (serials 3, 8, 9); 555 (serials 10, 11). "
+      "Save the list as it is?";
+  f.Operator.ConfirmAnswer = false;
+  numbers.StartSave();
+  EXPECT_EQ(f.Operator.Questions, std::vector<std::string>{question});
+  EXPECT_TRUE(f.Port.Sent.empty());
+  f.Operator.ConfirmAnswer = true;
+  EXPECT_TRUE(numbers.CheckBeforeSave());
+  grid.SetCell(kColNumber, 11, "556");
+  grid.SetCell(kColNumber, 8, "");
+  grid.SetCell(kColNumber, 9, "");
+  EXPECT_EQ(DuplicateNumbersText(grid), "");
+}
+
 TEST(NumberMarks, ToggleAndAllAreSingleChanges) {
   TGrid grid(8, 3001);
   SetUpNumberGrid(grid);
