@@ -22,6 +22,7 @@
 #include "cli/table_files.h"
 #include "core/config_dir.h"
 #include "core/environment.h"
+#include "core/message.h"
 #include "core/utf8_path.h"
 #include "core/version.h"
 #include "files/safe_file.h"
@@ -173,13 +174,11 @@ class TRun {
     // Which controller it was, as far as the login found out.
     const std::string& sim = job.Session().SimNumber;
     const std::string simText = sim.empty() ? std::string() : ", SIM " + sim;
-    nlohmann::ordered_json result{{"port", job.Port()},
-                                  {"sim", sim},
-                                  {"result", job.Result()},
-                                  {"status", job.Status()},
-                                  {"pages", job.PagesWritten()},
-                                  {"seconds", std::round(job.Seconds() * 1000) / 1000},
-                                  {"notes", job.Notes()}};
+    nlohmann::ordered_json result{
+        {"port", job.Port()},          {"sim", sim},
+        {"result", job.Result()},      {"status", job.Status()},
+        {"pages", job.PagesWritten()}, {"seconds", std::round(job.Seconds() * 1000) / 1000},
+        {"notes", job.Notes()}};
     if (merged_) {
       result["added"] = merged_->Added;
       result["updated"] = merged_->Updated;
@@ -320,12 +319,11 @@ class TRun {
           if (!out_.Result(DifferencePlain(d), DifferenceJson(d))) return kExitTransfer;
       if (found.empty()) return kExitOk;
       const bool settings = args_.Table == TTable::Settings;
-      std::string named;
-      for (size_t i = 0; i < found.size() && i < 10; ++i)
-        named += (i ? ", " : " ") + std::to_string(found[i].Key);
-      if (found.size() > 10) named += " and " + std::to_string(found.size() - 10) + " more";
-      job.Complain(std::to_string(found.size()) + (settings ? " parameters" : " serials") + " differ from " +
-                   args_.File + ":" + named);
+      std::vector<int> keys;
+      for (const TDifference& d : found) keys.push_back(d.Key);
+      job.Complain(
+          FillText(settings ? "%1 parameters differ from %2: %3" : "%1 serials differ from %2: %3",
+                   {std::to_string(found.size()), args_.File, JoinFirst(keys, 10, ", ", "%1 and %2 more")}));
       return kExitDiffers;
     });
     const int status = RunJobs();
@@ -364,8 +362,8 @@ class TRun {
         std::string notes;
         for (const std::string& n : j.Notes()) notes += (notes.empty() ? "" : "; ") + n;
         rows[i] = CsvField(j.Port()) + "," + CsvField(j.Result()) + "," + std::to_string(j.Status()) + "," +
-                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) + "," +
-                  CsvField(j.Session().SimNumber) + "\r\n";
+                  std::to_string(j.PagesWritten()) + "," + Seconds(j.Seconds()) + "," + CsvField(notes) +
+                  "," + CsvField(j.Session().SimNumber) + "\r\n";
       };
     }
     const int status = RunJobs();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/message.h"
 
+#include <algorithm>
+
 namespace torvane {
 
 std::string FillText(std::string_view pattern, std::initializer_list<std::string> values) {
@@ -17,6 +19,27 @@ std::string FillText(std::string_view pattern, std::initializer_list<std::string
     }
   }
   return text;
+}
+
+std::string JoinFirst(const std::vector<std::string>& items, size_t named, std::string_view separator,
+                      std::string_view more) {
+  std::string text;
+  for (size_t i = 0; i < items.size() && i < named; ++i) {
+    if (i > 0) text += separator;
+    text += items[i];
+  }
+  if (items.size() <= named) return text;
+  return FillText(more, {text, std::to_string(items.size() - named)});
+}
+
+std::string JoinFirst(const std::vector<int>& items, size_t named, std::string_view separator,
+                      std::string_view more) {
+  std::vector<std::string> texts;
+  texts.reserve(std::min(items.size(), named));
+  for (size_t i = 0; i < items.size() && i < named; ++i) texts.push_back(std::to_string(items[i]));
+  // The items beyond those named are only counted.
+  texts.resize(items.size());
+  return JoinFirst(texts, named, separator, more);
 }
 
 }  // namespace torvane

@@ -13,12 +13,10 @@ constexpr size_t kNamedRefusals = 10;
 }  // namespace
 
 std::string RefusalLines(const std::string& headline, const std::vector<TRefusal>& refused) {
-  std::string text = headline;
-  for (size_t i = 0; i < refused.size() && i < kNamedRefusals; ++i)
-    text += "\n" + refused[i].Name + ": " + refused[i].Why;
-  if (refused.size() > kNamedRefusals)
-    text += "\n" + FillText(kRefusalMore, {std::to_string(refused.size() - kNamedRefusals)});
-  return text;
+  if (refused.empty()) return headline;
+  std::vector<std::string> lines;
+  for (const TRefusal& r : refused) lines.push_back(FillText(kRefusalLine, {r.Name, r.Why}));
+  return headline + "\n" + JoinFirst(lines, kNamedRefusals, "\n", kRefusalMore);
 }
 
 std::string CleanedRowsText(int rows) {

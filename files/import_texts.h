@@ -3,7 +3,8 @@
 // What the imports of every table say alike, in one place.
 namespace torvane {
 
-inline constexpr char kRefusalMore[] = "... and %1 more";
+inline constexpr char kRefusalLine[] = "%1: %2";
+inline constexpr char kRefusalMore[] = "%1\n... and %2 more";
 inline constexpr char kCleanedOneRow[] =
     "The number of 1 row held spaces, '-', '.', '(' or ')'; they were taken out.";
 inline constexpr char kCleanedRows[] =

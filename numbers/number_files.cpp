@@ -4,6 +4,7 @@
 #include <exception>
 #include <optional>
 
+#include "core/message.h"
 #include "files/csv_file.h"
 #include "files/file_stamp.h"
 #include "files/grid_sheet.h"
@@ -73,13 +74,8 @@ bool NumberWindowTextsValid(const std::string& startDate, const std::string& sta
 }
 
 std::string WrongNumberRowsMessage(const std::vector<int>& wrongRows) {
-  std::string text = kWrongNumberRows + std::to_string(wrongRows.size()) + kWrongNumberSerials;
-  for (size_t i = 0; i < wrongRows.size() && i < 3; ++i) {
-    if (i > 0) text += ',';
-    text += std::to_string(wrongRows[i]);
-  }
-  if (wrongRows.size() > 3) text += ",....";
-  return text;
+  return kWrongNumberRows + std::to_string(wrongRows.size()) + kWrongNumberSerials +
+         JoinFirst(wrongRows, 3, ",", "%1,....");
 }
 
 void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& configDir) {

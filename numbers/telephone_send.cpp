@@ -42,11 +42,7 @@ constexpr size_t kSerialsNamed = 5;
 constexpr int kQuietChanges = 20;
 
 std::string Serials(const std::vector<int>& rows) {
-  std::string text;
-  for (size_t i = 0; i < rows.size() && i < kSerialsNamed; ++i)
-    text += (i ? ", " : "") + std::to_string(rows[i]);
-  if (rows.size() > kSerialsNamed) text += ", ...";
-  return text;
+  return JoinFirst(rows, kSerialsNamed, ", ", "%1, ...");
 }
 
 }  // namespace
@@ -110,15 +106,11 @@ std::string TtelephoneSend::NotKeptText(const std::vector<uint8_t>& sent, const 
       rows.push_back(i + 1);
   // Every row is named up to a screenful; beyond that they are counted.
   constexpr size_t kNamed = 40;
-  std::string text = kNumbersNotKept;
-  for (size_t i = 0; i < rows.size() && i < kNamed; ++i) text += (i ? ", " : "") + std::to_string(rows[i]);
-  if (rows.size() > kNamed) text += " and " + std::to_string(rows.size() - kNamed) + " more";
-  return text + ".";
+  return kNumbersNotKept + JoinFirst(rows, kNamed, ", ", "%1 and %2 more") + ".";
 }
 
 bool TtelephoneSend::CheckBeforeSave() {
-  int wrong = 0;
-  std::string serials;
+  std::vector<std::string> wrong;
   for (int row = 1; row <= kNumberRows; ++row) {
     if (grid_.Cell(kColNumber, row).empty() || grid_.Cell(kColDelete, row) != kMarkNo ||
         grid_.Cell(kColAlways, row) != kMarkNo)
@@ -126,12 +118,11 @@ bool TtelephoneSend::CheckBeforeSave() {
     if (!grid_.Cell(kColStartDate, row).empty() && !grid_.Cell(kColStartTime, row).empty() &&
         !grid_.Cell(kColEndDate, row).empty() && !grid_.Cell(kColEndTime, row).empty())
       continue;
-    ++wrong;
-    if (wrong <= 3) serials += (wrong > 1 ? "," : "") + grid_.Cell(kColSerial, row);
+    wrong.push_back(grid_.Cell(kColSerial, row));
   }
-  if (wrong > 0) {
-    if (wrong > 3) serials += ",....";
-    exchange_.Operator.Message(kNumbersWrongRows + std::to_string(wrong) + kNumbersWrongSerials + serials);
+  if (!wrong.empty()) {
+    exchange_.Operator.Message(kNumbersWrongRows + std::to_string(wrong.size()) + kNumbersWrongSerials +
+                               JoinFirst(wrong, 3, ",", "%1,...."));
     return false;
   }
   const std::string duplicates = DuplicateNumbersText(grid_);
@@ -150,20 +141,13 @@ std::string DuplicateNumbersText(const TGrid& grid) {
     if (added) numbers.push_back({number, {}});
     numbers[at->second].second.push_back(grid.Cell(kColSerial, row));
   }
-  constexpr size_t kNamed = 5;
-  std::vector<std::string> named;
-  size_t twice = 0;
-  for (const auto& [number, serials] : numbers) {
-    if (serials.size() < 2) continue;
-    if (++twice > kNamed) continue;
-    std::string list;
-    for (const std::string& s : serials) list += (list.empty() ? "" : ", ") + s;
-    named.push_back(FillText(kNumbersDuplicateRows, {number, list}));
-  }
-  if (named.empty()) return std::string();
-  std::string list;
-  for (const std::string& n : named) list += (list.empty() ? "" : "; ") + n;
-  if (twice > kNamed) list = FillText(kNumbersMoreDuplicates, {list, std::to_string(twice - kNamed)});
+  std::vector<std::string> twice;
+  for (const auto& [number, serials] : numbers)
+    if (serials.size() > 1)
+      twice.push_back(
+          FillText(kNumbersDuplicateRows, {number, JoinFirst(serials, serials.size(), ", ", "")}));
+  if (twice.empty()) return std::string();
+  const std::string list = JoinFirst(twice, 5, "; ", kNumbersMoreDuplicates);
   return FillText(kNumbersDuplicates, {list});
 }
 

@@ -26,5 +26,26 @@ TEST(FillText, PutsEachValueInItsNumberedPlace) {
   for (const TCase& c : cases) EXPECT_EQ(FillText(c.Pattern, c.Values), c.Expected) << c.Pattern;
 }
 
+TEST(JoinFirst, NamesTheFirstAndCountsTheRest) {
+  struct TCase {
+    std::vector<int> Items;
+    size_t Named;
+    const char* Separator;
+    const char* More;
+    std::string Expected;
+  };
+  const TCase cases[] = {
+      {{}, 3, ",", "%1,....", ""},
+      {{4}, 3, ",", "%1,....", "4"},
+      {{4, 9, 12}, 3, ",", "%1,....", "4,9,12"},
+      {{4, 9, 12, 30}, 3, ",", "%1,....", "4,9,12,...."},
+      {{4, 9, 12, 30, 31}, 2, ", ", "%1 and %2 more", "4, 9 and 3 more"},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(JoinFirst(c.Items, c.Named, c.Separator, c.More), c.Expected) << c.Expected;
+  EXPECT_EQ(JoinFirst(std::vector<std::string>{"a: x", "b: y"}, 1, "\n", "%1\n... and %2 more"),
+            "a: x\n... and 1 more");
+}
+
 }  // namespace
 }  // namespace torvane
