@@ -121,7 +121,7 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
   endDate_ = makeDate(493, ToQDate(started));
   endTime_ = makeTime(591, ToQTime(started));
 
-  connect(readData_, &QPushButton::clicked, this, [this] { session_.History.ReadData(); });
+  connect(readData_, &QPushButton::clicked, this, [this] { session_.History.StartRead(); });
   connect(filter_, &QPushButton::clicked, this,
           [this] { FilterRows(session_.HistoryGrid, Range(), session_.Exchange.Operator, session_.Status); });
   connect(exportCsv_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryCsv(); });

@@ -21,7 +21,7 @@
 #include "app/numbers_page.h"
 #include "app/options_dialog.h"
 #include "app/port_combo.h"
-#include "app/qt_ports.h"
+#include "app/qt_interfaces.h"
 #include "app/settings_page.h"
 #include "app/status_bar.h"
 #include "core/config_dir.h"
@@ -152,7 +152,7 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
   Centre();
   // The session creates the transfer objects, the commands and the helpers, locks the operation
   // buttons and fills the grids' fixed texts.
-  session_ = std::make_unique<TSession>(TSessionPorts{*comm_, *operator_, *statusBar_, *timers, *clock});
+  session_ = std::make_unique<TSession>(TSessionInterfaces{*comm_, *operator_, *statusBar_, *timers, *clock});
   comm_->OnReceiveData = [this](TComm&, const char* buffer, uint16_t length) {
     session_->cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
   };
@@ -483,7 +483,7 @@ void TForm1::SaveThenClose() {
     return;
   }
   if (next == &session_->Settings)
-    session_->Settings.SaveSettings();
+    session_->Settings.StartSave();
   else
     session_->Numbers.StartSave();
   // The grid's own checks said no before anything was sent (the operator has been told).

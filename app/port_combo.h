@@ -10,7 +10,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/qt_ports.h"
+#include "app/qt_interfaces.h"
 #include "serial/port_monitor.h"
 
 namespace torvane {

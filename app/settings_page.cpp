@@ -26,9 +26,9 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
   editor_->setGeometry(kPanelWidth, 0, std::max(0, width() - kPanelWidth), height());
   connect(editor_, &TSettingsEditor::ScrollCaption, this, &TSettingsPage::ScrollCaption);
   connect(read_, &QPushButton::clicked, this, [this] {
-    if (session_.MayDiscardSettings()) session_.Settings.ReadSettings();
+    if (session_.MayDiscardSettings()) session_.Settings.StartRead();
   });
-  connect(save_, &QPushButton::clicked, this, [this] { session_.Settings.SaveSettings(); });
+  connect(save_, &QPushButton::clicked, this, [this] { session_.Settings.StartSave(); });
   connect(import_, &QPushButton::clicked, this, [this] {
     if (!session_.MayDiscardSettings()) return;
     // The cells and then the lists: one step.

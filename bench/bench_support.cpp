@@ -56,11 +56,11 @@ void AnswerUntilIdle(TSessionOnSink& s, const device::TDeviceMemory& memory) {
 
 void ReadEverything(TSessionOnSink& s) {
   const device::TDeviceMemory& memory = PopulatedMemory();
-  s.Session->Settings.ReadSettings();
+  s.Session->Settings.StartRead();
   AnswerUntilIdle(s, memory);
   s.Session->Numbers.StartRead();
   AnswerUntilIdle(s, memory);
-  s.Session->History.ReadData();
+  s.Session->History.StartRead();
   AnswerUntilIdle(s, memory);
   if (s.Operator.ErrorCount > 0) throw std::runtime_error("reading failed: " + s.Operator.LastError);
 }

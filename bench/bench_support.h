@@ -35,7 +35,7 @@ class TYesOperator : public IOperator {
     LastError = text;
     ++ErrorCount;
   }
-  bool ConfirmRead(const std::string&) override { return true; }
+  bool Confirm(const std::string&) override { return true; }
   bool WarnOkCancel(const std::string&) override { return true; }
   std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
     return Next();
@@ -76,7 +76,7 @@ class TSinkPort : public ISendPort {
   }
 };
 
-// A session with nothing behind its ports: for timing the logic alone.
+// A session with nothing behind its interfaces: for timing the logic alone.
 struct TSessionOnSink {
   TYesOperator Operator;
   TLatestStatusView StatusView;
@@ -84,7 +84,7 @@ struct TSessionOnSink {
   TManualClock Timers;
   TFixedClock Clock{{2026, 12, 7, 18, 30, 5}};
   std::unique_ptr<TSession> Session =
-      std::make_unique<TSession>(TSessionPorts{Port, Operator, StatusView, Timers, Clock});
+      std::make_unique<TSession>(TSessionInterfaces{Port, Operator, StatusView, Timers, Clock});
 };
 
 // A reply frame as the device sends it.

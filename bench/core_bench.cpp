@@ -84,13 +84,13 @@ enum TTable { kSettingsTable, kNumbersTable, kHistoryTable };
 void StartRead(TSession& s, TTable table) {
   switch (table) {
     case kSettingsTable:
-      s.Settings.ReadSettings();
+      s.Settings.StartRead();
       break;
     case kNumbersTable:
       s.Numbers.StartRead();
       break;
     case kHistoryTable:
-      s.History.ReadData();
+      s.History.StartRead();
       break;
   }
 }

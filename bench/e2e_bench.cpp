@@ -89,7 +89,7 @@ class TRun {
       Port.Delivered = true;
       Session->cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
     };
-    Session = std::make_unique<TSession>(TSessionPorts{Port, Operator, StatusView, Timers, Clock});
+    Session = std::make_unique<TSession>(TSessionInterfaces{Port, Operator, StatusView, Timers, Clock});
   }
   ~TRun() {
     Session.reset();
@@ -323,7 +323,7 @@ int Main(int argc, char** argv) {
   };
 
   median(
-      "settings read", [&] { s.Settings.ReadSettings(); }, "Basic settings read to PC software success.", 3);
+      "settings read", [&] { s.Settings.StartRead(); }, "Basic settings read to PC software success.", 3);
   // The safe save of one parameter: the three pages read first (the backup), the changed page written
   // and read back.
   median(
@@ -331,7 +331,7 @@ int Main(int argc, char** argv) {
       [&] {
         static int heartbeat = 60;
         s.SettingsGrid.SetCell(1, 23, std::to_string(++heartbeat));
-        s.Settings.SaveSettings();
+        s.Settings.StartSave();
       },
       "Basic setting saved success", 5);
   // Every page written, as the program always did, without reading back; the three pages are still
@@ -339,7 +339,7 @@ int Main(int argc, char** argv) {
   const TSaveOptions safe = s.SaveOptions();
   s.SetSaveOptions({.WriteAllPages = true, .Verify = false});
   median(
-      "settings save, every page", [&] { s.Settings.SaveSettings(); }, "Basic setting saved success", 6);
+      "settings save, every page", [&] { s.Settings.StartSave(); }, "Basic setting saved success", 6);
 
   TResult r;
 
@@ -367,7 +367,7 @@ int Main(int argc, char** argv) {
   r = run.Measure("safe save, every page changed, nothing known", [&] { s.Numbers.StartSave(); });
   report(r, 3 * 375, expectMessage("Authorized number list saved success"));
 
-  r = run.Measure("history read", [&] { s.History.ReadData(); });
+  r = run.Measure("history read", [&] { s.History.StartRead(); });
   int events = 0;
   for (int row = 1; row <= 1000; ++row) events += !s.HistoryGrid.Cell(1, row).empty();
   report(r, 500, events == 1000 ? "" : std::to_string(events) + " events read instead of 1000");

@@ -214,9 +214,9 @@ int Main(int argc, char** argv, int64_t mainNs) {
     std::function<void()> Start;
   };
   const TStep steps[] = {
-      {"settings read", &window.SettingsPage(), [&] { s.Settings.ReadSettings(); }},
+      {"settings read", &window.SettingsPage(), [&] { s.Settings.StartRead(); }},
       {"number list read", &window.NumbersPage(), [&] { s.Numbers.StartRead(); }},
-      {"history read", &window.HistoryPage(), [&] { s.History.ReadData(); }},
+      {"history read", &window.HistoryPage(), [&] { s.History.StartRead(); }},
   };
   bool ok = true;
   std::string times;

@@ -28,7 +28,7 @@ void After(std::function<void(A...)>& hook, std::function<void(A...)> then) {
 TDeviceJob::TDeviceJob(TEventLoop& loop, TCliOutput& out, std::string port, TJobOptions options)
     : loop_(loop), out_(out), port_(std::move(port)), options_(std::move(options)) {
   comm_ = std::make_unique<TComm>(loop_);
-  session_ = std::make_unique<TSession>(TSessionPorts{*comm_, *this, *this, loop_, clock_});
+  session_ = std::make_unique<TSession>(TSessionInterfaces{*comm_, *this, *this, loop_, clock_});
   TSession& s = *session_;
   s.BackupDir = options_.BackupDir;
   s.PortName = port_;
@@ -129,9 +129,9 @@ void TDeviceJob::AddRead(TTable table) {
   steps_.push_back([this, table] {
     Tsend_rec_command& t = TransferOf(table);
     Wait(TWait::Transfer, &t);
-    if (table == TTable::Settings) session_->Settings.ReadSettings();
+    if (table == TTable::Settings) session_->Settings.StartRead();
     if (table == TTable::Numbers) session_->Numbers.StartRead();
-    if (table == TTable::History) session_->History.ReadData();
+    if (table == TTable::History) session_->History.StartRead();
     if (!ended_ && !t.Running()) Finish(kExitTransfer, lastComplaint_);
   });
 }
@@ -141,7 +141,7 @@ void TDeviceJob::AddSave(TTable table) {
     session_->SetSaveOptions(options_.Save);
     Tsend_rec_command& t = TransferOf(table);
     Wait(TWait::Transfer, &t);
-    if (table == TTable::Settings) session_->Settings.SaveSettings();
+    if (table == TTable::Settings) session_->Settings.StartSave();
     if (table == TTable::Numbers) session_->Numbers.StartSave();
     // The grid's own checks said no before anything was sent (the operator has been told).
     if (!ended_ && !t.Running()) Finish(kExitUsage, lastComplaint_);

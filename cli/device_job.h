@@ -86,7 +86,7 @@ class TDeviceJob : private IOperator, private IStatusView {
   void Message(const std::string& text) override;
   void Success(const std::string& text) override;
   void Error(const std::string& text) override;
-  bool ConfirmRead(const std::string&) override { return true; }
+  bool Confirm(const std::string&) override { return true; }
   bool WarnOkCancel(const std::string&) override { return true; }
   std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override;
   std::optional<std::string> ChooseSaveFile(const std::string&, const std::string&,

@@ -31,9 +31,10 @@ class IOperator {
   virtual void Success(const std::string& text) { Message(text); }
   // The application's error box (a failed conversion, a file that cannot be read or written).
   virtual void Error(const std::string& text) = 0;
-  // The read confirmation: question icon, empty title, "OK(&Y)" / "Cancel(&N)", top-left corner at
+  // A question before a read or a save: question icon, empty title, "OK(&Y)" / "Cancel(&N)", top-left corner
+  // at
   // ((screen width - 200) div 2, (screen height - 200) div 2). True for yes.
-  virtual bool ConfirmRead(const std::string& text) = 0;
+  virtual bool Confirm(const std::string& text) = 0;
   // Warning icon, empty title, OK and Cancel. True for OK.
   virtual bool WarnOkCancel(const std::string& text) = 0;
   // Before the window closes with unsaved edits: save them first (offered only when `canSave`),

@@ -43,10 +43,10 @@ void Open(TSession& s, uint8_t scenario) {
       s.Login.BeginLogin();
       break;
     case 2:
-      s.Settings.ReadSettings();
+      s.Settings.StartRead();
       break;
     case 3:
-      s.Settings.SaveSettings();
+      s.Settings.StartSave();
       break;
     case 4:
       s.Numbers.StartRead();
@@ -55,7 +55,7 @@ void Open(TSession& s, uint8_t scenario) {
       s.Numbers.StartSave();
       break;
     case 6:
-      s.History.ReadData();
+      s.History.StartRead();
       break;
     case 7:
       s.TimeSync.Send();

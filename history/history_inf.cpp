@@ -33,7 +33,7 @@ THistoryInf::THistoryInf(TExchange& exchange, TGrid& grid, const TCodePage& code
       grid_(grid),
       codePage_(codePage) {}
 
-void THistoryInf::ReadData() {
+void THistoryInf::StartRead() {
   BeginRead();
 }
 

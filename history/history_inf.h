@@ -20,7 +20,7 @@ class THistoryInf : public Tsend_rec_command {
   THistoryInf(TExchange& exchange, TGrid& grid, const TCodePage& codePage = TCodePage::System());
 
   // The "Read data" button: the whole log from page 1, without asking and without clearing the grid.
-  void ReadData();
+  void StartRead();
   // Gathers the readable records at the top of the grid, in page order.
   void CompactRows();
 

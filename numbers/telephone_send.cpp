@@ -52,7 +52,7 @@ TtelephoneSend::TtelephoneSend(TExchange& exchange, TGrid& grid)
 
 void TtelephoneSend::StartRead() {
   if (exchange_.Busy()) return;
-  if (!exchange_.Operator.ConfirmRead(kNumbersReadQuestion)) return;
+  if (!exchange_.Operator.Confirm(kNumbersReadQuestion)) return;
   BeginRead();
 }
 
@@ -95,7 +95,7 @@ bool TtelephoneSend::ConfirmSave(const std::vector<uint8_t>& before, const std::
     text += std::string("\n") + what + std::to_string(rows->size()) + kNumbersSummaryRows + " (" +
             Serials(*rows) + ")";
   }
-  return exchange_.Operator.ConfirmRead(text + "\n" + kNumbersSummaryQuestion);
+  return exchange_.Operator.Confirm(text + "\n" + kNumbersSummaryQuestion);
 }
 
 std::string TtelephoneSend::NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) {
@@ -126,7 +126,7 @@ bool TtelephoneSend::CheckBeforeSave() {
     return false;
   }
   const std::string duplicates = DuplicateNumbersText(grid_);
-  return duplicates.empty() || exchange_.Operator.ConfirmRead(duplicates);
+  return duplicates.empty() || exchange_.Operator.Confirm(duplicates);
 }
 
 std::string DuplicateNumbersText(const TGrid& grid) {

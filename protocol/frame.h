@@ -54,11 +54,6 @@ class TRecData : public TDataPackage {
   std::array<uint8_t, 304> RawBytes{};
   int32_t RawCount = 0;
   int32_t ExpectedLength = 0;
-
-  bool GetReceiving() const { return Receiving; }
-  void SetReceiving(bool v) { Receiving = v; }
-  int32_t GetReceivedChecksum() const { return ReceivedChecksum; }
-  void SetReceivedChecksum(int32_t v) { ReceivedChecksum = v; }
 };
 
 // How many bytes the last frame begun in `bytes` still lacks: 0 when every frame there is whole or
@@ -70,8 +65,6 @@ size_t FrameBytesMissing(const uint8_t* bytes, size_t count);
 class TTemplate {
  public:
   virtual ~TTemplate() = default;
-  // The address of the page last received for this object.
-  int32_t Address = 0;
 };
 
 }  // namespace torvane

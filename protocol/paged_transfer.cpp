@@ -396,7 +396,6 @@ void Tsend_rec_command::ShowReply(const char* text) {
 
 bool Tsend_rec_command::OnReply(const TReply& reply) {
   if (mode_ == TMode::Idle || NextPage < 2) return true;
-  Address = reply.Address;
   if (pass_ == TPass::Write) {
     // Without its first byte an acknowledgement says nothing.
     if (reply.Payload.empty()) return false;

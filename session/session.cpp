@@ -73,7 +73,7 @@ std::string BackupContents(const TBackup& backup) {
 
 }  // namespace
 
-TSession::TSession(TSessionPorts p)
+TSession::TSession(TSessionInterfaces p)
     : ReplyTimer(p.Timers.CreateTimer(3000)),
       StatusClearTimer(p.Timers.CreateTimer(3000)),
       Status(p.StatusView, *StatusClearTimer),

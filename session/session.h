@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's logic without a window: every long-lived object the main window creates at start-up,
-// in one place, so tests and benchmarks can build the whole program and drive it through its ports.
+// in one place, so tests and benchmarks can build the whole program and drive it through its interfaces.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,7 +33,7 @@
 
 namespace torvane {
 
-struct TSessionPorts {
+struct TSessionInterfaces {
   ISendPort& Port;
   IOperator& Operator;
   IStatusView& StatusView;
@@ -43,7 +43,7 @@ struct TSessionPorts {
 
 class TSession {
  public:
-  explicit TSession(TSessionPorts ports);
+  explicit TSession(TSessionInterfaces ports);
   TSession(const TSession&) = delete;
   TSession& operator=(const TSession&) = delete;
 

@@ -41,13 +41,13 @@ bool PasswordSavable(const std::string& cell) {
   return true;
 }
 
-void TBasicInf::ReadSettings() {
+void TBasicInf::StartRead() {
   if (exchange_.Busy()) return;
-  if (!exchange_.Operator.ConfirmRead(kSettingsReadQuestion)) return;
+  if (!exchange_.Operator.Confirm(kSettingsReadQuestion)) return;
   BeginRead();
 }
 
-void TBasicInf::SaveSettings() {
+void TBasicInf::StartSave() {
   if (exchange_.Busy()) return;
   if (!CheckBeforeSave()) return;
   BeginSave();
@@ -65,7 +65,6 @@ void TBasicInf::BeforeWritePage() {
 }
 
 bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) {
-  WritePageAddress = PageAddress(page);
   // A parameter may run on from one page into the next, so the three pages are made together.
   std::array<uint8_t, kSettingsBytes> all{};
   if (const auto fault = ComposeSettingsPages(grid_, lists_, codePage_, basis, all)) {
@@ -74,14 +73,6 @@ bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const T
   }
   std::copy_n(all.begin() + (page - 1) * kSettingsPageSize, kSettingsPageSize, out.begin());
   return true;
-}
-
-bool TBasicInf::EncodeInto(int page, std::span<uint8_t, kPageBytes> out) {
-  WritePageAddress = PageAddress(page);
-  const std::optional<TEncodeFault> fault = EncodeSettingsPage(page, grid_, lists_, codePage_, out);
-  if (!fault) return true;
-  ReportFault(*fault);
-  return false;
 }
 
 void TBasicInf::ReportFault(const TEncodeFault& fault) {

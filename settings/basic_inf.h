@@ -19,23 +19,14 @@ class TBasicInf : public Tsend_rec_command {
  public:
   TBasicInf(TExchange& exchange, TGrid& grid, TSettingsLists& lists,
             const TCodePage& codePage = TCodePage::System());
-  // The address of the page the last encoder built.
-  int32_t WritePageAddress = 0;
-  // The page image the last encoder built.
-  std::array<uint8_t, kSettingsPageSize> Buffer{};
-
   // "Read Settings": asks first; a yes reads the three pages.
-  void ReadSettings();
+  void StartRead();
   // "Save Settings": the safe save (see Tsend_rec_command). A password that is not four digits stops
   // it before anything is sent.
-  void SaveSettings();
+  void StartSave();
   // What "Save Settings" checks before anything is sent: a password the login can match. False, with
   // the operator told why, when it would not save.
   bool CheckBeforeSave();
-
-  bool EncodePage1() { return EncodeInto(1, Buffer); }
-  bool EncodePage2() { return EncodeInto(2, Buffer); }
-  bool EncodePage3() { return EncodeInto(3, Buffer); }
 
  protected:
   void DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) override;
@@ -45,7 +36,6 @@ class TBasicInf : public Tsend_rec_command {
   void LoadPages(const std::vector<uint8_t>& pages) override;
 
  private:
-  bool EncodeInto(int page, std::span<uint8_t, kPageBytes> out);
   void ReportFault(const TEncodeFault& fault);
   TGrid& grid_;
   TSettingsLists& lists_;

@@ -115,7 +115,7 @@ TEST_F(SafeSaveWindow, StopAndEscapeEndAReadAfterThePageInFlight) {
   EXPECT_FALSE(window_->StopButton()->isEnabled());
 
   op_.Messages.clear();
-  S().History.ReadData();
+  S().History.StartRead();
   QTest::mouseClick(window_->StopButton(), Qt::LeftButton);
   Feed(MakeFrame(CMD_READ, 0x30000, std::vector<uint8_t>(256, 0)));
   ASSERT_EQ(op_.Messages.size(), 1u);

@@ -185,7 +185,7 @@ class TSettingsRead : public TTransfer {
     device_ = m;
     for (int row = 1; row <= 28; ++row) before_[row] = SettingsRow(h.Session(), row);
   }
-  void Start(TE2eHarness& h) override { h.Session().Settings.ReadSettings(); }
+  void Start(TE2eHarness& h) override { h.Session().Settings.StartRead(); }
   std::string SuccessMessage() const override { return "Basic settings read to PC software success."; }
   std::string RefusalMessage() const override { return kInvalid; }
   void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override {
@@ -235,7 +235,7 @@ class TSettingsSave : public TTransfer {
     }
     first_ = false;
   }
-  void Start(TE2eHarness& h) override { h.Session().Settings.SaveSettings(); }
+  void Start(TE2eHarness& h) override { h.Session().Settings.StartSave(); }
   std::string SuccessMessage() const override { return "Basic setting saved success"; }
   std::string RefusalMessage() const override { return "Basic setting error"; }
   bool RefusalIsAnAnswer() const override { return true; }
@@ -374,7 +374,7 @@ class THistoryRead : public TTransfer {
     TGrid& g = h.Session().HistoryGrid;
     for (int row = 1; row <= 1000; ++row) g.SetCell(kHisContent, row, "old " + std::to_string(row));
   }
-  void Start(TE2eHarness& h) override { h.Session().History.ReadData(); }
+  void Start(TE2eHarness& h) override { h.Session().History.StartRead(); }
   std::string SuccessMessage() const override { return "Historical data read to PC software success."; }
   std::string RefusalMessage() const override { return kInvalid; }
   void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override {

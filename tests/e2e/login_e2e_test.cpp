@@ -2,9 +2,11 @@
 // Logging in to the virtual device through the real serial component over a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "settings/settings_table.h"
 #include "support/e2e_harness.h"
 
 namespace torvane::testing {
@@ -28,6 +30,13 @@ struct LoginE2e : ::testing::Test {
 };
 
 TEST_F(LoginE2e, FactoryPasswordUnlocks) {
+  // A SIM number the grid's defaults do not hold, so that a login decoding its page would show.
+  auto settings = H.Device.Settings();
+  std::copy_n("+4912345", 8, settings.begin() + 4);
+  H.Device.SetSettings(settings);
+  std::vector<std::string> contents;
+  for (int row = 1; row < H.Session().SettingsGrid.RowCount(); ++row)
+    contents.push_back(H.Session().SettingsGrid.Cell(kContentCol, row));
   EXPECT_FALSE(H.Exchange().Unlocked());
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
   EXPECT_TRUE(H.Exchange().Unlocked());
@@ -37,7 +46,9 @@ TEST_F(LoginE2e, FactoryPasswordUnlocks) {
   EXPECT_TRUE(H.Device.WaitFor([](const device::TDeviceCounters& c) { return c.Answered >= 1u; }));
   EXPECT_EQ(H.Device.Counters().Answered, 1u);
   // The settings grid is not filled by a login.
-  EXPECT_EQ(H.Session().Settings.Address, 0);
+  for (int row = 1; row < H.Session().SettingsGrid.RowCount(); ++row)
+    EXPECT_EQ(H.Session().SettingsGrid.Cell(kContentCol, row), contents[row - 1]) << row;
+  EXPECT_EQ(H.Session().SimNumber, "+4912345");
 }
 
 TEST_F(LoginE2e, WrongPasswordsFailAndLockAgain) {
@@ -83,7 +94,7 @@ TEST_F(LoginE2e, ASilentLoginThenASettingsReadReachesTheSettings) {
   EXPECT_FALSE(H.Session().Login.Verifying);
 
   H.Operator.Messages.clear();
-  H.Session().Settings.ReadSettings();
+  H.Session().Settings.StartRead();
   ASSERT_TRUE(H.PumpUntilIdle());
   for (const auto& m : H.Operator.Messages) EXPECT_FALSE(IsPasswordMessage(m)) << m;
   EXPECT_EQ(H.Operator.Messages, (Texts{"Basic settings read to PC software success."}));

@@ -175,7 +175,7 @@ TEST_F(SafeSave, AfterTheLeadMovesToAnotherControllerTheSaveLeavesItHoldingTheGr
       ASSERT_TRUE(H.LogIn("6853"));
     }
     if (c.Settings) {
-      ASSERT_EQ(Run([this] { S().Settings.ReadSettings(); }),
+      ASSERT_EQ(Run([this] { S().Settings.StartRead(); }),
                 Texts{"Basic settings read to PC software success."});
       if (c.Change) S().SettingsGrid.SetCell(kContentCol, 13, "Gate open");
     } else {
@@ -185,7 +185,7 @@ TEST_F(SafeSave, AfterTheLeadMovesToAnotherControllerTheSaveLeavesItHoldingTheGr
     // From the next request on, the lead is on B.
     const device::TFault moved{.Kind = device::TFaultKind::Moved, .MovedSeed = c.Seed};
     H.Device.AddFault(moved);
-    const Texts shown = c.Settings ? Run([this] { S().Settings.SaveSettings(); }) : SaveList();
+    const Texts shown = c.Settings ? Run([this] { S().Settings.StartSave(); }) : SaveList();
     const std::string done = c.Settings ? "Basic setting saved success" : kSaved;
     EXPECT_EQ(shown, Texts{done + "\n" + kOtherDeviceBackedUp});
     // B holds what the grid shows, by value.

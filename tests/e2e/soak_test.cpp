@@ -147,7 +147,7 @@ TEST(Soak, SettingsSavedAndReadBackAHundredTimesWithoutADifference) {
     const bool allPages = cycle % 2 == 1;
     s.SetSaveOptions({.WriteAllPages = allPages, .Verify = true});
     h.Operator.Messages.clear();
-    s.Settings.SaveSettings();
+    s.Settings.StartSave();
     ASSERT_TRUE(h.PumpUntilIdle()) << "cycle " << cycle;
     ASSERT_EQ(h.Operator.Messages, std::vector<std::string>{"Basic setting saved success"}) << cycle;
     if (allPages)
@@ -158,7 +158,7 @@ TEST(Soak, SettingsSavedAndReadBackAHundredTimesWithoutADifference) {
 
     SetUpSettingsGrid(g, s.SettingsLists);
     h.Operator.Messages.clear();
-    s.Settings.ReadSettings();
+    s.Settings.StartRead();
     ASSERT_TRUE(h.PumpUntilIdle()) << "cycle " << cycle;
     ASSERT_EQ(h.Operator.Messages, std::vector<std::string>{"Basic settings read to PC software success."});
     const auto read = SettingsCells(s);
@@ -220,10 +220,10 @@ TEST(Soak, TwoHundredTransfersWithFaultsOfEveryKindEachEndWithTheTruth) {
     const int hangUps = h.HangUps;
     switch (what) {
       case TTransfer::SettingsRead:
-        s.Settings.ReadSettings();
+        s.Settings.StartRead();
         break;
       case TTransfer::SettingsSave:
-        s.Settings.SaveSettings();
+        s.Settings.StartSave();
         break;
       case TTransfer::NumbersRead:
         s.Numbers.StartRead();
@@ -232,7 +232,7 @@ TEST(Soak, TwoHundredTransfersWithFaultsOfEveryKindEachEndWithTheTruth) {
         s.Numbers.StartSave();
         break;
       case TTransfer::HistoryRead:
-        s.History.ReadData();
+        s.History.StartRead();
         break;
       case TTransfer::TimeSync:
         s.TimeSync.Send();

@@ -70,7 +70,7 @@ TEST_F(HistoryE2e, FullReadShowsTheDeviceLogInPageOrder) {
   ASSERT_EQ(expected.size(), 640u);
   FillGrid("before");
 
-  History().ReadData();
+  History().StartRead();
   ASSERT_TRUE(H.PumpUntilIdle(60000));
   EXPECT_EQ(H.Operator.Messages, (Texts{"Historical data read to PC software success."}));
   // The device counts an answer once its last byte is out, which may be after the program took it.
@@ -106,7 +106,7 @@ TEST_F(HistoryE2e, TimeoutMidReadKeepsDecodedPagesAndDoesNotCompact) {
   FillGrid("before");
   const uint64_t handledBefore = H.Device.Counters().Handled;
 
-  History().ReadData();
+  History().StartRead();
   // Replies to pages 1..119 are pumped as they come; the request for page 120 goes unanswered.
   ASSERT_TRUE(H.PumpUntil([&] { return H.Device.Counters().Handled >= handledBefore + 120; }, 60000));
   H.DrainFor(100);
@@ -150,7 +150,7 @@ TEST_F(HistoryE2e, DeleteAllCancelledSendsNothing) {
 
 TEST_F(HistoryE2e, DeleteAllConfirmedErasesTheLog) {
   H.Device.Populate(0, 50, 1);
-  History().ReadData();
+  History().StartRead();
   ASSERT_TRUE(H.PumpUntilIdle(60000));
   ASSERT_EQ(Grid().Cell(kHisNumber, 50), "50");
   H.Operator.Messages.clear();
@@ -164,7 +164,7 @@ TEST_F(HistoryE2e, DeleteAllConfirmedErasesTheLog) {
   for (int i = 0; i < device::kHistoryRecords; ++i)
     ASSERT_TRUE(Expect(H.Device.HistoryRecord(i)).Number.empty()) << i;
 
-  History().ReadData();
+  History().StartRead();
   ASSERT_TRUE(H.PumpUntilIdle(60000));
   EXPECT_TRUE(GridEmpty());
 }

@@ -44,7 +44,7 @@ class HistoryTransfer : public ::testing::Test {
 
 TEST_F(HistoryTransfer, ReadDataAsksForPageOneAndEachReplyForTheNext) {
   s.Exchange.UnlockControls();
-  h.ReadData();
+  h.StartRead();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x30000, {}));
   EXPECT_EQ(h.PageCount, 500);
@@ -84,7 +84,7 @@ TEST_F(HistoryTransfer, EachPageFillsItsOwnTwoRows) {
 
 TEST_F(HistoryTransfer, AnEmptyPageEmptiesBothRows) {
   for (int c = 1; c < 8; ++c) g.SetCell(c, 1, "old"), g.SetCell(c, 2, "old");
-  h.ReadData();
+  h.StartRead();
   Reply(1, Empty());
   for (int c = 1; c < 8; ++c) {
     EXPECT_EQ(g.Cell(c, 1), "") << c;
@@ -94,7 +94,7 @@ TEST_F(HistoryTransfer, AnEmptyPageEmptiesBothRows) {
 
 TEST_F(HistoryTransfer, AShortReplyIsAskedForAgainAndDecodesNothing) {
   s.Exchange.UnlockControls();
-  h.ReadData();
+  h.StartRead();
   Reply(1, MakePage(Rec(1), Rec(2)));
   for (int c = 1; c < 8; ++c) g.SetCell(c, 4, "kept");
   // Page 2 carries its first record only.
@@ -112,7 +112,7 @@ TEST_F(HistoryTransfer, AShortReplyIsAskedForAgainAndDecodesNothing) {
 
 TEST_F(HistoryTransfer, FullReadCompactsRecordsToTheTopInPageOrder) {
   for (int c = 1; c < 8; ++c) g.SetCell(c, 900, "stale");
-  h.ReadData();
+  h.StartRead();
   Reply(1, MakePage(Rec(10), Rec(11)));
   Reply(2, MakePage(Rec(12), Rec(13)));
   Reply(3, MakePage(Rec(14), Rec(15)));
@@ -126,7 +126,7 @@ TEST_F(HistoryTransfer, FullReadCompactsRecordsToTheTopInPageOrder) {
 }
 
 TEST_F(HistoryTransfer, CompactionDropsUnnumberedAndFarFutureRows) {
-  h.ReadData();
+  h.StartRead();
   auto noNumber = Rec(1);
   noNumber[0] = noNumber[1] = noNumber[2] = noNumber[3] = 0xFF;
   std::array<uint8_t, 128> erased;
@@ -147,7 +147,7 @@ TEST_F(HistoryTransfer, CompactionDropsUnnumberedAndFarFutureRows) {
 TEST_F(HistoryTransfer, TimeoutStopsTheReadWhereItIs) {
   s.Exchange.UnlockControls();
   for (int c = 1; c < 8; ++c) g.SetCell(c, 9, "earlier");
-  h.ReadData();
+  h.StartRead();
   Reply(1, MakePage(EmptySlot(), Rec(2)));
   Reply(2, MakePage(Rec(3), Rec(4)));
   ASSERT_TRUE(s.Exchange.Busy());
@@ -164,7 +164,7 @@ TEST_F(HistoryTransfer, TimeoutStopsTheReadWhereItIs) {
   EXPECT_EQ(f.Port.Sent.size(), sent);
 
   // Pressing again starts over from page 1.
-  h.ReadData();
+  h.StartRead();
   EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x30000, {}));
   EXPECT_EQ(h.NextPage, 2);
 }
@@ -173,7 +173,7 @@ TEST_F(HistoryTransfer, StrayRepliesNeitherRequestNorWriteAnything) {
   Reply(1, MakePage(Rec(1), Rec(2)));  // no read was started
   EXPECT_TRUE(f.Port.Sent.empty());
   EXPECT_EQ(g.Cell(kHisNumber, 1), "");
-  h.ReadData();
+  h.StartRead();
   const auto page = MakePage(Rec(7), Rec(8));
   for (uint32_t address : {kHistoryBase + 500 * 256, 0x2FF00, 0x30100})
     f.Feed(MakeFrame(CMD_READ, address, page));

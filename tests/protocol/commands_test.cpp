@@ -64,7 +64,7 @@ TEST(SingleCommands, ARepeatedTimeSyncCarriesTheTimeOfItsRepeat) {
   EXPECT_EQ(again.back(), sum);
   // Other requests go out again as the very same bytes.
   TFakeSession t;
-  t.Session->Settings.ReadSettings();
+  t.Session->Settings.StartRead();
   t.Timers.Advance(3000);
   ASSERT_EQ(t.Port.Sent.size(), 2u);
   EXPECT_EQ(t.Port.Sent[0], t.Port.Sent[1]);

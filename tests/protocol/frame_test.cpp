@@ -112,12 +112,9 @@ TEST(Frame, NewRecordIsAllZeroes) {
   EXPECT_EQ(p.Checksum, 0);
   for (uint8_t b : p.Payload) ASSERT_EQ(b, 0);
   TRecData r;
-  EXPECT_FALSE(r.GetReceiving());
+  EXPECT_FALSE(r.Receiving);
   EXPECT_EQ(r.RawCount, 0);
-  r.SetReceiving(true);
-  r.SetReceivedChecksum(0x5A);
-  EXPECT_TRUE(r.GetReceiving());
-  EXPECT_EQ(r.GetReceivedChecksum(), 0x5A);
+  EXPECT_EQ(r.ExpectedLength, 0);
 }
 
 // The year goes out as the four-digit year modulo 256, not as year - 2000.

@@ -82,7 +82,7 @@ TEST_F(TraceTest, ASettingsPageAtAnAddressNotAskedForIsHiddenWhole) {
     SCOPED_TRACE("page " + std::to_string(asked) + " asked for");
     TFakeSession g;
     TSession& s = *g.Session;
-    s.Settings.ReadSettings();
+    s.Settings.StartRead();
     for (int page = 1; page < asked; ++page) g.Feed(MakeFrame(CMD_READ, (page - 1) * 0x100, Bytes(256, 'x')));
     ASSERT_EQ(g.Port.Sent.back(), MakeFrame(CMD_READ, (asked - 1) * 0x100, {}));
     g.Feed(MakeFrame(CMD_READ, asked * 0x100, Bytes(256, 'x')));

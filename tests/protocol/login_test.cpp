@@ -121,14 +121,12 @@ TEST_F(LoginTest, AfterATimeoutASettingsReadIsNotTakenForALogin) {
   EXPECT_FALSE(Session.Login.Verifying);
   S.Operator.Messages.clear();
   // The operator then reads the settings: page 1's reply is decoded into the grid.
-  Session.Settings.Address = 0x77;
-  Session.Settings.ReadSettings();
+  Session.Settings.StartRead();
   S.Feed(MakeFrame(CMD_READ, 0, PageOne("1111")));
   for (const auto& m : S.Operator.Messages) {
     EXPECT_NE(m, "Password Error!");
     EXPECT_NE(m, "Password confirmed!");
   }
-  EXPECT_EQ(Session.Settings.Address, 0);
   EXPECT_EQ(Session.SettingsGrid.Cell(1, 1), "1111");
   EXPECT_FALSE(Session.Exchange.Unlocked());
 }

@@ -70,7 +70,7 @@ TEST_F(BasicInf, AStrayPageReplyWithNoReadStartedRequestsNothing) {
 
 TEST_F(BasicInf, ReadAsksFirstAndRequestsNothingWhenDeclined) {
   f.Operator.ConfirmAnswer = false;
-  Settings().ReadSettings();
+  Settings().StartRead();
   ASSERT_EQ(f.Operator.Questions.size(), 1u);
   EXPECT_EQ(f.Operator.Questions[0], "Read the GSM device basic parameters to PC software?");
   EXPECT_TRUE(f.Port.Sent.empty());
@@ -78,7 +78,7 @@ TEST_F(BasicInf, ReadAsksFirstAndRequestsNothingWhenDeclined) {
 }
 
 TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEach) {
-  Settings().ReadSettings();
+  Settings().StartRead();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x000, {}));
   EXPECT_EQ(f.StatusView.Text, "Read settings");
@@ -108,7 +108,7 @@ TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEach) {
 }
 
 TEST_F(BasicInf, RepliesThatDoNotAnswerThePageAskedForChangeNothing) {
-  Settings().ReadSettings();
+  Settings().StartRead();
   Reply(0x000, Page({{0, "1234"}}));
   const std::vector<std::pair<int32_t, std::vector<uint8_t>>> strays = {
       {0x300, Page({{0, "9999"}})},      // an address outside the table
@@ -132,7 +132,7 @@ TEST_F(BasicInf, RepliesThatDoNotAnswerThePageAskedForChangeNothing) {
 
 TEST_F(BasicInf, TheBackupReadOfASaveLeavesTheGridAlone) {
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");
-  Settings().SaveSettings();
+  Settings().StartSave();
   // The device's pages are not known: the save reads them first, into its backup, not into the grid.
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x000, {}));
@@ -144,7 +144,7 @@ TEST_F(BasicInf, TheBackupReadOfASaveLeavesTheGridAlone) {
 TEST_F(BasicInf, SaveSendsTheChangedPageAndReadsItBack) {
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 23, "61");  // page 2 only
-  Settings().SaveSettings();
+  Settings().StartSave();
   AnswerBackup();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   const auto sent = f.Port.Sent[0];
@@ -168,7 +168,7 @@ TEST_F(BasicInf, APageReadBackOtherThanSentNamesTheParameters) {
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 21, "user");
   S().SettingsGrid.SetCell(kContentCol, 23, "61");
-  Settings().SaveSettings();
+  Settings().StartSave();
   AnswerBackup();
   const auto sent = f.Port.Sent[0];
   Ack(0x100);
@@ -184,7 +184,7 @@ TEST_F(BasicInf, APageReadBackOtherThanSentNamesTheParameters) {
 
 TEST_F(BasicInf, NothingChangedWritesNothingAndSaysTheDeviceHoldsIt) {
   KnowDevice();
-  Settings().SaveSettings();
+  Settings().StartSave();
   AnswerBackup();
   EXPECT_TRUE(f.Port.Sent.empty());
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting saved success"}));
@@ -201,7 +201,7 @@ TEST_F(BasicInf, ThePasswordMustBeFourDigitsToBeSaved) {
     SCOPED_TRACE(std::string("password '") + c.Cell + "'");
     TFakeSession s;
     s.Session->SettingsGrid.SetCell(kContentCol, 1, c.Cell);
-    s.Session->Settings.SaveSettings();
+    s.Session->Settings.StartSave();
     EXPECT_EQ(s.Port.Sent.size(), c.Saved ? 1u : 0u);
     EXPECT_EQ(s.Session->Exchange.Busy(), c.Saved);
     if (!c.Saved) {
@@ -213,7 +213,7 @@ TEST_F(BasicInf, ThePasswordMustBeFourDigitsToBeSaved) {
 }
 
 TEST_F(BasicInf, APasswordOfFewerDigitsOnTheDeviceStillShowsAsRead) {
-  Settings().ReadSettings();
+  Settings().StartRead();
   Reply(0x000, Page({{0, "12"}}));
   EXPECT_EQ(Content(1), "12");
 }
@@ -221,7 +221,7 @@ TEST_F(BasicInf, APasswordOfFewerDigitsOnTheDeviceStillShowsAsRead) {
 TEST_F(BasicInf, PortAbove65535StopsTheSaveNamingParameterAndValue) {
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 19, "70000");
-  Settings().SaveSettings();
+  Settings().StartSave();
   EXPECT_TRUE(f.Port.Sent.empty());
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_NE(f.Operator.Errors[0].find("19.Server Port(0-65535)"), std::string::npos);
@@ -234,7 +234,7 @@ TEST_F(BasicInf, ANonNumericCellStopsTheSaveBeforeAnythingIsSent) {
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");  // page 1 would change too
   S().SettingsGrid.SetCell(kContentCol, 23, "6O");
-  Settings().SaveSettings();
+  Settings().StartSave();
   EXPECT_TRUE(f.Port.Sent.empty());
   ASSERT_EQ(f.Operator.Errors.size(), 1u);
   EXPECT_EQ(f.Operator.Errors[0], "'6O' is not a valid integer value");
@@ -243,10 +243,10 @@ TEST_F(BasicInf, ANonNumericCellStopsTheSaveBeforeAnythingIsSent) {
 }
 
 TEST_F(BasicInf, NothingStartsWhileAnotherExchangeIsOpen) {
-  Settings().SaveSettings();
+  Settings().StartSave();
   ASSERT_TRUE(S().Exchange.Busy());
-  Settings().ReadSettings();
-  Settings().SaveSettings();
+  Settings().StartRead();
+  Settings().StartSave();
   EXPECT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_TRUE(f.Operator.Questions.empty());
 }
@@ -256,7 +256,7 @@ TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");
   S().SettingsGrid.SetCell(kContentCol, 23, "61");
-  Settings().SaveSettings();
+  Settings().StartSave();
   AnswerBackup();
   Ack(0x000);
   ASSERT_EQ(f.Port.Sent.size(), 2u);
@@ -320,13 +320,13 @@ TEST_F(BasicInf, StopAtEachPassBoundaryEndsTheSaveAfterThePageInFlight) {
       }
       return writes;
     };
-    s.Settings.SaveSettings();
+    s.Settings.StartSave();
     EXPECT_EQ(serve(0, c.StopAt), c.Writes);
     EXPECT_EQ(g.Operator.Messages, (std::vector<std::string>{c.Box}));
     EXPECT_FALSE(s.Exchange.Busy());
     // The request to stop belonged to that save: the next one runs to its end.
     const size_t sent = g.Port.Sent.size();
-    s.Settings.SaveSettings();
+    s.Settings.StartSave();
     serve(sent, -1);
     EXPECT_EQ(g.Operator.Messages.back(), "Basic setting saved success");
   }
@@ -334,7 +334,7 @@ TEST_F(BasicInf, StopAtEachPassBoundaryEndsTheSaveAfterThePageInFlight) {
 
 TEST_F(BasicInf, TimeoutMidReadKeepsThePagesAlreadyDecoded) {
   S().Exchange.UnlockControls();
-  Settings().ReadSettings();
+  Settings().StartRead();
   Reply(0x000, Page({{0, "4321"}, {4, "13800138000"}}));
   ASSERT_EQ(f.Port.Sent.size(), 2u);
   f.Timers.Advance(3 * 3000);

@@ -58,7 +58,7 @@ TEST_F(SettingsE2e, EveryParameterSavedIsReadBack) {
   for (const auto& [row, text] : values) Grid().SetCell(kContentCol, row, text);
   for (const auto& [row, index] : choices) Lists().SetItemIndex(*Lists().ForRow(row), index);
 
-  H.Session().Settings.SaveSettings();
+  H.Session().Settings.StartSave();
   ASSERT_TRUE(H.PumpUntilIdle());
   ASSERT_EQ(H.Operator.Messages, std::vector<std::string>{"Basic setting saved success"});
 
@@ -80,7 +80,7 @@ TEST_F(SettingsE2e, EveryParameterSavedIsReadBack) {
   // Back to the start-up grid, then read.
   SetUpSettingsGrid(Grid(), Lists());
   H.Operator.Messages.clear();
-  H.Session().Settings.ReadSettings();
+  H.Session().Settings.StartRead();
   ASSERT_TRUE(H.PumpUntilIdle());
   EXPECT_EQ(H.Operator.Questions.back(), "Read the GSM device basic parameters to PC software?");
   ASSERT_EQ(H.Operator.Messages, std::vector<std::string>{"Basic settings read to PC software success."});
@@ -93,7 +93,7 @@ TEST_F(SettingsE2e, EveryParameterSavedIsReadBack) {
 }
 
 TEST_F(SettingsE2e, FactorySettingsSurviveASaveOfWhatWasRead) {
-  H.Session().Settings.ReadSettings();
+  H.Session().Settings.StartRead();
   ASSERT_TRUE(H.PumpUntilIdle());
   ASSERT_EQ(H.Operator.LastMessage(), "Basic settings read to PC software success.");
   EXPECT_EQ(Grid().Cell(kContentCol, 1), "6853");
@@ -102,11 +102,11 @@ TEST_F(SettingsE2e, FactorySettingsSurviveASaveOfWhatWasRead) {
   for (int row = 1; row <= kSettingCount; ++row) shown.push_back(Grid().Cell(kContentCol, row));
 
   // The erased bytes of the factory image go back as zeros, which read as the same values.
-  H.Session().Settings.SaveSettings();
+  H.Session().Settings.StartSave();
   ASSERT_TRUE(H.PumpUntilIdle());
   ASSERT_EQ(H.Operator.LastMessage(), "Basic setting saved success");
   SetUpSettingsGrid(Grid(), Lists());
-  H.Session().Settings.ReadSettings();
+  H.Session().Settings.StartRead();
   ASSERT_TRUE(H.PumpUntilIdle());
   for (int row = 1; row <= kSettingCount; ++row)
     EXPECT_EQ(Grid().Cell(kContentCol, row), shown[row - 1]) << "row " << row;
@@ -116,7 +116,7 @@ TEST_F(SettingsE2e, PortOutOfRangeWritesNothing) {
   Grid().SetCell(kContentCol, 19, "70000");
   const auto before = H.Device.Settings();
   const auto received = H.Device.Counters().Received;
-  H.Session().Settings.SaveSettings();
+  H.Session().Settings.StartSave();
   ASSERT_TRUE(H.PumpUntilIdle());
   EXPECT_EQ(H.Operator.Errors.size(), 1u);
   EXPECT_TRUE(H.Operator.Messages.empty());

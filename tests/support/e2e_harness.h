@@ -37,7 +37,7 @@ class TE2eHarness {
       Session().PortLost();
       ++HangUps;
     };
-    session_ = std::make_unique<TSession>(TSessionPorts{Comm, Operator, StatusView, Timers, Clock});
+    session_ = std::make_unique<TSession>(TSessionInterfaces{Comm, Operator, StatusView, Timers, Clock});
   }
   ~TE2eHarness() {
     session_.reset();

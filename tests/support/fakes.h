@@ -24,7 +24,7 @@ class TFakeOperator : public IOperator {
  public:
   std::vector<std::string> Messages;   // Message() texts, in order
   std::vector<std::string> Errors;     // Error() texts
-  std::vector<std::string> Questions;  // ConfirmRead() and WarnOkCancel() texts
+  std::vector<std::string> Questions;  // Confirm() and WarnOkCancel() texts
   bool ConfirmAnswer = true;
   bool WarnAnswer = true;
   TCloseAnswer CloseAnswer = TCloseAnswer::Cancel;
@@ -40,7 +40,7 @@ class TFakeOperator : public IOperator {
     if (OnMessage) OnMessage(text);
   }
   void Error(const std::string& text) override { Errors.push_back(text); }
-  bool ConfirmRead(const std::string& text) override {
+  bool Confirm(const std::string& text) override {
     Questions.push_back(text);
     return ConfirmAnswer;
   }
@@ -123,7 +123,7 @@ struct TFakeSession {
   std::unique_ptr<TSession> Session;
 
   TFakeSession() {
-    Session = std::make_unique<TSession>(TSessionPorts{Port, Operator, StatusView, Timers, Clock});
+    Session = std::make_unique<TSession>(TSessionInterfaces{Port, Operator, StatusView, Timers, Clock});
   }
   void Feed(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes) Session->cm1ReceiveData(&b, 1);

@@ -60,7 +60,7 @@ class TPortSession {
     Comm.OnReceiveData = [this](TComm&, const char* buffer, uint16_t length) {
       Session->cm1ReceiveData(reinterpret_cast<const uint8_t*>(buffer), length);
     };
-    Session = std::make_unique<TSession>(TSessionPorts{Comm, Operator, StatusView, Timers, Clock});
+    Session = std::make_unique<TSession>(TSessionInterfaces{Comm, Operator, StatusView, Timers, Clock});
     Session->PortName = port;
     Session->BackupDir = (fs::path(::testing::TempDir()) / "torvane-wine-backups").string() + "\\";
     Comm.SetCommName(port);
@@ -194,19 +194,18 @@ TEST(DeviceWin32, EachTableReadsAndSavesThroughACommPort) {
     TSession& s = *p.Session;
     EXPECT_EQ(s.SimNumber, SettingsRows(m.Settings)[1]);
 
-    EXPECT_EQ(p.Run([&] { s.Settings.ReadSettings(); }),
-              Texts{"Basic settings read to PC software success."});
+    EXPECT_EQ(p.Run([&] { s.Settings.StartRead(); }), Texts{"Basic settings read to PC software success."});
     EXPECT_EQ(SettingsRows(s), SettingsRows(m.Settings));
     EXPECT_EQ(p.Run([&] { s.Numbers.StartRead(); }),
               Texts{"Authorized number list read to PC software success."});
     ExpectNumbers(s.NumberGrid, m);
-    EXPECT_EQ(p.Run([&] { s.History.ReadData(); }), Texts{"Historical data read to PC software success."});
+    EXPECT_EQ(p.Run([&] { s.History.StartRead(); }), Texts{"Historical data read to PC software success."});
     ExpectHistory(s.HistoryGrid, m);
     if (HasFatalFailure()) return;
 
     s.SettingsGrid.SetCell(kContentCol, 18, "10.9.8.7");
     savedSettings = SettingsRows(s);
-    EXPECT_EQ(p.Run([&] { s.Settings.SaveSettings(); }), Texts{"Basic setting saved success"});
+    EXPECT_EQ(p.Run([&] { s.Settings.StartSave(); }), Texts{"Basic setting saved success"});
     s.NumberGrid.SetCell(kColNumber, 12, "+4930123456");
     savedRow = NumberRow(s.NumberGrid, 12);
     EXPECT_EQ(p.Run([&] { s.Numbers.StartSave(); }), Texts{"Authorized number list saved success"});
@@ -214,8 +213,7 @@ TEST(DeviceWin32, EachTableReadsAndSavesThroughACommPort) {
   TPortSession again(port);
   ASSERT_TRUE(again.LogIn());
   TSession& s = *again.Session;
-  EXPECT_EQ(again.Run([&] { s.Settings.ReadSettings(); }),
-            Texts{"Basic settings read to PC software success."});
+  EXPECT_EQ(again.Run([&] { s.Settings.StartRead(); }), Texts{"Basic settings read to PC software success."});
   EXPECT_EQ(SettingsRows(s), savedSettings);
   EXPECT_EQ(SettingsRows(s)[17], "10.9.8.7");
   EXPECT_EQ(again.Run([&] { s.Numbers.StartRead(); }),

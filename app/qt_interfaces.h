@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The window's side of the core's ports: real dialogs, QTimer, and the hand-over of the serial
+// The window's side of the core's interfaces: real dialogs, QTimer, and the hand-over of the serial
 // workers' notifications to the Qt event loop.
 #include <QObject>
 #include <QPointer>
@@ -31,7 +31,7 @@ class TQtOperator : public IOperator {
   explicit TQtOperator(QWidget* parent) : parent_(parent) {}
   void Message(const std::string& text) override;
   void Error(const std::string& text) override;
-  bool ConfirmRead(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
   bool WarnOkCancel(const std::string& text) override;
   TCloseAnswer AskBeforeClose(const std::string& text, bool canSave) override;
   std::optional<std::string> ChooseBackup(const std::vector<TBackupEntry>& backups, const std::string& filter,

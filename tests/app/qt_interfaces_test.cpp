@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's ports: file filters for the dialogs and the hand-over of worker notifications.
-#include "app/qt_ports.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/qt_interfaces.h"
 #include "support/qt_app.h"
 
 namespace torvane {
@@ -297,7 +296,7 @@ TEST(QtOperator, ReadConfirmationAsksWithItsOwnButtonsAtItsPlace) {
       auto* box = static_cast<QMessageBox*>(w);
       ButtonCaptioned(box, yes ? "OK(&Y)" : "Cancel(&N)")->click();
     });
-    EXPECT_EQ(op.ConfirmRead("Read all settings?"), yes);
+    EXPECT_EQ(op.Confirm("Read all settings?"), yes);
     EXPECT_EQ(seen.Text, "Read all settings?");
     EXPECT_EQ(seen.Title, "");
     EXPECT_EQ(seen.Icon, QMessageBox::Question);

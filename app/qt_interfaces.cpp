@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/qt_ports.h"
+#include "app/qt_interfaces.h"
 
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -67,7 +67,7 @@ void TQtOperator::Error(const std::string& text) {
   box.exec();
 }
 
-bool TQtOperator::ConfirmRead(const std::string& text) {
+bool TQtOperator::Confirm(const std::string& text) {
   QMessageBox box(QMessageBox::Question, QString(), Q(text), QMessageBox::NoButton, parent_);
   QPushButton* yes = box.addButton("OK(&Y)", QMessageBox::YesRole);
   box.addButton("Cancel(&N)", QMessageBox::NoRole);
