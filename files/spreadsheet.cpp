@@ -147,83 +147,105 @@ bool StartsWithNoCase(std::string_view text, size_t at, std::string_view word) {
   return true;
 }
 
-// The first section of the code (up to an unquoted ';'), cut into tokens. Month and minute share "m";
-// the "m" right after an hour or right before a second is the minute.
-std::vector<TToken> Tokenize(std::string_view code) {
-  std::vector<TToken> tokens;
-  auto literal = [&](std::string_view text) {
-    if (!tokens.empty() && tokens.back().Type == TToken::Literal)
-      tokens.back().Text += text;
-    else
-      tokens.push_back({TToken::Literal, 0, std::string(text)});
+void AddLiteral(std::vector<TToken>& tokens, std::string_view text) {
+  if (!tokens.empty() && tokens.back().Type == TToken::Literal)
+    tokens.back().Text += text;
+  else
+    tokens.push_back({TToken::Literal, 0, std::string(text)});
+}
+
+// What stands between brackets: an elapsed time ([h], [mm], [ss]) or a currency with its locale
+// ([$EUR-407] shows "EUR"); a colour or a condition shows nothing.
+void AddBracket(std::vector<TToken>& tokens, std::string_view inner) {
+  std::string lowered(inner);
+  for (char& ch : lowered) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  auto all = [&](char letter) {
+    return !lowered.empty() && lowered.find_first_not_of(letter) == std::string::npos;
   };
-  size_t i = 0;
-  while (i < code.size()) {
-    char c = code[i];
-    char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c == ';') break;
-    if (c == '"') {
-      size_t end = code.find('"', i + 1);
-      if (end == std::string_view::npos) end = code.size();
-      literal(code.substr(i + 1, end - i - 1));
-      i = end + 1;
-    } else if (c == '\\') {
-      if (i + 1 < code.size()) literal(code.substr(i + 1, 1));
-      i += 2;
-    } else if (c == '_') {
-      literal(" ");
-      i += 2;
-    } else if (c == '*') {
-      i += 2;
-    } else if (c == '[') {
-      size_t end = code.find(']', i);
-      if (end == std::string_view::npos) end = code.size();
-      std::string inner(code.substr(i + 1, end - i - 1));
-      std::string lowered = inner;
-      for (char& ch : lowered) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      auto all = [&](char letter) {
-        return !lowered.empty() && lowered.find_first_not_of(letter) == std::string::npos;
-      };
-      if (all('h'))
-        tokens.push_back({TToken::ElapsedHour, static_cast<int>(lowered.size()), {}});
-      else if (all('m'))
-        tokens.push_back({TToken::ElapsedMinute, static_cast<int>(lowered.size()), {}});
-      else if (all('s'))
-        tokens.push_back({TToken::ElapsedSecond, static_cast<int>(lowered.size()), {}});
-      else if (!inner.empty() && inner[0] == '$')
-        literal(
-            inner.substr(1, inner.find('-') == std::string::npos ? std::string::npos : inner.find('-') - 1));
-      i = end + 1;
-    } else if (StartsWithNoCase(code, i, "AM/PM")) {
-      tokens.push_back({TToken::AmPm, 0, "AM/PM"});
-      i += 5;
-    } else if (StartsWithNoCase(code, i, "A/P")) {
-      tokens.push_back({TToken::AmPm, 0, "A/P"});
-      i += 3;
-    } else if (StartsWithNoCase(code, i, "General")) {
-      i += 7;
-    } else if (lower == 'y' || lower == 'e' || lower == 'm' || lower == 'd' || lower == 'h' || lower == 's') {
-      size_t run = i;
-      while (run < code.size() && std::tolower(static_cast<unsigned char>(code[run])) == lower) ++run;
-      int count = static_cast<int>(run - i);
-      TToken::TType type = lower == 'y' || lower == 'e' ? TToken::Year
-                           : lower == 'm'               ? TToken::Month
-                           : lower == 'd'               ? TToken::Day
-                           : lower == 'h'               ? TToken::Hour
-                                                        : TToken::Second;
-      tokens.push_back({type, lower == 'e' ? 4 : count, {}});
-      i = run;
-    } else if (c == '.' && i + 1 < code.size() && code[i + 1] == '0' && !tokens.empty() &&
-               (tokens.back().Type == TToken::Second || tokens.back().Type == TToken::ElapsedSecond)) {
-      size_t run = i + 1;
-      while (run < code.size() && code[run] == '0') ++run;
-      tokens.push_back({TToken::Fraction, static_cast<int>(run - i - 1), {}});
-      i = run;
-    } else {
-      literal(code.substr(i, 1));
-      ++i;
-    }
+  if (all('h'))
+    tokens.push_back({TToken::ElapsedHour, static_cast<int>(lowered.size()), {}});
+  else if (all('m'))
+    tokens.push_back({TToken::ElapsedMinute, static_cast<int>(lowered.size()), {}});
+  else if (all('s'))
+    tokens.push_back({TToken::ElapsedSecond, static_cast<int>(lowered.size()), {}});
+  else if (!inner.empty() && inner[0] == '$')
+    AddLiteral(tokens, inner.substr(1, inner.find('-') == std::string_view::npos ? std::string_view::npos
+                                                                                 : inner.find('-') - 1));
+}
+
+bool IsDateLetter(char lower) {
+  return lower == 'y' || lower == 'e' || lower == 'm' || lower == 'd' || lower == 'h' || lower == 's';
+}
+
+// A run of one date or time letter ("yyyy", "mm", "ss"), whatever its case; "e" is the four-digit
+// year. Returns where the run ends.
+size_t AddDatePart(std::vector<TToken>& tokens, std::string_view code, size_t i) {
+  const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(code[i])));
+  size_t run = i;
+  while (run < code.size() && std::tolower(static_cast<unsigned char>(code[run])) == lower) ++run;
+  int count = static_cast<int>(run - i);
+  TToken::TType type = lower == 'y' || lower == 'e' ? TToken::Year
+                       : lower == 'm'               ? TToken::Month
+                       : lower == 'd'               ? TToken::Day
+                       : lower == 'h'               ? TToken::Hour
+                                                    : TToken::Second;
+  tokens.push_back({type, lower == 'e' ? 4 : count, {}});
+  return run;
+}
+
+// ".0", ".00" right after the seconds are fractions of a second, not literal text.
+bool FractionFollows(const std::vector<TToken>& tokens, std::string_view code, size_t i) {
+  return code[i] == '.' && i + 1 < code.size() && code[i + 1] == '0' && !tokens.empty() &&
+         (tokens.back().Type == TToken::Second || tokens.back().Type == TToken::ElapsedSecond);
+}
+
+// The token that starts at code[i]; returns where the next one starts.
+size_t AddToken(std::vector<TToken>& tokens, std::string_view code, size_t i) {
+  const char c = code[i];
+  if (c == '"') {
+    size_t end = code.find('"', i + 1);
+    if (end == std::string_view::npos) end = code.size();
+    AddLiteral(tokens, code.substr(i + 1, end - i - 1));
+    return end + 1;
   }
+  if (c == '\\') {
+    if (i + 1 < code.size()) AddLiteral(tokens, code.substr(i + 1, 1));
+    return i + 2;
+  }
+  if (c == '_') {
+    AddLiteral(tokens, " ");
+    return i + 2;
+  }
+  if (c == '*') return i + 2;
+  if (c == '[') {
+    size_t end = code.find(']', i);
+    if (end == std::string_view::npos) end = code.size();
+    AddBracket(tokens, code.substr(i + 1, end - i - 1));
+    return end + 1;
+  }
+  if (StartsWithNoCase(code, i, "AM/PM")) {
+    tokens.push_back({TToken::AmPm, 0, "AM/PM"});
+    return i + 5;
+  }
+  if (StartsWithNoCase(code, i, "A/P")) {
+    tokens.push_back({TToken::AmPm, 0, "A/P"});
+    return i + 3;
+  }
+  if (StartsWithNoCase(code, i, "General")) return i + 7;
+  if (IsDateLetter(static_cast<char>(std::tolower(static_cast<unsigned char>(c)))))
+    return AddDatePart(tokens, code, i);
+  if (FractionFollows(tokens, code, i)) {
+    size_t run = i + 1;
+    while (run < code.size() && code[run] == '0') ++run;
+    tokens.push_back({TToken::Fraction, static_cast<int>(run - i - 1), {}});
+    return run;
+  }
+  AddLiteral(tokens, code.substr(i, 1));
+  return i + 1;
+}
+
+// Month and minute share "m": the "m" right after an hour or right before a second is the minute.
+void MarkMinutes(std::vector<TToken>& tokens) {
   for (size_t t = 0; t < tokens.size(); ++t) {
     if (tokens[t].Type != TToken::Month || tokens[t].Count > 2) continue;
     bool minute = false;
@@ -239,6 +261,13 @@ std::vector<TToken> Tokenize(std::string_view code) {
     }
     if (minute) tokens[t].Type = TToken::Minute;
   }
+}
+
+// The first section of the code (up to an unquoted ';'), cut into tokens.
+std::vector<TToken> Tokenize(std::string_view code) {
+  std::vector<TToken> tokens;
+  for (size_t i = 0; i < code.size() && code[i] != ';';) i = AddToken(tokens, code, i);
+  MarkMinutes(tokens);
   return tokens;
 }
 
