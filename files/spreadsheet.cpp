@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/date_serial.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane {
@@ -271,53 +272,6 @@ std::vector<TToken> Tokenize(std::string_view code) {
   return tokens;
 }
 
-struct TDateParts {
-  int Year, Month, Day, Hour, Minute, Second, Weekday;  // Weekday 0 = Sunday
-  double Fraction;                                      // of the second
-  long long TotalSeconds;
-};
-
-// Days since 1970-01-01 to the civil date (proleptic Gregorian).
-void CivilFromDays(long long days, int& year, int& month, int& day) {
-  days += 719468;
-  long long era = (days >= 0 ? days : days - 146096) / 146097;
-  long long doe = days - era * 146097;
-  long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  long long y = yoe + era * 400;
-  long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  long long mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(y + (month <= 2));
-}
-
-TDateParts SplitSerial(double serial, bool date1904) {
-  TDateParts parts{};
-  double rounded = std::round(serial * 86400.0 * 1000.0) / 1000.0;
-  long long total = static_cast<long long>(std::floor(rounded));
-  parts.Fraction = rounded - static_cast<double>(total);
-  parts.TotalSeconds = total;
-  long long days = total / 86400;
-  long long seconds = total % 86400;
-  parts.Hour = static_cast<int>(seconds / 3600);
-  parts.Minute = static_cast<int>(seconds / 60 % 60);
-  parts.Second = static_cast<int>(seconds % 60);
-  // 1900 system: day 1 is 1900-01-01 and day 60 the 1900-02-29 that never was, kept for Lotus's sake.
-  constexpr long long k18991230 = -25569;  // days from 1970-01-01
-  constexpr long long k19040101 = -24107;
-  if (date1904) {
-    CivilFromDays(k19040101 + days, parts.Year, parts.Month, parts.Day);
-    parts.Weekday = static_cast<int>(((k19040101 + days) % 7 + 11) % 7);
-  } else if (days == 60) {
-    parts.Year = 1900, parts.Month = 2, parts.Day = 29, parts.Weekday = 3;
-  } else {
-    long long civil = k18991230 + days + (days < 60 ? 1 : 0);
-    CivilFromDays(civil, parts.Year, parts.Month, parts.Day);
-    parts.Weekday = static_cast<int>((civil % 7 + 11) % 7);
-  }
-  return parts;
-}
-
 const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
                                    "July",    "August",   "September", "October", "November", "December"};
 const char* const kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -358,8 +312,7 @@ std::string GeneralNumberText(double value) {
 }
 
 std::string FormatDateTime(double serial, std::string_view code, bool date1904) {
-  if (!(serial >= 0) || serial > 2958465.99999)  // up to 9999-12-31
-    return GeneralNumberText(serial);
+  if (!IsDateSerial(serial)) return GeneralNumberText(serial);
   std::vector<TToken> tokens = Tokenize(code);
   TDateParts parts = SplitSerial(serial, date1904);
   bool twelveHour =
@@ -426,7 +379,8 @@ std::string FormatDateTime(double serial, std::string_view code, bool date1904) 
         long long scale = 1;
         for (int d = 0; d < token.Count; ++d) scale *= 10;
         long long digits = std::min(scale - 1, static_cast<long long>(std::floor(parts.Fraction * scale)));
-        out += "." + Padded(digits, token.Count);
+        out += '.';
+        out += Padded(digits, token.Count);
         break;
       }
     }
@@ -533,7 +487,7 @@ std::string TSheet::Value(int row, int column) const {
       formats_[cell->Format].DateKind == TDateKind::None)
     return Text(row, column);
   double serial = cell->Number;
-  if (!(serial >= 0) || serial > 2958465.99999) return GeneralNumberText(serial);
+  if (!IsDateSerial(serial)) return GeneralNumberText(serial);
   long long seconds = std::llround(serial * 86400.0);
   bool hasDate = seconds >= 86400;
   bool hasTime = seconds % 86400 != 0;
