@@ -62,6 +62,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "files/number_format.h"
 #include "files/safe_file.h"
 
 namespace torvane {
@@ -81,7 +82,6 @@ constexpr int kMaxXlsRows = 65536;
 constexpr int kMaxXlsColumns = 256;
 
 enum class TCellKind : uint8_t { Empty, Text, Number, Boolean, Error };
-enum class TDateKind : uint8_t { None, Date, Time, DateTime };
 
 struct TCell {
   TCellKind Kind = TCellKind::Empty;
@@ -233,11 +233,5 @@ void WriteXlsxFile(const TSheet& sheet, const std::string& fileName);
 void WriteXlsFile(const TSheet& sheet, const std::string& fileName);
 // The file name SaveAs writes and whether it is .xls.
 std::string SaveAsFileName(const std::string& fileName, bool* isXls);
-
-// Number and date display helpers (exposed for the readers and the tests).
-std::string GeneralNumberText(double value);
-std::string FormatDateTime(double serial, std::string_view code, bool date1904);
-// A number format code's date/time kind ("yyyy-mm-dd" -> Date, "h:mm" -> Time, "0.00" -> None).
-TDateKind DateKindOfFormat(std::string_view code);
 
 }  // namespace torvane
