@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/spreadsheet.h"
+#include "files/sheet.h"
 
 namespace torvane::sheetfile {
 
