@@ -14,6 +14,10 @@
 //   book.SaveAs(chosenName);                        // may throw   excel.Quit();
 //   book.Close();  excel.Quit();
 //
+// This file holds the application objects and the file operations. What they act on lives apart:
+// the sheet and its cells in files/sheet.h, number formats in files/number_format.h, date serials in
+// files/date_serial.h, the reader and writer of each format behind files/spreadsheet_formats.h.
+//
 // Rows and columns count from 1, as in the spreadsheet program. Cells() and Columns() act on the
 // active workbook's only sheet: the one Add() made, or the first sheet of the file Open() read.
 // Member names are ordinary C++ members here; nothing is looked up by name, so the case in which a
