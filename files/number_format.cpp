@@ -178,6 +178,15 @@ std::string Padded(long long value, int width) {
   return buffer;
 }
 
+// A month or a day by the count of its letters: 5, 05, the name cut to three letters, the whole
+// name (a day's name is its weekday's).
+std::string NumberOrName(int number, int count, const char* name) {
+  if (count == 1) return std::to_string(number);
+  if (count == 2) return Padded(number, 2);
+  if (count == 3) return std::string(name, 3);
+  return name;
+}
+
 }  // namespace
 
 std::string GeneralNumberText(double value) {
@@ -222,26 +231,13 @@ std::string FormatDateTime(double serial, std::string_view code, bool date1904) 
         out += token.Count <= 2 ? Padded(parts.Year % 100, 2) : Padded(parts.Year, 4);
         break;
       case TToken::Month:
-        if (token.Count == 1)
-          out += std::to_string(parts.Month);
-        else if (token.Count == 2)
-          out += Padded(parts.Month, 2);
-        else if (token.Count == 3)
-          out += std::string(kMonthNames[parts.Month - 1], 3);
-        else if (token.Count == 5)
+        if (token.Count == 5)
           out += kMonthNames[parts.Month - 1][0];
         else
-          out += kMonthNames[parts.Month - 1];
+          out += NumberOrName(parts.Month, token.Count, kMonthNames[parts.Month - 1]);
         break;
       case TToken::Day:
-        if (token.Count == 1)
-          out += std::to_string(parts.Day);
-        else if (token.Count == 2)
-          out += Padded(parts.Day, 2);
-        else if (token.Count == 3)
-          out += std::string(kDayNames[parts.Weekday], 3);
-        else
-          out += kDayNames[parts.Weekday];
+        out += NumberOrName(parts.Day, token.Count, kDayNames[parts.Weekday]);
         break;
       case TToken::Hour: {
         int hour = parts.Hour;
