@@ -202,14 +202,59 @@ std::string CommandHelpText(TCommand command) {
   return UsageOf(command) + std::string(c.What) + ".\n\nOptions:\n" + OptionLines(Bit(command));
 }
 
-std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::string* error) {
-  TCliArgs a;
-  std::vector<std::string> words;
-  std::vector<const TOptionDef*> given;
-  auto fail = [error](const std::string& why) {
-    if (error) *error = why;
-    return std::nullopt;
-  };
+namespace {
+
+void SetOption(TCliArgs& a, const TOptionDef& o, const std::string& value) {
+  const std::string name = o.Long;
+  if (name == "--port")
+    a.Ports.push_back(value);
+  else if (name == "--password")
+    a.Password = value;
+  else if (name == "--output")
+    a.File = value;
+  else if (name == "--all-pages")
+    a.AllPages = true;
+  else if (name == "--no-verify")
+    a.NoVerify = true;
+  else if (name == "--merge")
+    a.Merge = true;
+  else if (name == "--settings")
+    a.SettingsFile = value;
+  else if (name == "--numbers")
+    a.NumbersFile = value;
+  else if (name == "--sync-time")
+    a.SyncTime = true;
+  else if (name == "--report")
+    a.Report = value;
+  else if (name == "--yes")
+    a.Yes = true;
+  else if (name == "--backup-dir")
+    a.BackupDir = value;
+  else if (name == "--trace")
+    a.Trace = value;
+  else if (name == "--trace-secrets")
+    a.TraceSecrets = true;
+  else if (name == "--quiet")
+    a.Quiet = true;
+  else if (name == "--json")
+    a.Json = true;
+  else if (name == "--help")
+    a.Help = true;
+  else if (name == "--version")
+    a.Version = true;
+}
+
+// The command line taken apart: the options are set in Args as they come, the other words are kept
+// in order. Error names the first misused option; the rest is then not read.
+struct TCommandLine {
+  TCliArgs Args;
+  std::vector<std::string> Words;
+  std::vector<const TOptionDef*> Given;
+  std::string Error;
+};
+
+TCommandLine ReadOptions(const std::vector<std::string>& args) {
+  TCommandLine line;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
     std::optional<std::string> inlineValue;
@@ -219,75 +264,38 @@ std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::str
     }
     // "-" alone is a value (standard output), never an option.
     if (arg.size() < 2 || arg[0] != '-') {
-      words.push_back(arg);
+      line.Words.push_back(arg);
       continue;
     }
     const TOptionDef* o = FindOption(arg);
-    if (!o) return fail("unknown option " + arg);
+    if (!o) {
+      line.Error = "unknown option " + arg;
+      return line;
+    }
     std::string value;
     if (o->Value) {
       if (inlineValue) {
         value = *inlineValue;
-      } else {
-        if (i + 1 >= args.size()) return fail(std::string(o->Long) + " needs a value (" + o->Value + ")");
+      } else if (i + 1 < args.size()) {
         value = args[++i];
+      } else {
+        line.Error = std::string(o->Long) + " needs a value (" + o->Value + ")";
+        return line;
       }
     } else if (inlineValue) {
-      return fail(std::string(o->Long) + " takes no value");
+      line.Error = std::string(o->Long) + " takes no value";
+      return line;
     }
-    given.push_back(o);
-    const std::string name = o->Long;
-    if (name == "--port")
-      a.Ports.push_back(value);
-    else if (name == "--password")
-      a.Password = value;
-    else if (name == "--output")
-      a.File = value;
-    else if (name == "--all-pages")
-      a.AllPages = true;
-    else if (name == "--no-verify")
-      a.NoVerify = true;
-    else if (name == "--merge")
-      a.Merge = true;
-    else if (name == "--settings")
-      a.SettingsFile = value;
-    else if (name == "--numbers")
-      a.NumbersFile = value;
-    else if (name == "--sync-time")
-      a.SyncTime = true;
-    else if (name == "--report")
-      a.Report = value;
-    else if (name == "--yes")
-      a.Yes = true;
-    else if (name == "--backup-dir")
-      a.BackupDir = value;
-    else if (name == "--trace")
-      a.Trace = value;
-    else if (name == "--trace-secrets")
-      a.TraceSecrets = true;
-    else if (name == "--quiet")
-      a.Quiet = true;
-    else if (name == "--json")
-      a.Json = true;
-    else if (name == "--help")
-      a.Help = true;
-    else if (name == "--version")
-      a.Version = true;
+    line.Given.push_back(o);
+    SetOption(line.Args, *o, value);
   }
+  return line;
+}
 
-  if (!words.empty()) {
-    const TCommandDef* c = FindCommand(words[0]);
-    if (!c) return fail("unknown command " + words[0] + " (torvane --help lists them)");
-    a.Command = c->Command;
-  }
-  if (a.Help) return a;
-  if (a.Version && a.Command == TCommand::None) return a;
-  if (a.Command == TCommand::None) return fail("no command given (torvane --help lists them)");
+// The words after the command: read takes a table, write, verify and diff a table and a FILE.
+// Returns why they do not fit, or nothing.
+std::string ReadTableAndFile(TCliArgs& a, const std::vector<std::string>& words) {
   const std::string command = CommandName(a.Command);
-  for (const TOptionDef* o : given)
-    if (!(o->Commands & Bit(a.Command))) return fail(command + " does not take " + o->Long);
-
-  // The words after the command.
   const std::vector<std::string> rest(words.begin() + 1, words.end());
   size_t wanted = 0;
   switch (a.Command) {
@@ -303,29 +311,59 @@ std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::str
       break;
   }
   if (rest.size() != wanted) {
-    if (rest.size() > wanted) return fail("unexpected " + rest[wanted]);
-    return fail(command + " needs " + (wanted == 1 ? "a table" : "a table and a FILE"));
+    if (rest.size() > wanted) return "unexpected " + rest[wanted];
+    return command + " needs " + (wanted == 1 ? "a table" : "a table and a FILE");
   }
   if (wanted > 0) {
     a.Table = ParseTable(rest[0]);
     const bool historyToo = a.Command == TCommand::Read;
     if (a.Table == TTable::None || (a.Table == TTable::History && !historyToo))
-      return fail(command + std::string(" takes ") +
-                  (historyToo ? "settings, numbers or history" : "settings or numbers") + ", not " + rest[0]);
+      return command + std::string(" takes ") +
+             (historyToo ? "settings, numbers or history" : "settings or numbers") + ", not " + rest[0];
     if (wanted == 2) a.File = rest[1];
   }
-  if (a.Merge && a.Table != TTable::Numbers)
-    return fail("--merge takes a number list: write numbers FILE --merge");
-  if (a.Command == TCommand::Read && a.File.empty())
-    return fail("read needs -o FILE (- for standard output)");
-  if (a.Ports.size() > 1 && a.Command != TCommand::Provision) return fail(command + " takes one -p PORT");
+  return {};
+}
+
+// The options that only make sense together, or not at all for this command. Returns why, or nothing.
+std::string CheckCombination(const TCliArgs& a) {
+  const std::string command = CommandName(a.Command);
+  if (a.Merge && a.Table != TTable::Numbers) return "--merge takes a number list: write numbers FILE --merge";
+  if (a.Command == TCommand::Read && a.File.empty()) return "read needs -o FILE (- for standard output)";
+  if (a.Ports.size() > 1 && a.Command != TCommand::Provision) return command + " takes one -p PORT";
   if (a.Command == TCommand::DeleteHistory && !a.Yes)
-    return fail("delete-history deletes the whole event log on the device: add --yes to say so");
+    return "delete-history deletes the whole event log on the device: add --yes to say so";
   if (a.Command == TCommand::Provision && a.SettingsFile.empty() && a.NumbersFile.empty() && !a.SyncTime)
-    return fail("provision needs --settings FILE, --numbers FILE or --sync-time");
+    return "provision needs --settings FILE, --numbers FILE or --sync-time";
   std::vector<std::string> sorted = a.Ports;
   std::sort(sorted.begin(), sorted.end());
-  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return fail("a port is named twice");
+  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return "a port is named twice";
+  return {};
+}
+
+}  // namespace
+
+std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return std::nullopt;
+  };
+  TCommandLine line = ReadOptions(args);
+  if (!line.Error.empty()) return fail(line.Error);
+  TCliArgs& a = line.Args;
+  if (!line.Words.empty()) {
+    const TCommandDef* c = FindCommand(line.Words[0]);
+    if (!c) return fail("unknown command " + line.Words[0] + " (torvane --help lists them)");
+    a.Command = c->Command;
+  }
+  if (a.Help) return a;
+  if (a.Version && a.Command == TCommand::None) return a;
+  if (a.Command == TCommand::None) return fail("no command given (torvane --help lists them)");
+  for (const TOptionDef* o : line.Given)
+    if (!(o->Commands & Bit(a.Command)))
+      return fail(CommandName(a.Command) + std::string(" does not take ") + o->Long);
+  if (std::string why = ReadTableAndFile(a, line.Words); !why.empty()) return fail(why);
+  if (std::string why = CheckCombination(a); !why.empty()) return fail(why);
   return a;
 }
 

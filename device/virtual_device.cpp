@@ -45,6 +45,36 @@ int RegionPages(TRegion r) {
   return 0;
 }
 
+// What a request's header says: its command, the address it names and the length of its payload.
+struct TRequest {
+  uint8_t Command;
+  uint32_t Address;
+  int Length;
+};
+
+TRequest RequestOf(const std::vector<uint8_t>& frame) {
+  return {frame[1],
+          (uint32_t{frame[2]} << 24) | (uint32_t{frame[3]} << 16) | (uint32_t{frame[4]} << 8) | frame[5],
+          frame[6] * 256 + frame[7]};
+}
+
+// The checksum a frame's last byte must hold: every byte between the start byte and itself, XORed.
+uint8_t FrameChecksum(const std::vector<uint8_t>& bytes) {
+  uint8_t sum = 0;
+  for (size_t i = 1; i + 1 < bytes.size(); ++i) sum ^= bytes[i];
+  return sum;
+}
+
+std::vector<uint8_t> ReplyFrame(uint8_t command, uint32_t address, const std::vector<uint8_t>& payload) {
+  TDataPackage reply;
+  reply.SetCommand(command);
+  reply.SetLength(static_cast<int32_t>(payload.size()));
+  reply.SetAddress(static_cast<int32_t>(address));
+  reply.SetPayload(payload.data());
+  reply.BuildFrame();
+  return std::vector<uint8_t>(reply.Frame.begin(), reply.Frame.begin() + reply.FrameLength);
+}
+
 // Collects request frames from the byte stream: hunts for the start byte, then takes the header, the
 // declared payload and the checksum. A declared length the device has no room for ends the frame.
 class TRequestAssembler {
@@ -202,109 +232,106 @@ void TVirtualDevice::TakeFrame(const std::vector<uint8_t>& frame, TSteady::time_
     ~THandled() { d->Bump(&TDeviceCounters::Handled); }
   } handled{this};
 
-  const uint8_t command = frame[1];
-  const uint32_t address =
-      (uint32_t{frame[2]} << 24) | (uint32_t{frame[3]} << 16) | (uint32_t{frame[4]} << 8) | frame[5];
-  const int length = frame[6] * 256 + frame[7];
-  uint8_t x = 0;
-  for (size_t i = 1; i + 1 < frame.size(); ++i) x ^= frame[i];
-  if (x != frame.back()) return TraceLine("dropped: bad checksum");
-  if (!KnownCommand(command)) return TraceLine("dropped: unknown command");
-  const TLocation at = Locate(address);
+  const TRequest request = RequestOf(frame);
+  if (FrameChecksum(frame) != frame.back()) return TraceLine("dropped: bad checksum");
+  if (!KnownCommand(request.Command)) return TraceLine("dropped: unknown command");
+  const TLocation at = Locate(request.Address);
   if (at.Region == TRegion::None) return TraceLine("dropped: address outside every region");
 
+  const std::optional<TSteady::time_point> heard = WaitTillHeard(frame.size(), firstByte);
+  if (!heard) return;
+  std::optional<TFault> fault = FireFault(request.Command, at);
+  if (fault && fault->Kind == TFaultKind::Silence) return;
+  if (fault && fault->Kind == TFaultKind::Hangup) {
+    hungUp_ = true;
+    ClosePort();
+    return;
+  }
+  // The other controller the request reached answers it as any controller would.
+  if (fault && fault->Kind == TFaultKind::Moved) fault.reset();
+
+  std::vector<uint8_t> payload;
+  if (fault && fault->Kind == TFaultKind::Refuse) {
+    payload = {0};
+  } else if (fault && fault->Kind == TFaultKind::Forget && request.Command == CMD_WRITE) {
+    payload = {1};
+  } else {
+    payload = Carry(request.Command, at, frame.data() + 8, request.Length);
+  }
+  const bool wrongPage = fault && fault->Kind == TFaultKind::WrongPage;
+  std::vector<uint8_t> bytes =
+      ReplyFrame(request.Command, wrongPage ? request.Address + kPageSize : request.Address, payload);
+
+  auto due = *heard + std::chrono::milliseconds(options_.LatencyMs);
+  if (fault) due = SpoilReply(*fault, bytes, due);
+  if (!SleepUntil(due)) return;
+  SendReply(bytes, due);
+  if (fault && fault->Kind == TFaultKind::Duplicate) SendReply(bytes, TSteady::now());
+  Bump(&TDeviceCounters::Answered);
+}
+
+std::optional<TSteady::time_point> TVirtualDevice::WaitTillHeard(size_t frameBytes,
+                                                                 TSteady::time_point firstByte) {
   // A real UART hands the request over only once its last byte has crossed the wire. The reply is
   // timed from that moment, not from whenever this thread wakes up: a late wake-up must not push
   // every later byte back.
-  auto heard = TSteady::now();
-  if (options_.Baud > 0) {
-    const auto wire =
-        std::chrono::nanoseconds(10'000'000'000LL * static_cast<int64_t>(frame.size()) / options_.Baud);
-    heard = firstByte + wire;
-    if (!SleepUntil(heard)) return;
-  }
+  if (options_.Baud == 0) return TSteady::now();
+  const auto wire =
+      std::chrono::nanoseconds(10'000'000'000LL * static_cast<int64_t>(frameBytes) / options_.Baud);
+  const auto heard = firstByte + wire;
+  if (!SleepUntil(heard)) return std::nullopt;
+  return heard;
+}
 
-  const TFault* fault = nullptr;
-  TFault fired;
+std::optional<TFault> TVirtualDevice::FireFault(uint8_t command, const TLocation& at) {
+  std::optional<TFault> fired;
   {
     std::lock_guard lock(memoryMutex_);
-    fault = MatchFault(command, at);
-    if (fault) fired = *fault;
-    if (fault && fired.Kind == TFaultKind::Moved) {
+    if (const TFault* fault = MatchFault(command, at)) fired = *fault;
+    if (fired && fired->Kind == TFaultKind::Moved) {
       // Nothing on the wire tells of it: the request simply reaches another controller.
-      memory_ = MovedMemory(fired);
+      memory_ = MovedMemory(*fired);
       SaveLocked();
     }
   }
-  if (fault) {
+  if (fired) {
     Bump(&TDeviceCounters::Faults);
-    TraceLine(std::string("fault: ") + FaultKindName(fired.Kind));
-    if (fired.Kind == TFaultKind::Silence) return;
-    if (fired.Kind == TFaultKind::Moved) fault = nullptr;
-    if (fired.Kind == TFaultKind::Hangup) {
-      hungUp_ = true;
-      ClosePort();
-      return;
-    }
+    TraceLine(std::string("fault: ") + FaultKindName(fired->Kind));
   }
+  return fired;
+}
 
-  std::vector<uint8_t> payload;
-  if (fault && fired.Kind == TFaultKind::Refuse) {
-    payload = {0};
-  } else if (fault && fired.Kind == TFaultKind::Forget && command == CMD_WRITE) {
-    payload = {1};
-  } else {
-    payload = Carry(command, at, frame.data() + 8, length);
-  }
-
-  TDataPackage reply;
-  reply.SetCommand(command);
-  reply.SetLength(static_cast<int32_t>(payload.size()));
-  reply.SetAddress(
-      static_cast<int32_t>(fault && fired.Kind == TFaultKind::WrongPage ? address + kPageSize : address));
-  reply.SetPayload(payload.data());
-  reply.BuildFrame();
-  std::vector<uint8_t> bytes(reply.Frame.begin(), reply.Frame.begin() + reply.FrameLength);
-
-  auto due = heard + std::chrono::milliseconds(options_.LatencyMs);
-  if (fault) {
-    switch (fired.Kind) {
-      case TFaultKind::BadChecksum:
-        bytes.back() ^= 0xFF;
-        break;
-      case TFaultKind::Cut:
-        bytes.resize(fired.KeepBytes < 0 ? bytes.size() / 2
-                                         : std::min(bytes.size(), static_cast<size_t>(fired.KeepBytes)));
-        break;
-      case TFaultKind::Noise: {
-        std::vector<uint8_t> noise;
-        while (noise.size() < static_cast<size_t>(fired.NoiseBytes)) {
-          noiseState_ = noiseState_ * 1103515245u + 12345u;
-          const uint8_t b = static_cast<uint8_t>(noiseState_ >> 16);
-          if (b != kFrameStart) noise.push_back(b);
-        }
-        bytes.insert(bytes.begin(), noise.begin(), noise.end());
-        break;
+TSteady::time_point TVirtualDevice::SpoilReply(const TFault& fault, std::vector<uint8_t>& bytes,
+                                               TSteady::time_point due) {
+  switch (fault.Kind) {
+    case TFaultKind::BadChecksum:
+      bytes.back() ^= 0xFF;
+      break;
+    case TFaultKind::Cut:
+      bytes.resize(fault.KeepBytes < 0 ? bytes.size() / 2
+                                       : std::min(bytes.size(), static_cast<size_t>(fault.KeepBytes)));
+      break;
+    case TFaultKind::Noise: {
+      std::vector<uint8_t> noise;
+      while (noise.size() < static_cast<size_t>(fault.NoiseBytes)) {
+        noiseState_ = noiseState_ * 1103515245u + 12345u;
+        const uint8_t b = static_cast<uint8_t>(noiseState_ >> 16);
+        if (b != kFrameStart) noise.push_back(b);
       }
-      case TFaultKind::Oversize: {
-        bytes[6] = static_cast<uint8_t>(fired.DeclaredLength >> 8);
-        bytes[7] = static_cast<uint8_t>(fired.DeclaredLength);
-        uint8_t sum = 0;
-        for (size_t i = 1; i + 1 < bytes.size(); ++i) sum ^= bytes[i];
-        bytes.back() = sum;
-        break;
-      }
-      case TFaultKind::Late:
-        due += std::chrono::milliseconds(fired.DelayMs);
-        break;
-      default:
-        break;
+      bytes.insert(bytes.begin(), noise.begin(), noise.end());
+      break;
     }
+    case TFaultKind::Oversize:
+      bytes[6] = static_cast<uint8_t>(fault.DeclaredLength >> 8);
+      bytes[7] = static_cast<uint8_t>(fault.DeclaredLength);
+      bytes.back() = FrameChecksum(bytes);
+      break;
+    case TFaultKind::Late:
+      return due + std::chrono::milliseconds(fault.DelayMs);
+    default:
+      break;
   }
-  if (!SleepUntil(due)) return;
-  SendReply(bytes, due);
-  if (fault && fired.Kind == TFaultKind::Duplicate) SendReply(bytes, TSteady::now());
-  Bump(&TDeviceCounters::Answered);
+  return due;
 }
 
 const TFault* TVirtualDevice::MatchFault(uint8_t command, const TLocation& at) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,14 @@ class TVirtualDevice {
 
   void Serve();
   void TakeFrame(const std::vector<uint8_t>& frame, std::chrono::steady_clock::time_point firstByte);
+  // When the request's last byte has crossed the wire; nothing when stopped before that.
+  std::optional<std::chrono::steady_clock::time_point> WaitTillHeard(
+      size_t frameBytes, std::chrono::steady_clock::time_point firstByte);
+  // The fault this request fires, if any, once it has done to the device what it does there.
+  std::optional<TFault> FireFault(uint8_t command, const TLocation& at);
+  // Spoils the reply as the fault says; returns when the reply is due to leave.
+  std::chrono::steady_clock::time_point SpoilReply(const TFault& fault, std::vector<uint8_t>& bytes,
+                                                   std::chrono::steady_clock::time_point due);
   const TFault* MatchFault(uint8_t command, const TLocation& at);
   std::vector<uint8_t> Carry(uint8_t command, const TLocation& at, const uint8_t* payload, int length);
   // Byte i of the reply leaves at start + (i + 1) byte times when paced.

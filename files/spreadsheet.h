@@ -14,6 +14,10 @@
 //   book.SaveAs(chosenName);                        // may throw   excel.Quit();
 //   book.Close();  excel.Quit();
 //
+// This file holds the application objects and the file operations. What they act on lives apart:
+// the sheet and its cells in files/sheet.h, number formats in files/number_format.h, date serials in
+// files/date_serial.h, the reader and writer of each format behind files/spreadsheet_formats.h.
+//
 // Rows and columns count from 1, as in the spreadsheet program. Cells() and Columns() act on the
 // active workbook's only sheet: the one Add() made, or the first sheet of the file Open() read.
 // Member names are ordinary C++ members here; nothing is looked up by name, so the case in which a
@@ -54,93 +58,15 @@
 //   file is kept when Open() fails: the previously active workbook stays active.
 // - Limits on reading: kMaxPartBytes uncompressed per part of an .xlsx package, kMaxFileBytes per
 //   file, kMaxRows rows, kMaxColumns columns and kMaxCells non-empty cells.
-#include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-#include "files/safe_file.h"
+#include "files/number_format.h"
+#include "files/sheet.h"
 
 namespace torvane {
-
-class ESpreadsheetError : public EFileError {
- public:
-  using EFileError::EFileError;
-};
-
-constexpr int kMaxRows = 1048576;
-constexpr int kMaxColumns = 16384;
-constexpr size_t kMaxCells = 1'000'000;
-constexpr size_t kMaxPartBytes = 64u << 20;
-constexpr size_t kMaxFileBytes = 128u << 20;
-// An .xls sheet cannot hold more.
-constexpr int kMaxXlsRows = 65536;
-constexpr int kMaxXlsColumns = 256;
-
-enum class TCellKind : uint8_t { Empty, Text, Number, Boolean, Error };
-enum class TDateKind : uint8_t { None, Date, Time, DateTime };
-
-struct TCell {
-  TCellKind Kind = TCellKind::Empty;
-  // Index into the sheet's number formats (0 = "General", 1 = "@").
-  uint16_t Format = 0;
-  // Set by SetNumberFormatLocal or SetValue: the cell was touched and is saved even when empty.
-  bool Written = false;
-  double Number = 0;  // Number and Boolean (0 / 1)
-  std::string Text;   // Text and Error
-};
-
-// One worksheet: a sparse table of cells, the number formats they use and the column widths.
-class TSheet {
- public:
-  static constexpr uint16_t kGeneral = 0;
-  static constexpr uint16_t kTextFormat = 1;
-
-  TSheet();
-
-  const TCell* Find(int row, int column) const;
-  // The cell, created when missing. Throws ESpreadsheetError beyond the limits.
-  TCell& At(int row, int column);
-
-  void SetText(int row, int column, std::string_view text);
-  // What a spreadsheet program shows, and the value converted to text (see the header comment).
-  std::string Text(int row, int column) const;
-  std::string Value(int row, int column) const;
-
-  // Number formats, by format code. A code already known returns its index.
-  uint16_t AddFormat(std::string_view code, bool systemShortDate = false);
-  const std::string& FormatCode(uint16_t format) const { return formats_[format].Code; }
-  TDateKind FormatDateKind(uint16_t format) const { return formats_[format].DateKind; }
-
-  // Widths in the spreadsheet's character units; 0 when the column keeps the default.
-  void SetColumnWidth(int column, double width);
-  double ColumnWidth(int column) const;
-  const std::map<int, double>& ColumnWidths() const { return widths_; }
-
-  bool Date1904 = false;
-  // The program's short date format for dates read as values ("yyyy/MM/dd" set at start-up).
-  std::string DateFormat = "yyyy/MM/dd";
-
-  size_t CellCount() const { return cellCount_; }
-  int LastRow() const { return rows_.empty() ? 0 : rows_.rbegin()->first; }
-  // Rows in ascending order; each row holds its cells from column 1 to its last cell.
-  const std::map<int, std::vector<TCell>>& Rows() const { return rows_; }
-
- private:
-  struct TFormat {
-    std::string Code;
-    TDateKind DateKind;
-    bool SystemShortDate;
-  };
-  std::vector<TFormat> formats_;
-  std::unordered_map<std::string, uint16_t> formatIndex_;  // code + '\1' when it follows the short date
-  std::map<int, std::vector<TCell>> rows_;
-  std::map<int, double> widths_;
-  size_t cellCount_ = 0;
-};
 
 class TWorkbook {
  public:
@@ -233,11 +159,5 @@ void WriteXlsxFile(const TSheet& sheet, const std::string& fileName);
 void WriteXlsFile(const TSheet& sheet, const std::string& fileName);
 // The file name SaveAs writes and whether it is .xls.
 std::string SaveAsFileName(const std::string& fileName, bool* isXls);
-
-// Number and date display helpers (exposed for the readers and the tests).
-std::string GeneralNumberText(double value);
-std::string FormatDateTime(double serial, std::string_view code, bool date1904);
-// A number format code's date/time kind ("yyyy-mm-dd" -> Date, "h:mm" -> Time, "0.00" -> None).
-TDateKind DateKindOfFormat(std::string_view code);
 
 }  // namespace torvane

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The file formats behind TWorkbook: one reader and one writer per format. Only the spreadsheet
-// component's own files include this.
+// The file formats behind TWorkbook: one reader and one writer per format, and what they share (the
+// failures, Excel's built-in number formats, column widths). Only the spreadsheet component's own
+// files include this.
 #include <string>
 #include <string_view>
 
-#include "files/spreadsheet.h"
+#include "files/sheet.h"
 
 namespace torvane::sheetfile {
 

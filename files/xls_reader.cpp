@@ -202,23 +202,43 @@ std::string WorkbookStream(const std::string& fileName, const std::string& bytes
   }
 }
 
-}  // namespace
-
-void ReadXls(const std::string& fileName, const std::string& bytes, TSheet& sheet) {
-  std::string stream = WorkbookStream(fileName, bytes);
-  TBiffReader reader(fileName, stream);
+// The first record must say BIFF8: older workbooks keep their texts differently.
+void ReadBiff8Start(TBiffReader& reader, const std::string& fileName) {
   TRecord record{};
   if (!reader.Next(record) || record.Type != 0x0809 || record.Length < 4)
     FailOpen(fileName, "the file holds no Excel workbook");
   if (U16(record.Data) != 0x0600)
     FailOpen(fileName,
              "the workbook is in an old Excel format; only Excel 97-2003 (BIFF8) .xls files can be read");
+}
 
-  // Workbook globals: date system, number formats, cell formats, the first worksheet, shared strings.
-  std::map<uint16_t, std::string> formatCodes;
-  std::vector<uint16_t> xfFormats;
-  std::vector<std::string> strings;
-  int64_t sheetOffset = -1;
+// What the workbook globals tell about the first worksheet's cells.
+struct TWorkbookGlobals {
+  std::map<uint16_t, std::string> FormatCodes;  // the file's own number formats by id
+  std::vector<uint16_t> XfFormats;              // the number format id of each cell format
+  std::vector<std::string> Strings;             // the shared texts
+  int64_t SheetOffset = -1;                     // where the first worksheet starts in the stream
+};
+
+void ReadSharedStrings(TBiffReader& reader, const TRecord& record, const std::string& fileName,
+                       std::vector<std::string>& strings) {
+  TPieces pieces(reader, record);
+  pieces.Dword();
+  uint32_t unique = pieces.Dword();
+  if (unique > kMaxCells)
+    FailOpen(fileName, "the workbook holds more than " + std::to_string(kMaxCells) + " texts");
+  strings.reserve(unique);
+  for (uint32_t i = 0; i < unique; ++i) {
+    uint16_t count = pieces.Word();
+    strings.push_back(pieces.Text(count));
+  }
+}
+
+// Date system, number formats, cell formats, the first worksheet, shared strings; up to the globals'
+// end.
+TWorkbookGlobals ReadWorkbookGlobals(TBiffReader& reader, const std::string& fileName, TSheet& sheet) {
+  TWorkbookGlobals globals;
+  TRecord record{};
   while (reader.Next(record) && record.Type != 0x000A) {
     switch (record.Type) {
       case 0x002F:
@@ -230,150 +250,190 @@ void ReadXls(const std::string& fileName, const std::string& bytes, TSheet& shee
         TPieces pieces(reader, record);
         uint16_t id = pieces.Word();
         uint16_t count = pieces.Word();
-        formatCodes[id] = pieces.Text(count);
+        globals.FormatCodes[id] = pieces.Text(count);
         break;
       }
       case 0x00E0:
         if (record.Length < 4) reader.Damaged("a cell format record is too short");
-        xfFormats.push_back(U16(record.Data + 2));
+        globals.XfFormats.push_back(U16(record.Data + 2));
         break;
       case 0x0085:
         // The first sheet that is a worksheet (not a chart or macro sheet).
         if (record.Length < 6) reader.Damaged("a sheet record is too short");
-        if (sheetOffset < 0 && record.Data[5] == 0) sheetOffset = U32(record.Data);
+        if (globals.SheetOffset < 0 && record.Data[5] == 0) globals.SheetOffset = U32(record.Data);
         break;
-      case 0x00FC: {
-        TPieces pieces(reader, record);
-        pieces.Dword();
-        uint32_t unique = pieces.Dword();
-        if (unique > kMaxCells)
-          FailOpen(fileName, "the workbook holds more than " + std::to_string(kMaxCells) + " texts");
-        strings.reserve(unique);
-        for (uint32_t i = 0; i < unique; ++i) {
-          uint16_t count = pieces.Word();
-          strings.push_back(pieces.Text(count));
-        }
+      case 0x00FC:
+        ReadSharedStrings(reader, record, fileName, globals.Strings);
         break;
-      }
       default:
         break;
     }
   }
-  if (sheetOffset < 0) FailOpen(fileName, "the workbook has no worksheet");
+  if (globals.SheetOffset < 0) FailOpen(fileName, "the workbook has no worksheet");
+  return globals;
+}
 
-  std::vector<uint16_t> xfSheetFormats;
-  for (uint16_t id : xfFormats) {
-    auto found = formatCodes.find(id);
-    xfSheetFormats.push_back(SheetFormatOf(sheet, id, found != formatCodes.end() ? &found->second : nullptr));
+// The sheet's number format for each cell format of the file.
+std::vector<uint16_t> SheetFormatsOfXfs(const TWorkbookGlobals& globals, TSheet& sheet) {
+  std::vector<uint16_t> formats;
+  for (uint16_t id : globals.XfFormats) {
+    auto found = globals.FormatCodes.find(id);
+    formats.push_back(
+        SheetFormatOf(sheet, id, found != globals.FormatCodes.end() ? &found->second : nullptr));
   }
-  auto formatOf = [&](uint16_t xf) {
-    return xf < xfSheetFormats.size() ? xfSheetFormats[xf] : TSheet::kGeneral;
-  };
-  auto put = [&](const uint8_t* head, TCellKind kind, double number, std::string text) {
+  return formats;
+}
+
+// Reads the cell and column records of one worksheet into the sheet. Each cell record starts with
+// its row, column and cell format.
+class TWorksheetReader {
+ public:
+  TWorksheetReader(TBiffReader& reader, TSheet& sheet, const std::vector<std::string>& strings,
+                   std::vector<uint16_t> xfFormats)
+      : reader_(reader), sheet_(sheet), strings_(strings), xfFormats_(std::move(xfFormats)) {}
+
+  void Read(int64_t sheetOffset) {
+    if (!reader_.At(static_cast<size_t>(sheetOffset)) || !reader_.Next(record_) || record_.Type != 0x0809)
+      reader_.Damaged("the first worksheet cannot be found");
+    while (reader_.Next(record_) && record_.Type != 0x000A) {
+      switch (record_.Type) {
+        case 0x00FD:  // a shared text
+          Need(10);
+          if (U32(record_.Data + 6) >= strings_.size())
+            reader_.Damaged("a cell refers to a text that does not exist");
+          Put(record_.Data, TCellKind::Text, 0, strings_[U32(record_.Data + 6)]);
+          break;
+        case 0x0204:  // a text of its own, and the same with formatting runs
+        case 0x00D6: {
+          Need(8);
+          TPieces pieces(reader_, record_);
+          pieces.Skip(6);
+          uint16_t count = pieces.Word();
+          Put(record_.Data, TCellKind::Text, 0, pieces.Text(count));
+          break;
+        }
+        case 0x0203:
+          Need(14);
+          Put(record_.Data, TCellKind::Number, F64(record_.Data + 6), {});
+          break;
+        case 0x027E:
+          Need(10);
+          Put(record_.Data, TCellKind::Number, RkValue(U32(record_.Data + 6)), {});
+          break;
+        case 0x00BD:
+          PackedNumbers();
+          break;
+        case 0x0205:
+          BooleanOrError();
+          break;
+        case 0x0006:
+          FormulaResult();
+          break;
+        case 0x007D:
+          ColumnWidths();
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+ private:
+  void Need(size_t length) const {
+    if (record_.Length < length) reader_.Damaged("a cell record is too short");
+  }
+
+  void Put(const uint8_t* head, TCellKind kind, double number, std::string text) {
     if (kind == TCellKind::Text && text.empty()) return;
-    TCell& cell = sheet.At(U16(head) + 1, U16(head + 2) + 1);
+    TCell& cell = sheet_.At(U16(head) + 1, U16(head + 2) + 1);
     cell.Kind = kind;
     cell.Number = number;
     cell.Text = std::move(text);
-    cell.Format = formatOf(U16(head + 4));
-  };
-  auto need = [&](size_t length) {
-    if (record.Length < length) reader.Damaged("a cell record is too short");
-  };
+    const uint16_t xf = U16(head + 4);
+    cell.Format = xf < xfFormats_.size() ? xfFormats_[xf] : TSheet::kGeneral;
+  }
 
-  if (!reader.At(static_cast<size_t>(sheetOffset)) || !reader.Next(record) || record.Type != 0x0809)
-    reader.Damaged("the first worksheet cannot be found");
-  while (reader.Next(record) && record.Type != 0x000A) {
-    switch (record.Type) {
-      case 0x00FD:  // a shared text
-        need(10);
-        if (U32(record.Data + 6) >= strings.size())
-          reader.Damaged("a cell refers to a text that does not exist");
-        put(record.Data, TCellKind::Text, 0, strings[U32(record.Data + 6)]);
-        break;
-      case 0x0204:  // a text of its own, and the same with formatting runs
-      case 0x00D6: {
-        need(8);
-        TPieces pieces(reader, record);
-        pieces.Skip(6);
-        uint16_t count = pieces.Word();
-        put(record.Data, TCellKind::Text, 0, pieces.Text(count));
-        break;
-      }
-      case 0x0203:
-        need(14);
-        put(record.Data, TCellKind::Number, F64(record.Data + 6), {});
-        break;
-      case 0x027E:
-        need(10);
-        put(record.Data, TCellKind::Number, RkValue(U32(record.Data + 6)), {});
-        break;
-      case 0x00BD: {  // several packed numbers in a row
-        need(6);
-        uint16_t row = U16(record.Data);
-        uint16_t first = U16(record.Data + 2);
-        size_t count = (record.Length - 6) / 6;
-        for (size_t i = 0; i < count; ++i) {
-          const uint8_t* item = record.Data + 4 + 6 * i;
-          uint8_t head[6] = {static_cast<uint8_t>(row & 0xFF),
-                             static_cast<uint8_t>(row >> 8),
-                             static_cast<uint8_t>((first + i) & 0xFF),
-                             static_cast<uint8_t>((first + i) >> 8),
-                             item[0],
-                             item[1]};
-          put(head, TCellKind::Number, RkValue(U32(item + 2)), {});
-        }
-        break;
-      }
-      case 0x0205:
-        need(8);
-        if (record.Data[7] == 0) {
-          put(record.Data, TCellKind::Boolean, record.Data[6] != 0, {});
-        } else {
-          static const std::map<uint8_t, const char*> kErrors = {
-              {0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
-              {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"}};
-          auto found = kErrors.find(record.Data[6]);
-          put(record.Data, TCellKind::Error, 0, found != kErrors.end() ? found->second : "#N/A");
-        }
-        break;
-      case 0x0006: {  // a formula: its last result
-        need(14);
-        const uint8_t* result = record.Data + 6;
-        if (U16(result + 6) != 0xFFFF) {
-          put(record.Data, TCellKind::Number, F64(result), {});
-        } else if (result[0] == 0) {
-          // Its text follows, after the shared-formula or array records that may come between.
-          while (reader.PeekType() == 0x04BC || reader.PeekType() == 0x0221 || reader.PeekType() == 0x0236) {
-            TRecord skipped{};
-            reader.Next(skipped);
-          }
-          if (reader.PeekType() != 0x0207) break;
-          TRecord text{};
-          reader.Next(text);
-          if (text.Length < 2) reader.Damaged("a formula's text is too short");
-          TPieces pieces(reader, text);
-          uint16_t count = pieces.Word();
-          put(record.Data, TCellKind::Text, 0, pieces.Text(count));
-        } else if (result[0] == 1) {
-          put(record.Data, TCellKind::Boolean, result[2] != 0, {});
-        } else if (result[0] == 2) {
-          put(record.Data, TCellKind::Error, 0, "#N/A");
-        }
-        break;
-      }
-      case 0x007D: {
-        need(6);
-        double width = CharactersOfStoredWidth(U16(record.Data + 4) / 256.0);
-        for (unsigned c = U16(record.Data);
-             c <= U16(record.Data + 2) && c < static_cast<unsigned>(kMaxXlsColumns); ++c)
-          sheet.SetColumnWidth(static_cast<int>(c) + 1, width);
-        break;
-      }
-      default:
-        break;
+  // Several packed numbers in a row, each with its own cell format.
+  void PackedNumbers() {
+    Need(6);
+    uint16_t row = U16(record_.Data);
+    uint16_t first = U16(record_.Data + 2);
+    size_t count = (record_.Length - 6) / 6;
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t* item = record_.Data + 4 + 6 * i;
+      uint8_t head[6] = {static_cast<uint8_t>(row & 0xFF),
+                         static_cast<uint8_t>(row >> 8),
+                         static_cast<uint8_t>((first + i) & 0xFF),
+                         static_cast<uint8_t>((first + i) >> 8),
+                         item[0],
+                         item[1]};
+      Put(head, TCellKind::Number, RkValue(U32(item + 2)), {});
     }
   }
+
+  void BooleanOrError() {
+    Need(8);
+    if (record_.Data[7] == 0) {
+      Put(record_.Data, TCellKind::Boolean, record_.Data[6] != 0, {});
+      return;
+    }
+    static const std::map<uint8_t, const char*> kErrors = {
+        {0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
+        {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"}};
+    auto found = kErrors.find(record_.Data[6]);
+    Put(record_.Data, TCellKind::Error, 0, found != kErrors.end() ? found->second : "#N/A");
+  }
+
+  // A formula: its last result.
+  void FormulaResult() {
+    Need(14);
+    const uint8_t* result = record_.Data + 6;
+    if (U16(result + 6) != 0xFFFF) {
+      Put(record_.Data, TCellKind::Number, F64(result), {});
+    } else if (result[0] == 0) {
+      // Its text follows, after the shared-formula or array records that may come between.
+      while (reader_.PeekType() == 0x04BC || reader_.PeekType() == 0x0221 || reader_.PeekType() == 0x0236) {
+        TRecord skipped{};
+        reader_.Next(skipped);
+      }
+      if (reader_.PeekType() != 0x0207) return;
+      TRecord text{};
+      reader_.Next(text);
+      if (text.Length < 2) reader_.Damaged("a formula's text is too short");
+      TPieces pieces(reader_, text);
+      uint16_t count = pieces.Word();
+      Put(record_.Data, TCellKind::Text, 0, pieces.Text(count));
+    } else if (result[0] == 1) {
+      Put(record_.Data, TCellKind::Boolean, result[2] != 0, {});
+    } else if (result[0] == 2) {
+      Put(record_.Data, TCellKind::Error, 0, "#N/A");
+    }
+  }
+
+  void ColumnWidths() {
+    Need(6);
+    double width = CharactersOfStoredWidth(U16(record_.Data + 4) / 256.0);
+    for (unsigned c = U16(record_.Data);
+         c <= U16(record_.Data + 2) && c < static_cast<unsigned>(kMaxXlsColumns); ++c)
+      sheet_.SetColumnWidth(static_cast<int>(c) + 1, width);
+  }
+
+  TBiffReader& reader_;
+  TSheet& sheet_;
+  const std::vector<std::string>& strings_;
+  const std::vector<uint16_t> xfFormats_;
+  TRecord record_{};
+};
+
+}  // namespace
+
+void ReadXls(const std::string& fileName, const std::string& bytes, TSheet& sheet) {
+  std::string stream = WorkbookStream(fileName, bytes);
+  TBiffReader reader(fileName, stream);
+  ReadBiff8Start(reader, fileName);
+  const TWorkbookGlobals globals = ReadWorkbookGlobals(reader, fileName, sheet);
+  TWorksheetReader(reader, sheet, globals.Strings, SheetFormatsOfXfs(globals, sheet))
+      .Read(globals.SheetOffset);
 }
 
 }  // namespace torvane::sheetfile

@@ -226,57 +226,69 @@ void Globals(TStream& out, const std::vector<std::u16string>& strings, uint32_t 
   out.Record(0x000A, {});
 }
 
-}  // namespace
+// How far the sheet reaches; a sheet beyond what .xls holds cannot be saved as .xls.
+struct TExtent {
+  int LastRow;
+  size_t LastColumn;
+};
 
-std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
-  int lastRow = sheet.LastRow();
-  size_t lastColumn = 0;
-  for (const auto& [row, cells] : sheet.Rows()) lastColumn = std::max(lastColumn, cells.size());
-  if (lastRow > kMaxXlsRows || lastColumn > static_cast<size_t>(kMaxXlsColumns))
+TExtent XlsExtent(const TSheet& sheet, const std::string& fileName) {
+  TExtent extent{sheet.LastRow(), 0};
+  for (const auto& [row, cells] : sheet.Rows()) extent.LastColumn = std::max(extent.LastColumn, cells.size());
+  if (extent.LastRow > kMaxXlsRows || extent.LastColumn > static_cast<size_t>(kMaxXlsColumns))
     FailSave(fileName, "an .xls sheet holds at most " + std::to_string(kMaxXlsRows) + " rows and " +
                            std::to_string(kMaxXlsColumns) + " columns; save it as .xlsx");
   for (const auto& [column, width] : sheet.ColumnWidths())
     if (column > kMaxXlsColumns)
       FailSave(fileName, "an .xls sheet holds at most " + std::to_string(kMaxXlsColumns) + " columns");
+  return extent;
+}
 
-  // Every cell is written as text (numbers and dates of an opened file as their displayed text).
-  std::vector<std::u16string> strings;
+struct TXlsCell {
+  uint16_t Row, Column;
+  bool Blank;
+  uint32_t String;
+};
+
+// The cells as the sheet's records name them (a blank, or a label of the shared string table), and
+// that table.
+struct TXlsCells {
+  std::vector<TXlsCell> Cells;
+  std::vector<std::u16string> Strings;
+  uint32_t References = 0;
+};
+
+// Every cell is written as text (numbers and dates of an opened file as their displayed text).
+TXlsCells XlsCells(const TSheet& sheet, const std::string& fileName) {
+  TXlsCells out;
   std::unordered_map<std::string, uint32_t> stringIndex;
-  uint32_t references = 0;
-  struct TOut {
-    uint16_t Row, Column;
-    bool Blank;
-    uint32_t String;
-  };
-  std::vector<TOut> cells;
   for (const auto& [row, rowCells] : sheet.Rows()) {
     for (size_t i = 0; i < rowCells.size(); ++i) {
       const TCell& cell = rowCells[i];
       if (cell.Kind == TCellKind::Empty) {
         if (cell.Written || cell.Format != TSheet::kGeneral)
-          cells.push_back({static_cast<uint16_t>(row - 1), static_cast<uint16_t>(i), true, 0});
+          out.Cells.push_back({static_cast<uint16_t>(row - 1), static_cast<uint16_t>(i), true, 0});
         continue;
       }
       std::string text = cell.Kind == TCellKind::Text ? cell.Text : sheet.Text(row, static_cast<int>(i) + 1);
-      auto [found, added] = stringIndex.try_emplace(text, static_cast<uint32_t>(strings.size()));
+      auto [found, added] = stringIndex.try_emplace(text, static_cast<uint32_t>(out.Strings.size()));
       if (added) {
-        strings.push_back(Utf16(text));
-        if (strings.back().size() > 32767) FailSave(fileName, "a cell holds more than 32767 characters");
+        out.Strings.push_back(Utf16(text));
+        if (out.Strings.back().size() > 32767) FailSave(fileName, "a cell holds more than 32767 characters");
       }
-      ++references;
-      cells.push_back({static_cast<uint16_t>(row - 1), static_cast<uint16_t>(i), false, found->second});
+      ++out.References;
+      out.Cells.push_back({static_cast<uint16_t>(row - 1), static_cast<uint16_t>(i), false, found->second});
     }
   }
+  return out;
+}
 
-  TStream out;
-  size_t sheetOffsetAt = 0;
-  Globals(out, strings, references, sheetOffsetAt);
-  out.PatchU32(sheetOffsetAt, static_cast<uint32_t>(out.Size()));
-
+// The sheet's substream: dimensions, column widths, the cells, its window.
+void Worksheet(TStream& out, const TSheet& sheet, const TExtent& extent, const std::vector<TXlsCell>& cells) {
   out.Record(0x0809, Bof(0x0010));
   out.Record(0x0200, Body([&](TStream& b) {
-               b.U32(0), b.U32(static_cast<uint32_t>(lastRow));
-               b.U16(0), b.U16(static_cast<uint16_t>(lastColumn));
+               b.U32(0), b.U32(static_cast<uint32_t>(extent.LastRow));
+               b.U16(0), b.U16(static_cast<uint16_t>(extent.LastColumn));
                b.U16(0);
              }));
   for (const auto& entry : sheet.ColumnWidths()) {
@@ -289,7 +301,7 @@ std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
                  b.U16(kXfGeneral), b.U16(0x0002), b.U16(0);
                }));
   }
-  for (const TOut& cell : cells) {
+  for (const TXlsCell& cell : cells) {
     if (cell.Blank) {
       out.Record(0x0201, Body([&](TStream& b) { b.U16(cell.Row), b.U16(cell.Column), b.U16(kXfText); }));
     } else {
@@ -303,6 +315,19 @@ std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
                b.U16(0), b.U16(0), b.U32(0);
              }));
   out.Record(0x000A, {});
+}
+
+}  // namespace
+
+std::string BuildXls(const TSheet& sheet, const std::string& fileName) {
+  const TExtent extent = XlsExtent(sheet, fileName);
+  const TXlsCells cells = XlsCells(sheet, fileName);
+
+  TStream out;
+  size_t sheetOffsetAt = 0;
+  Globals(out, cells.Strings, cells.References, sheetOffsetAt);
+  out.PatchU32(sheetOffsetAt, static_cast<uint32_t>(out.Size()));
+  Worksheet(out, sheet, extent, cells.Cells);
   // Excel wants the workbook stream in the compound file's regular sectors, not the small-block
   // stream, so short workbooks are padded to 4096 bytes; readers stop at the globals' EOF anyway.
   if (out.Size() < 4096) out.Bytes().resize(4096, '\0');

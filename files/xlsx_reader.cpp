@@ -335,64 +335,73 @@ bool ParseIsoDate(const char* text, double& serial) {
   return true;
 }
 
-}  // namespace
+// The workbook part and its relationships, which name the other parts.
+struct TWorkbookParts {
+  std::string Workbook;
+  std::vector<TRelationship> Relationships;
+};
 
-void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& sheet) {
-  TPackage package(fileName, bytes);
-
-  std::string workbookPart = TargetOfType(ReadRelationships(package, ""), "/officeDocument");
-  if (workbookPart.empty()) workbookPart = "xl/workbook.xml";
-  if (!package.Has(workbookPart))
+TWorkbookParts FindWorkbookParts(TPackage& package, const std::string& fileName) {
+  TWorkbookParts parts;
+  parts.Workbook = TargetOfType(ReadRelationships(package, ""), "/officeDocument");
+  if (parts.Workbook.empty()) parts.Workbook = "xl/workbook.xml";
+  if (!package.Has(parts.Workbook))
     FailOpen(fileName, "the file is a zip archive but not an Excel workbook (it has no workbook part)");
-  std::vector<TRelationship> workbookRels = ReadRelationships(package, workbookPart);
+  parts.Relationships = ReadRelationships(package, parts.Workbook);
+  return parts;
+}
 
+// The workbook part gives the date system and the first sheet; returns that sheet's part.
+std::string ReadWorkbookPart(TPackage& package, const std::string& fileName, const TWorkbookParts& parts,
+                             TSheet& sheet) {
+  TXml workbook(package, parts.Workbook, package.Read(parts.Workbook));
+  pugi::xml_node properties = Child(workbook.Root(), "workbookPr");
+  std::string date1904 = properties.attribute("date1904").as_string();
+  sheet.Date1904 = date1904 == "1" || date1904 == "true";
+  pugi::xml_node first = Child(Child(workbook.Root(), "sheets"), "sheet");
+  if (!first) FailOpen(fileName, "the workbook has no sheet");
+  std::string id = Attribute(first, "id", true).as_string();
   std::string sheetPart;
-  {
-    TXml workbook(package, workbookPart, package.Read(workbookPart));
-    pugi::xml_node properties = Child(workbook.Root(), "workbookPr");
-    std::string date1904 = properties.attribute("date1904").as_string();
-    sheet.Date1904 = date1904 == "1" || date1904 == "true";
-    pugi::xml_node first = Child(Child(workbook.Root(), "sheets"), "sheet");
-    if (!first) FailOpen(fileName, "the workbook has no sheet");
-    std::string id = Attribute(first, "id", true).as_string();
-    for (const TRelationship& rel : workbookRels)
-      if (rel.Id == id) sheetPart = rel.Target;
-    if (sheetPart.empty()) FailOpen(fileName, "the workbook's first sheet cannot be found in the file");
-  }
+  for (const TRelationship& rel : parts.Relationships)
+    if (rel.Id == id) sheetPart = rel.Target;
+  if (sheetPart.empty()) FailOpen(fileName, "the workbook's first sheet cannot be found in the file");
+  return sheetPart;
+}
 
+std::vector<std::string> ReadSharedStrings(TPackage& package, const TWorkbookParts& parts) {
   std::vector<std::string> strings;
-  std::string stringsPart = TargetOfType(workbookRels, "/sharedStrings");
-  if (!stringsPart.empty() && package.Has(stringsPart)) {
-    TXml xml(package, stringsPart, package.Read(stringsPart));
-    for (pugi::xml_node item = xml.Root().first_child(); item; item = item.next_sibling())
-      if (Is(item, "si")) {
-        if (strings.size() == kMaxCells)
-          package.Fail(stringsPart, "holds more than " + std::to_string(kMaxCells) + " texts");
-        strings.push_back(StringItem(item));
-      }
-  }
-
-  // Cell style index -> our number format.
-  std::vector<uint16_t> styleFormats;
-  std::string stylesPart = TargetOfType(workbookRels, "/styles");
-  if (!stylesPart.empty() && package.Has(stylesPart)) {
-    TXml xml(package, stylesPart, package.Read(stylesPart));
-    std::map<int, std::string> custom;
-    for (pugi::xml_node f = Child(xml.Root(), "numFmts").first_child(); f; f = f.next_sibling())
-      if (Is(f, "numFmt")) custom[f.attribute("numFmtId").as_int(-1)] = f.attribute("formatCode").as_string();
-    for (pugi::xml_node xf = Child(xml.Root(), "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
-      if (!Is(xf, "xf")) continue;
-      if (styleFormats.size() == 65536) package.Fail(stylesPart, "holds more than 65536 cell formats");
-      int id = xf.attribute("numFmtId").as_int(0);
-      auto found = custom.find(id);
-      styleFormats.push_back(SheetFormatOf(sheet, id, found != custom.end() ? &found->second : nullptr));
+  std::string stringsPart = TargetOfType(parts.Relationships, "/sharedStrings");
+  if (stringsPart.empty() || !package.Has(stringsPart)) return strings;
+  TXml xml(package, stringsPart, package.Read(stringsPart));
+  for (pugi::xml_node item = xml.Root().first_child(); item; item = item.next_sibling())
+    if (Is(item, "si")) {
+      if (strings.size() == kMaxCells)
+        package.Fail(stringsPart, "holds more than " + std::to_string(kMaxCells) + " texts");
+      strings.push_back(StringItem(item));
     }
+  return strings;
+}
+
+// Cell style index -> the sheet's number format.
+std::vector<uint16_t> ReadCellStyles(TPackage& package, const TWorkbookParts& parts, TSheet& sheet) {
+  std::vector<uint16_t> styleFormats;
+  std::string stylesPart = TargetOfType(parts.Relationships, "/styles");
+  if (stylesPart.empty() || !package.Has(stylesPart)) return styleFormats;
+  TXml xml(package, stylesPart, package.Read(stylesPart));
+  std::map<int, std::string> custom;
+  for (pugi::xml_node f = Child(xml.Root(), "numFmts").first_child(); f; f = f.next_sibling())
+    if (Is(f, "numFmt")) custom[f.attribute("numFmtId").as_int(-1)] = f.attribute("formatCode").as_string();
+  for (pugi::xml_node xf = Child(xml.Root(), "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
+    if (!Is(xf, "xf")) continue;
+    if (styleFormats.size() == 65536) package.Fail(stylesPart, "holds more than 65536 cell formats");
+    int id = xf.attribute("numFmtId").as_int(0);
+    auto found = custom.find(id);
+    styleFormats.push_back(SheetFormatOf(sheet, id, found != custom.end() ? &found->second : nullptr));
   }
+  return styleFormats;
+}
 
-  TXml xml(package, sheetPart, package.Read(sheetPart));
-  pugi::xml_node worksheet = xml.Root();
-  if (!Is(worksheet, "worksheet")) package.Fail(sheetPart, "is not a worksheet");
-
+void ReadColumnWidths(const pugi::xml_node& worksheet, TSheet& sheet) {
   for (pugi::xml_node col = Child(worksheet, "cols").first_child(); col; col = col.next_sibling()) {
     if (!Is(col, "col") || !col.attribute("width")) continue;
     int first = std::max(1, col.attribute("min").as_int(1));
@@ -400,87 +409,135 @@ void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& she
     double width = CharactersOfStoredWidth(col.attribute("width").as_double());
     for (int c = first; c <= last && width > 0; ++c) sheet.SetColumnWidth(c, width);
   }
+}
 
-  auto badReference = [&](const char* what) {
-    package.Fail(sheetPart, std::string("has a bad reference \"") + what + "\" (the sheet holds at most " +
-                                std::to_string(kMaxRows) + " rows and " + std::to_string(kMaxColumns) +
-                                " columns)");
-  };
-  int rowNumber = 0;
-  for (pugi::xml_node row = Child(worksheet, "sheetData").first_child(); row; row = row.next_sibling()) {
-    if (!Is(row, "row")) continue;
-    pugi::xml_attribute r = row.attribute("r");
-    long long next = r ? r.as_llong(0) : rowNumber + 1LL;
-    if (next < 1 || next > kMaxRows)
-      FailOpen(fileName, "the sheet has more than " + std::to_string(kMaxRows) + " rows");
-    rowNumber = static_cast<int>(next);
-    int columnNumber = 0;
-    for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-      if (!Is(c, "c")) continue;
-      int cellRow = rowNumber, cellColumn = columnNumber + 1;
-      if (pugi::xml_attribute ref = c.attribute("r")) {
-        if (!ParseReference(ref.value(), cellRow, cellColumn)) badReference(ref.value());
-      } else if (cellColumn > kMaxColumns) {
-        badReference("(a cell past the last column)");
-      }
-      columnNumber = cellColumn;
+// Reads the rows of the sheet part's data into the sheet. A row or cell without its own reference
+// follows the one before it.
+class TSheetDataReader {
+ public:
+  TSheetDataReader(TPackage& package, const std::string& fileName, const std::string& sheetPart,
+                   const std::vector<std::string>& strings, const std::vector<uint16_t>& styleFormats,
+                   TSheet& sheet)
+      : package_(package),
+        fileName_(fileName),
+        sheetPart_(sheetPart),
+        strings_(strings),
+        styleFormats_(styleFormats),
+        sheet_(sheet) {}
 
-      uint16_t format = TSheet::kGeneral;
-      if (pugi::xml_attribute s = c.attribute("s")) {
-        unsigned index = s.as_uint(0);
-        if (index < styleFormats.size()) format = styleFormats[index];
-      }
-      std::string type = c.attribute("t").as_string();
-      pugi::xml_node v = Child(c, "v");
-      TCellKind kind = TCellKind::Empty;
-      std::string text;
-      double number = 0;
-      if (type == "inlineStr") {
-        text = StringItem(Child(c, "is"));
-        kind = TCellKind::Text;
-      } else if (!v) {
-        kind = TCellKind::Empty;
-      } else if (type == "s") {
-        double index = -1;
-        if (!ParseNumber(v.child_value(), index) || index < 0 || index >= static_cast<double>(strings.size()))
-          package.Fail(sheetPart, std::string("refers to a shared string that does not exist (\"") +
-                                      v.child_value() + "\")");
-        text = strings[static_cast<size_t>(index)];
-        kind = TCellKind::Text;
-      } else if (type == "str") {
-        AppendUnescaped(text, v.child_value());
-        kind = TCellKind::Text;
-      } else if (type == "b") {
-        kind = TCellKind::Boolean;
-        number = std::strcmp(v.child_value(), "1") == 0 || std::strcmp(v.child_value(), "true") == 0 ? 1 : 0;
-      } else if (type == "e") {
-        kind = TCellKind::Error;
-        text = v.child_value();
-      } else if (type == "d") {
-        if (!ParseIsoDate(v.child_value(), number))
-          package.Fail(sheetPart, "holds a date that cannot be read");
-        kind = TCellKind::Number;
-        if (sheet.FormatDateKind(format) == TDateKind::None)
-          format = sheet.AddFormat(number < 1 ? "hh:mm:ss" : "yyyy/mm/dd", number >= 1);
-      } else {
-        if (*v.child_value() == '\0') {
-          kind = TCellKind::Empty;
-        } else if (!ParseNumber(v.child_value(), number)) {
-          package.Fail(sheetPart,
-                       std::string("holds a number that cannot be read (\"") + v.child_value() + "\")");
-        } else {
-          kind = TCellKind::Number;
+  void Read(const pugi::xml_node& worksheet) {
+    int rowNumber = 0;
+    for (pugi::xml_node row = Child(worksheet, "sheetData").first_child(); row; row = row.next_sibling()) {
+      if (!Is(row, "row")) continue;
+      pugi::xml_attribute r = row.attribute("r");
+      long long next = r ? r.as_llong(0) : rowNumber + 1LL;
+      if (next < 1 || next > kMaxRows)
+        FailOpen(fileName_, "the sheet has more than " + std::to_string(kMaxRows) + " rows");
+      rowNumber = static_cast<int>(next);
+      int columnNumber = 0;
+      for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+        if (!Is(c, "c")) continue;
+        int cellRow = rowNumber, cellColumn = columnNumber + 1;
+        if (pugi::xml_attribute ref = c.attribute("r")) {
+          if (!ParseReference(ref.value(), cellRow, cellColumn)) BadReference(ref.value());
+        } else if (cellColumn > kMaxColumns) {
+          BadReference("(a cell past the last column)");
         }
+        columnNumber = cellColumn;
+        ReadCell(c, cellRow, cellColumn);
       }
-      if (kind == TCellKind::Empty && format == TSheet::kGeneral) continue;
-      if (kind == TCellKind::Text && text.empty()) kind = TCellKind::Empty;
-      TCell& cell = sheet.At(cellRow, cellColumn);
-      cell.Kind = kind;
-      cell.Format = format;
-      cell.Number = number;
-      cell.Text = std::move(text);
     }
   }
+
+ private:
+  [[noreturn]] void BadReference(const char* what) {
+    package_.Fail(sheetPart_, std::string("has a bad reference \"") + what + "\" (the sheet holds at most " +
+                                  std::to_string(kMaxRows) + " rows and " + std::to_string(kMaxColumns) +
+                                  " columns)");
+  }
+
+  void ReadCell(const pugi::xml_node& c, int row, int column) {
+    uint16_t format = TSheet::kGeneral;
+    if (pugi::xml_attribute s = c.attribute("s")) {
+      unsigned index = s.as_uint(0);
+      if (index < styleFormats_.size()) format = styleFormats_[index];
+    }
+    TCell value = CellValue(c, format);
+    if (value.Kind == TCellKind::Empty && format == TSheet::kGeneral) return;
+    if (value.Kind == TCellKind::Text && value.Text.empty()) value.Kind = TCellKind::Empty;
+    TCell& cell = sheet_.At(row, column);
+    cell.Kind = value.Kind;
+    cell.Format = format;
+    cell.Number = value.Number;
+    cell.Text = std::move(value.Text);
+  }
+
+  // The cell's kind, number and text by its type; a date may give the cell a date format.
+  TCell CellValue(const pugi::xml_node& c, uint16_t& format) {
+    const std::string type = c.attribute("t").as_string();
+    const pugi::xml_node v = Child(c, "v");
+    TCell value;
+    if (type == "inlineStr") {
+      value.Text = StringItem(Child(c, "is"));
+      value.Kind = TCellKind::Text;
+    } else if (!v) {
+      value.Kind = TCellKind::Empty;
+    } else if (type == "s") {
+      double index = -1;
+      if (!ParseNumber(v.child_value(), index) || index < 0 || index >= static_cast<double>(strings_.size()))
+        package_.Fail(sheetPart_, std::string("refers to a shared string that does not exist (\"") +
+                                      v.child_value() + "\")");
+      value.Text = strings_[static_cast<size_t>(index)];
+      value.Kind = TCellKind::Text;
+    } else if (type == "str") {
+      AppendUnescaped(value.Text, v.child_value());
+      value.Kind = TCellKind::Text;
+    } else if (type == "b") {
+      value.Kind = TCellKind::Boolean;
+      value.Number =
+          std::strcmp(v.child_value(), "1") == 0 || std::strcmp(v.child_value(), "true") == 0 ? 1 : 0;
+    } else if (type == "e") {
+      value.Kind = TCellKind::Error;
+      value.Text = v.child_value();
+    } else if (type == "d") {
+      if (!ParseIsoDate(v.child_value(), value.Number))
+        package_.Fail(sheetPart_, "holds a date that cannot be read");
+      value.Kind = TCellKind::Number;
+      if (sheet_.FormatDateKind(format) == TDateKind::None)
+        format = sheet_.AddFormat(value.Number < 1 ? "hh:mm:ss" : "yyyy/mm/dd", value.Number >= 1);
+    } else if (*v.child_value() == '\0') {
+      value.Kind = TCellKind::Empty;
+    } else if (!ParseNumber(v.child_value(), value.Number)) {
+      package_.Fail(sheetPart_,
+                    std::string("holds a number that cannot be read (\"") + v.child_value() + "\")");
+    } else {
+      value.Kind = TCellKind::Number;
+    }
+    return value;
+  }
+
+  TPackage& package_;
+  const std::string& fileName_;
+  const std::string& sheetPart_;
+  const std::vector<std::string>& strings_;
+  const std::vector<uint16_t>& styleFormats_;
+  TSheet& sheet_;
+};
+
+}  // namespace
+
+void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& sheet) {
+  TPackage package(fileName, bytes);
+  const TWorkbookParts parts = FindWorkbookParts(package, fileName);
+  const std::string sheetPart = ReadWorkbookPart(package, fileName, parts, sheet);
+  const std::vector<std::string> strings = ReadSharedStrings(package, parts);
+  const std::vector<uint16_t> styleFormats = ReadCellStyles(package, parts, sheet);
+
+  TXml xml(package, sheetPart, package.Read(sheetPart));
+  pugi::xml_node worksheet = xml.Root();
+  if (!Is(worksheet, "worksheet")) package.Fail(sheetPart, "is not a worksheet");
+  ReadColumnWidths(worksheet, sheet);
+  TSheetDataReader(package, fileName, sheetPart, strings, styleFormats, sheet).Read(worksheet);
 }
 
 }  // namespace torvane::sheetfile

@@ -40,20 +40,18 @@ std::optional<int32_t> HistoryTimeKey(const std::string& time) {
   return *hh * 10000 + *mm * 100 + *ss;
 }
 
-TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperator& op,
-                         Tstatusbar_ctrl& status) {
-  // The range is checked with full years, so 1999-12-31 .. 2000-01-02 is a valid range.
-  {
-    const int32_t startDate = DateKeyOf(range.StartDate, range.StartDate.Year);
-    const int32_t endDate = DateKeyOf(range.EndDate, range.EndDate.Year);
-    const int32_t startTime = TimeKeyOf(range.StartTime), endTime = TimeKeyOf(range.EndTime);
-    if (!(startDate < endDate || (startDate == endDate && startTime < endTime))) {
-      op.Message(kFilterTimeError);
-      return TFilterResult::TimeSelectionError;
-    }
-  }
-  status.ShowStatus(kFilterReady);
+namespace {
 
+// The range is checked with full years, so 1999-12-31 .. 2000-01-02 is a valid range.
+bool RangeIsOrdered(const THistoryFilterRange& range) {
+  const int32_t startDate = DateKeyOf(range.StartDate, range.StartDate.Year);
+  const int32_t endDate = DateKeyOf(range.EndDate, range.EndDate.Year);
+  const int32_t startTime = TimeKeyOf(range.StartTime), endTime = TimeKeyOf(range.EndTime);
+  return startDate < endDate || (startDate == endDate && startTime < endTime);
+}
+
+// The grid's complete rows with their date and time keys, in grid order.
+std::vector<historyinf_r> KeyedRows(const TGrid& grid, Tstatusbar_ctrl& status) {
   std::vector<historyinf_r> rows;
   rows.reserve(kHistoryRows + 1);
   for (int row = 1; row <= kHistoryRows; ++row) {
@@ -73,11 +71,11 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
     }
     status.ShowStatus(kFilterRecords + std::to_string(rows.size()));
   }
-  if (rows.empty()) {
-    op.Message(kFilterNoCorrectRecords);
-    return TFilterResult::NoCorrectRecords;
-  }
+  return rows;
+}
 
+std::vector<historyinf_r> RowsInsideRange(const std::vector<historyinf_r>& rows,
+                                          const THistoryFilterRange& range, Tstatusbar_ctrl& status) {
   // The rows carry two-digit years: 1999 .. 2000 becomes 99 .. 0, which nothing lies between.
   const int32_t startDate = DateKeyOf(range.StartDate, range.StartDate.Year % 100);
   const int32_t endDate = DateKeyOf(range.EndDate, range.EndDate.Year % 100);
@@ -92,12 +90,11 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
     if (inside(r)) matching.push_back(r);
     status.ShowStatus(kFilterSearch);
   }
-  if (matching.empty()) {
-    op.Message(kFilterNoRecords);
-    return TFilterResult::NoRecords;
-  }
-  status.ShowStatus(kFilterLoading);
+  return matching;
+}
 
+// The grid is emptied and refilled from its first row with the matching rows by date and time.
+void ShowSortedRows(TGrid& grid, std::vector<historyinf_r>& matching, Tstatusbar_ctrl& status) {
   status.ShowStatus(kFilterSortDate);
   // Rows of the same moment keep their grid order.
   std::stable_sort(matching.begin(), matching.end(), [](const historyinf_r& a, const historyinf_r& b) {
@@ -111,6 +108,30 @@ TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperato
     WriteHistoryRow(grid, static_cast<int>(i) + 1, matching[i]);
     status.ShowStatus(kFilterDone);
   }
+}
+
+}  // namespace
+
+TFilterResult FilterRows(TGrid& grid, const THistoryFilterRange& range, IOperator& op,
+                         Tstatusbar_ctrl& status) {
+  if (!RangeIsOrdered(range)) {
+    op.Message(kFilterTimeError);
+    return TFilterResult::TimeSelectionError;
+  }
+  status.ShowStatus(kFilterReady);
+
+  const std::vector<historyinf_r> rows = KeyedRows(grid, status);
+  if (rows.empty()) {
+    op.Message(kFilterNoCorrectRecords);
+    return TFilterResult::NoCorrectRecords;
+  }
+  std::vector<historyinf_r> matching = RowsInsideRange(rows, range, status);
+  if (matching.empty()) {
+    op.Message(kFilterNoRecords);
+    return TFilterResult::NoRecords;
+  }
+  status.ShowStatus(kFilterLoading);
+  ShowSortedRows(grid, matching, status);
   return TFilterResult::Filtered;
 }
 
