@@ -34,8 +34,8 @@ THelpPage::THelpPage(TSession& session, QWidget* parent) : QWidget(parent), sess
 }
 
 void THelpPage::SaveTrace() {
-  IOperator& op = session_.Exchange.Operator;
-  const std::string proposed = kTraceNamePrefix + FileNameStamp(session_.Exchange.Clock.Now()) + ".txt";
+  IOperator& op = session_.Context.Operator;
+  const std::string proposed = kTraceNamePrefix + FileNameStamp(session_.Context.Clock.Now()) + ".txt";
   const auto file = op.ChooseSaveFile(kTraceFilter, session_.ConfigDir, proposed);
   if (!file) return;
   std::string text;

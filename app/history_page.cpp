@@ -102,7 +102,7 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
 
   Label("Start:", strip, 212);
   Label("End:", strip, 464);
-  const TDateTime started = session_.Exchange.Clock.Now();
+  const TDateTime started = session_.Context.Clock.Now();
   auto makeDate = [&](int left, const QDate& value) {
     auto* e = new QDateEdit(value, strip);
     e->setDisplayFormat("yyyy-MM-dd");
@@ -123,11 +123,11 @@ THistoryPage::THistoryPage(TSession& session, QWidget* parent) : TTabPage(parent
 
   connect(readData_, &QPushButton::clicked, this, [this] { session_.History.StartRead(); });
   connect(filter_, &QPushButton::clicked, this,
-          [this] { FilterRows(session_.HistoryGrid, Range(), session_.Exchange.Operator, session_.Status); });
+          [this] { FilterRows(session_.HistoryGrid, Range(), session_.Context.Operator, session_.Status); });
   connect(exportCsv_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryCsv(); });
   connect(exportXls_, &QPushButton::clicked, this, [this] { session_.HistoryFiles.ExportHistoryXls(); });
   connect(deleteAll_, &QPushButton::clicked, this,
-          [this] { DeleteAllHistory(session_.Exchange.Operator, session_.DeleteHistory); });
+          [this] { DeleteAllHistory(session_.Context.Operator, session_.DeleteHistory); });
 
   // Only while this tab is shown: the number list has a find of its own.
   auto* ctrlF = new QShortcut(QKeySequence::Find, this);

@@ -213,7 +213,7 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
     };
 
   // Whoever listened before the window keeps being told.
-  session_->Exchange.OnControlsChanged = [this, earlier = std::move(session_->Exchange.OnControlsChanged)] {
+  session_->OnControlsChanged = [this, earlier = std::move(session_->OnControlsChanged)] {
     if (earlier) earlier();
     ControlsChanged();
   };
@@ -230,7 +230,7 @@ TForm1::~TForm1() {
   }
   delete pages_;
   pages_ = nullptr;
-  if (session_) session_->Exchange.OnControlsChanged = nullptr;
+  if (session_) session_->OnControlsChanged = nullptr;
   comm_->ClosePort();
 }
 
@@ -415,9 +415,8 @@ void TForm1::btn1Click() {
 }
 
 void TForm1::ControlsChanged() {
-  const TExchange& link = session_->Exchange;
-  const bool unlocked = link.Unlocked();
-  const bool idle = !link.Busy();
+  const bool unlocked = session_->Unlocked();
+  const bool idle = !session_->Exchange.Busy();
   for (TTabPage* page : {static_cast<TTabPage*>(settingsPage_), static_cast<TTabPage*>(numbersPage_),
                          static_cast<TTabPage*>(historyPage_)}) {
     for (QPushButton* b : page->OperationButtons()) b->setEnabled(unlocked);
@@ -454,7 +453,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   }
   const std::string question = session_->DiscardQuestion(true, true);
   if (question.empty()) return;
-  const bool canSave = session_->Exchange.Unlocked() && comm_->PortOpen() && !session_->Exchange.Busy();
+  const bool canSave = session_->Unlocked() && comm_->PortOpen() && !session_->Exchange.Busy();
   switch (operator_->AskBeforeClose(question, canSave)) {
     case TCloseAnswer::Discard:
       closeConfirmed_ = true;

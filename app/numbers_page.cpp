@@ -51,18 +51,18 @@ TNumbersPage::TNumbersPage(TSession& session, QWidget* parent)
   connect(importXls_, &QPushButton::clicked, this, [this] {
     if (!session_.MayDiscardNumbers()) return;
     TUndoStep step(session_.NumbersUndo);
-    const TImportResult result = ImportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir);
+    const TImportResult result = ImportNumbersXls(session_.Context, session_.NumberGrid, session_.ConfigDir);
     if (result.Loaded()) session_.NumberEdits.Take();
-    ShowImportResult(session_.Exchange.Operator, result);
+    ShowImportResult(session_.Context.Operator, result);
   });
   connect(addFromFile_, &QPushButton::clicked, this, [this] {
     TUndoStep step(session_.NumbersUndo);
-    AddNumbersFromFile(session_.Exchange.Operator, session_.NumberGrid, session_.ConfigDir);
+    AddNumbersFromFile(session_.Context.Operator, session_.NumberGrid, session_.ConfigDir);
   });
   connect(exportXls_, &QPushButton::clicked, this,
-          [this] { ExportNumbersXls(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
+          [this] { ExportNumbersXls(session_.Context, session_.NumberGrid, session_.ConfigDir); });
   connect(exportCsv_, &QPushButton::clicked, this,
-          [this] { ExportNumbersCsv(session_.Exchange, session_.NumberGrid, session_.ConfigDir); });
+          [this] { ExportNumbersCsv(session_.Context, session_.NumberGrid, session_.ConfigDir); });
   connect(allAlways_, &QPushButton::clicked, this, [this] {
     allAlwaysOn_ = !allAlwaysOn_;
     SetNumberMarks(session_.NumberGrid, kColAlways, allAlwaysOn_);

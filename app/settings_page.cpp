@@ -35,7 +35,7 @@ TSettingsPage::TSettingsPage(TSession& session, QWidget* parent) : TTabPage(pare
     TUndoStep step(session_.SettingsUndo);
     const TImportResult result = session_.Profiles.ImportProfile();
     if (result.Loaded()) session_.SettingsEdits.Take();
-    ShowImportResult(session_.Exchange.Operator, result);
+    ShowImportResult(session_.Context.Operator, result);
   });
   connect(export_, &QPushButton::clicked, this, [this] { session_.Profiles.ExportProfile(); });
   connect(restore_, &QPushButton::clicked, this, [this] { session_.RestoreSettingsBackup(); });

@@ -286,13 +286,13 @@ struct TNumberFiles {
   std::string File(const std::string& ext) const { return Dir.Path() + "/telinf" + ext; }
   bool Export(const std::string& file) {
     S.Operator.Files.push_back(file);
-    ExportNumbersXls(S.Session->Exchange, S.Session->NumberGrid, Dir.Path());
+    ExportNumbersXls(S.Session->Context, S.Session->NumberGrid, Dir.Path());
     return S.Operator.ErrorCount == 0;
   }
   bool Import(const std::string& file) {
     const int messages = S.Operator.MessageCount;
     S.Operator.Files.push_back(file);
-    ImportNumbersXls(S.Session->Exchange, S.Session->NumberGrid, Dir.Path());
+    ImportNumbersXls(S.Session->Context, S.Session->NumberGrid, Dir.Path());
     // A refused file shows a message; a loaded one shows none.
     return S.Operator.ErrorCount == 0 && S.Operator.MessageCount == messages;
   }
@@ -387,7 +387,7 @@ struct TNumberMergeFiles {
       WriteFileAtomically(file, NumbersToJson(grid));
     } else {
       source.Operator.Files.push_back(file);
-      ExportNumbersXls(source.Session->Exchange, grid, Dir.Path());
+      ExportNumbersXls(source.Session->Context, grid, Dir.Path());
     }
     return file;
   }

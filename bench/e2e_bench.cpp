@@ -288,7 +288,7 @@ int Main(int argc, char** argv) {
   TSession& s = *run.Session;
 
   const TResult login = run.Measure("login", [&] { s.Login.BeginLogin(); });
-  if (!login.Ok || !s.Exchange.Unlocked()) {
+  if (!login.Ok || !s.Unlocked()) {
     std::fprintf(stderr, "torvane-bench-e2e: login failed: %s %s\n", login.Problem.c_str(),
                  run.Operator.LastMessage.c_str());
     return 1;

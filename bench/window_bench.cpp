@@ -202,7 +202,7 @@ int Main(int argc, char** argv, int64_t mainNs) {
   }
   window.PasswordEdit()->setText("6853");
   window.btn1Click();
-  if (WaitIdle(window, 10) < 0 || !window.Session().Exchange.Unlocked()) {
+  if (WaitIdle(window, 10) < 0 || !window.Session().Unlocked()) {
     std::fprintf(stderr, "torvane-bench-window: login failed: %s\n", op.LastMessage.c_str());
     return 1;
   }

@@ -95,7 +95,7 @@ TImportResult LoadTable(TDeviceJob& job, TTable table, const std::string& file) 
   TSession& s = job.Session();
   if (Extension(file) != ".json")
     return table == TTable::Settings ? s.Profiles.ImportProfileFrom(file)
-                                     : ImportNumbersXlsFrom(s.Exchange, s.NumberGrid, file);
+                                     : ImportNumbersXlsFrom(s.Context, s.NumberGrid, file);
   TImportResult result;
   const std::optional<std::string> text = JsonText(file, result);
   if (!text) return result;
@@ -152,9 +152,9 @@ bool SaveTable(TDeviceJob& job, TTable table, const std::string& file, TCliOutpu
       break;
     case TTable::Numbers:
       if (cvs)
-        ExportNumbersCsv(s.Exchange, s.NumberGrid, s.ConfigDir);
+        ExportNumbersCsv(s.Context, s.NumberGrid, s.ConfigDir);
       else
-        ExportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir);
+        ExportNumbersXls(s.Context, s.NumberGrid, s.ConfigDir);
       break;
     case TTable::History:
       if (cvs)

@@ -21,45 +21,45 @@ void Tcustomstringgrid_his::ExportHistoryXls() {
   try {
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Add();
-    const std::string proposed = kHistoryXlsNamePrefix + FileNameStamp(exchange_.Clock.Now());
+    const std::string proposed = kHistoryXlsNamePrefix + FileNameStamp(context_.Clock.Now());
     for (int c = 0; c < kHisColumnCount; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
-    const auto fileName = exchange_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
-    if (!fileName || !MaySaveWorkbookAs(exchange_.Operator, *fileName)) return;
+    const auto fileName = context_.Operator.ChooseSaveFile(kHistoryXlsFilter, configDir_, proposed);
+    if (!fileName || !MaySaveWorkbookAs(context_.Operator, *fileName)) return;
 
     WriteGridAsText(
         excel, grid_, kHistoryRows, kHisColumnCount,
         [&](int r) {
-          if (r > 0) exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
-          exchange_.Status.ShowStatus(kHistoryXlsStatus + std::to_string(r) + "/" +
-                                      std::to_string(kHistoryRows));
+          if (r > 0) context_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kHistoryRows));
+          context_.Status.ShowStatus(kHistoryXlsStatus + std::to_string(r) + "/" +
+                                     std::to_string(kHistoryRows));
         },
         [this](int r) { return r == 0 || !ShownRow || ShownRow(r); });
     book.SaveAs(*fileName);
     book.Close();
   } catch (const std::exception& e) {
-    exchange_.Operator.Error(e.what());
+    context_.Operator.Error(e.what());
   }
 }
 
 void Tcustomstringgrid_his::ExportHistoryCsv() {
   const std::string proposed =
-      kHistoryCsvNamePrefix + FileNameStamp(exchange_.Clock.Now()) + kHistoryCsvExtension;
+      kHistoryCsvNamePrefix + FileNameStamp(context_.Clock.Now()) + kHistoryCsvExtension;
   TCsvFile csv;
   std::vector<std::string> fields(kCsvFields);
   for (int r = 1; r <= kHistoryRows; ++r) {
     if (grid_.Cell(kHisNumber, r).empty() || (ShownRow && !ShownRow(r))) continue;
     for (int c = 0; c < kCsvFields; ++c) fields[c] = grid_.Cell(c, r);
     csv.AddLine(fields);
-    exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kHistoryRows + 1)));
-    exchange_.Status.ShowStatus(kHistoryCsvStatus + std::to_string(r - 1) + "/" +
-                                std::to_string(kHistoryRows));
+    context_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / (kHistoryRows + 1)));
+    context_.Status.ShowStatus(kHistoryCsvStatus + std::to_string(r - 1) + "/" +
+                               std::to_string(kHistoryRows));
   }
-  const auto fileName = exchange_.Operator.ChooseSaveFile(kHistoryCsvFilter, configDir_, proposed);
+  const auto fileName = context_.Operator.ChooseSaveFile(kHistoryCsvFilter, configDir_, proposed);
   if (!fileName) return;
   try {
     csv.Save(*fileName, codePage_);
   } catch (const std::exception& e) {
-    exchange_.Operator.Error(e.what());
+    context_.Operator.Error(e.what());
   }
 }
 

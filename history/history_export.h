@@ -8,9 +8,9 @@
 #include <string>
 
 #include "core/codepage.h"
+#include "core/context.h"
 #include "core/grid.h"
 #include "history/history_texts.h"
-#include "protocol/exchange.h"
 
 namespace torvane {
 
@@ -18,9 +18,9 @@ namespace torvane {
 class Tcustomstringgrid_his {
  public:
   // configDir is read when a dialog opens (the window sets it after start-up).
-  Tcustomstringgrid_his(TExchange& link, const TGrid& grid, const std::string& configDir,
+  Tcustomstringgrid_his(TContext& link, const TGrid& grid, const std::string& configDir,
                         const TCodePage& codePage = TCodePage::System())
-      : exchange_(link), grid_(grid), configDir_(configDir), codePage_(codePage) {}
+      : context_(link), grid_(grid), configDir_(configDir), codePage_(codePage) {}
 
   // Cancelling either dialog writes nothing; a failed save leaves any file of that name as it was
   // and is reported to the operator.
@@ -32,7 +32,7 @@ class Tcustomstringgrid_his {
   std::function<bool(int row)> ShownRow;
 
  private:
-  TExchange& exchange_;
+  TContext& context_;
   const TGrid& grid_;
   const std::string& configDir_;
   const TCodePage& codePage_;

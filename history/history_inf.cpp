@@ -28,8 +28,8 @@ int LeadingYear(const std::string& date) {
 
 }  // namespace
 
-THistoryInf::THistoryInf(TExchange& exchange, TGrid& grid, const TCodePage& codePage)
-    : Tsend_rec_command(exchange, kHistoryBase, kHistoryPageCount, kTexts),
+THistoryInf::THistoryInf(TExchange& exchange, TContext& context, TGrid& grid, const TCodePage& codePage)
+    : Tsend_rec_command(exchange, context, kHistoryBase, kHistoryPageCount, kTexts),
       grid_(grid),
       codePage_(codePage) {}
 

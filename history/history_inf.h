@@ -17,7 +17,8 @@ constexpr uint16_t kHistoryPageCount = 500;
 
 class THistoryInf : public Tsend_rec_command {
  public:
-  THistoryInf(TExchange& exchange, TGrid& grid, const TCodePage& codePage = TCodePage::System());
+  THistoryInf(TExchange& exchange, TContext& context, TGrid& grid,
+              const TCodePage& codePage = TCodePage::System());
 
   // The "Read data" button: the whole log from page 1, without asking and without clearing the grid.
   void StartRead();

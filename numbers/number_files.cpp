@@ -62,7 +62,7 @@ bool TimeValid(const std::string& text) {
   return IsNumber(Part(chars, 1, 2)) && IsNumber(LastTwo(chars)) && chars.size() == 5;
 }
 
-void ReportFailure(TExchange& link, const std::exception& e) {
+void ReportFailure(TContext& link, const std::exception& e) {
   link.Operator.Error(e.what());
 }
 
@@ -78,7 +78,7 @@ std::string WrongNumberRowsMessage(const std::vector<int>& wrongRows) {
          JoinFirst(wrongRows, 3, ",", "%1,....");
 }
 
-void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& configDir) {
+void ExportNumbersXls(TContext& link, const TGrid& grid, const std::string& configDir) {
   try {
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Add();
@@ -101,7 +101,7 @@ void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& con
   }
 }
 
-TImportResult ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir) {
+TImportResult ImportNumbersXls(TContext& link, TGrid& grid, const std::string& configDir) {
   const auto fileName = link.Operator.ChooseOpenFile(kNumbersXlsImportFilter, configDir);
   if (!fileName) {
     TImportResult cancelled;
@@ -111,7 +111,7 @@ TImportResult ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& 
   return ImportNumbersXlsFrom(link, grid, *fileName);
 }
 
-TImportResult ImportNumbersXlsFrom(TExchange& link, TGrid& grid, const std::string& fileName) {
+TImportResult ImportNumbersXlsFrom(TContext& link, TGrid& grid, const std::string& fileName) {
   TNumberFile file;
   TImportResult result = ReadNumbersSheet(fileName, file);
   if (result.File != TImportResult::TFile::Read) return result;
@@ -145,7 +145,7 @@ TImportResult ReadNumbersSheet(const std::string& fileName, TNumberFile& out) {
   return result;
 }
 
-void ExportNumbersCsv(TExchange& link, const TGrid& grid, const std::string& configDir,
+void ExportNumbersCsv(TContext& link, const TGrid& grid, const std::string& configDir,
                       const TCodePage& codePage) {
   const std::string proposed = kNumbersCsvNamePrefix + FileNameStamp(link.Clock.Now()) + kNumbersCsvExtension;
   TCsvFile csv;

@@ -14,28 +14,28 @@
 #include <vector>
 
 #include "core/codepage.h"
+#include "core/context.h"
 #include "core/grid.h"
 #include "files/import_result.h"
 #include "numbers/number_import.h"
 #include "numbers/number_texts.h"
-#include "protocol/exchange.h"
 
 namespace torvane {
 
 // The "Export .XLS" button: the whole grid, headings included, to a spreadsheet file.
-void ExportNumbersXls(TExchange& link, const TGrid& grid, const std::string& configDir);
+void ExportNumbersXls(TContext& link, const TGrid& grid, const std::string& configDir);
 // The "Import .XLS" button: asks for a file and imports it (ImportNumbersXlsFrom); Cancelled when
 // none is chosen.
-TImportResult ImportNumbersXls(TExchange& link, TGrid& grid, const std::string& configDir);
+TImportResult ImportNumbersXls(TContext& link, TGrid& grid, const std::string& configDir);
 // Reads the file, judges every row first (number_import.h) and loads it only when no row is refused;
 // otherwise, and for a file that cannot be read, the grid is left as it was. Nothing is shown: the
 // caller presents the result.
-TImportResult ImportNumbersXlsFrom(TExchange& link, TGrid& grid, const std::string& fileName);
+TImportResult ImportNumbersXlsFrom(TContext& link, TGrid& grid, const std::string& fileName);
 // A number list sheet's rows as it gives them, unjudged; Unreadable or Broken when it cannot be read
 // as one.
 TImportResult ReadNumbersSheet(const std::string& fileName, TNumberFile& out);
 // The "Export .CSV" button. The lines are built before the dialog opens.
-void ExportNumbersCsv(TExchange& link, const TGrid& grid, const std::string& configDir,
+void ExportNumbersCsv(TContext& link, const TGrid& grid, const std::string& configDir,
                       const TCodePage& codePage = TCodePage::System());
 
 // The import's check of one row's window (the values of sheet columns C..F): each date gives its

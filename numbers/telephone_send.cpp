@@ -47,12 +47,12 @@ std::string Serials(const std::vector<int>& rows) {
 
 }  // namespace
 
-TtelephoneSend::TtelephoneSend(TExchange& exchange, TGrid& grid)
-    : Tsend_rec_command(exchange, kNumbersBase, kNumberPageCount, kTexts), grid_(grid) {}
+TtelephoneSend::TtelephoneSend(TExchange& exchange, TContext& context, TGrid& grid)
+    : Tsend_rec_command(exchange, context, kNumbersBase, kNumberPageCount, kTexts), grid_(grid) {}
 
 void TtelephoneSend::StartRead() {
   if (exchange_.Busy()) return;
-  if (!exchange_.Operator.Confirm(kNumbersReadQuestion)) return;
+  if (!context_.Operator.Confirm(kNumbersReadQuestion)) return;
   BeginRead();
 }
 
@@ -68,7 +68,7 @@ void TtelephoneSend::DecodePage(int page, std::span<const uint8_t, kPageBytes> b
 
 bool TtelephoneSend::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) {
   if (auto bad = ComposeNumberPage(grid_, page, basis, out.data())) {
-    exchange_.Operator.Error(NotAnIntegerMessage(*bad));
+    context_.Operator.Error(NotAnIntegerMessage(*bad));
     return false;
   }
   return true;
@@ -95,7 +95,7 @@ bool TtelephoneSend::ConfirmSave(const std::vector<uint8_t>& before, const std::
     text += std::string("\n") + what + std::to_string(rows->size()) + kNumbersSummaryRows + " (" +
             Serials(*rows) + ")";
   }
-  return exchange_.Operator.Confirm(text + "\n" + kNumbersSummaryQuestion);
+  return context_.Operator.Confirm(text + "\n" + kNumbersSummaryQuestion);
 }
 
 std::string TtelephoneSend::NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) {
@@ -121,12 +121,12 @@ bool TtelephoneSend::CheckBeforeSave() {
     wrong.push_back(grid_.Cell(kColSerial, row));
   }
   if (!wrong.empty()) {
-    exchange_.Operator.Message(kNumbersWrongRows + std::to_string(wrong.size()) + kNumbersWrongSerials +
-                               JoinFirst(wrong, 3, ",", "%1,...."));
+    context_.Operator.Message(kNumbersWrongRows + std::to_string(wrong.size()) + kNumbersWrongSerials +
+                              JoinFirst(wrong, 3, ",", "%1,...."));
     return false;
   }
   const std::string duplicates = DuplicateNumbersText(grid_);
-  return duplicates.empty() || exchange_.Operator.Confirm(duplicates);
+  return duplicates.empty() || context_.Operator.Confirm(duplicates);
 }
 
 std::string DuplicateNumbersText(const TGrid& grid) {

@@ -15,7 +15,7 @@ namespace torvane {
 
 class TtelephoneSend : public Tsend_rec_command {
  public:
-  TtelephoneSend(TExchange& exchange, TGrid& grid);
+  TtelephoneSend(TExchange& exchange, TContext& context, TGrid& grid);
 
   // The "Read" button: asks first, then reads all pages from page 1.
   void StartRead();

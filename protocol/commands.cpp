@@ -47,11 +47,11 @@ bool Tsingalcmd::OnReply(const TReply& reply) {
   if (reply.Payload.empty()) return false;
   const TCommandTexts t = TextsOf(CommandCode);
   const bool accepted = reply.Payload[0] == 1;
-  exchange_.Status.ShowStatus(t.Reply);
+  context_.Status.ShowStatus(t.Reply);
   if (accepted)
-    exchange_.Operator.Success(AcceptedText());
+    context_.Operator.Success(AcceptedText());
   else
-    exchange_.Operator.Message(t.Refused);
+    context_.Operator.Message(t.Refused);
   if (OnCommandEnded) OnCommandEnded(accepted);
   return true;
 }
@@ -93,7 +93,7 @@ bool Tsynchronizationtime_sc::RefreshPayload(std::span<uint8_t> payload) {
 }
 
 void Tsynchronizationtime_sc::Now(std::span<uint8_t> payload) {
-  const TDateTime now = exchange_.Clock.Now();
+  const TDateTime now = context_.Clock.Now();
   sent_ = now;
   // The device takes the four-digit year modulo 256 (2026 goes out as 0xEA), not year - 2000.
   payload[0] = static_cast<uint8_t>(now.Year % 256);

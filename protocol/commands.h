@@ -13,7 +13,8 @@ namespace torvane {
 
 class Tsingalcmd : public TTemplate, protected IExchangeClient {
  public:
-  Tsingalcmd(TExchange& exchange, uint8_t code) : CommandCode(code), exchange_(exchange) {}
+  Tsingalcmd(TExchange& exchange, TContext& context, uint8_t code)
+      : CommandCode(code), exchange_(exchange), context_(context) {}
   uint8_t CommandCode;
   virtual void Send();
 
@@ -25,6 +26,7 @@ class Tsingalcmd : public TTemplate, protected IExchangeClient {
   // The box when the device says yes.
   virtual std::string AcceptedText() const;
   TExchange& exchange_;
+  TContext& context_;
 
  private:
   bool OnReply(const TReply& reply) override;
@@ -33,7 +35,8 @@ class Tsingalcmd : public TTemplate, protected IExchangeClient {
 
 class Tsynchronizationtime_sc : public Tsingalcmd {
  public:
-  explicit Tsynchronizationtime_sc(TExchange& exchange) : Tsingalcmd(exchange, CMD_TIME_SYNC) {}
+  Tsynchronizationtime_sc(TExchange& exchange, TContext& context)
+      : Tsingalcmd(exchange, context, CMD_TIME_SYNC) {}
   void Send() override;
   // The same request, ending in a box that names the time sent instead of the device's own words.
   void SendNamingTheTime();

@@ -43,7 +43,7 @@ void TReceiveDispatcher::TakeByte(uint8_t b) {
   }
   // Bytes nobody waits for (the tail of a reply given up on) leave the status line alone: it says why
   // the last transfer ended.
-  if (exchange_.Outstanding()) exchange_.Status.ShowStatus(kByteText);
+  if (exchange_.Outstanding()) context_.Status.ShowStatus(kByteText);
   Collect(b);
 }
 
@@ -104,12 +104,12 @@ void TReceiveDispatcher::Complete() {
   const bool known = command == CMD_READ || command == CMD_WRITE || command == CMD_TIME_SYNC ||
                      command == CMD_CHECK_MODE || command == CMD_DELETE_HISTORY;
   if (!known) {
-    if (exchange_.Outstanding()) exchange_.Status.ShowStatus(kUndefinedData);
+    if (exchange_.Outstanding()) context_.Status.ShowStatus(kUndefinedData);
     return;
   }
   if (command == CMD_WRITE && static_cast<uint32_t>(address) >= static_cast<uint32_t>(kHistoryBase)) {
     // Nothing is ever written to the log.
-    if (exchange_.Outstanding()) exchange_.Status.ShowStatus(kUndefinedAddress);
+    if (exchange_.Outstanding()) context_.Status.ShowStatus(kUndefinedAddress);
     return;
   }
   // The payload is handed over where it lies; the engine and the transfer read it during the call.

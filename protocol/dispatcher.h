@@ -14,7 +14,8 @@ namespace torvane {
 
 class TReceiveDispatcher {
  public:
-  TReceiveDispatcher(TExchange& exchange, TRecData& rec) : exchange_(exchange), rec_(rec) {}
+  TReceiveDispatcher(TExchange& exchange, TContext& context, TRecData& rec)
+      : exchange_(exchange), context_(context), rec_(rec) {}
 
   // The serial component's receive event: normally one byte per call.
   void cm1ReceiveData(const uint8_t* buffer, uint16_t length);
@@ -30,6 +31,7 @@ class TReceiveDispatcher {
   void Collect(uint8_t b);
   void Complete();
   TExchange& exchange_;
+  TContext& context_;
   TRecData& rec_;
   uint64_t seenSendCount_ = 0;
   // Bytes still to come of a frame that declared more than the record holds: they are let pass.

@@ -46,7 +46,7 @@ void TExchange::Resend() {
   // With the port closed nothing goes out; the reply timer then tells the operator.
   Port.SendBytes(frame_.data(), frameLength_);
   if (OnFrameSent) OnFrameSent(std::span<const uint8_t>(frame_.data(), frameLength_));
-  Status.ShowStatus(statusText_);
+  context_.Status.ShowStatus(statusText_);
   // Each try has the whole reply time; a timer still running from the try before would cut it short.
   ReplyTimer.Stop();
   ReplyTimer.Start();
@@ -56,7 +56,7 @@ void TExchange::OnFrame(uint8_t command, int32_t address, std::span<const uint8_
   if (!client_ || command != command_ || (!anyAddress_ && address != address_)) {
     // Late after a repeat, a second copy, another page's or nobody's: the timer keeps running for the
     // reply still awaited. With nothing awaited the line keeps saying why the last transfer ended.
-    if (client_) Status.ShowStatus(kReplyIgnored);
+    if (client_) context_.Status.ShowStatus(kReplyIgnored);
     return;
   }
   ReplyTimer.Stop();
@@ -79,7 +79,7 @@ void TExchange::OnFrame(uint8_t command, int32_t address, std::span<const uint8_
 
 void TExchange::OnBadFrame(bool whole) {
   if (!client_) return;
-  Status.ShowStatus(kInvalidData);
+  context_.Status.ShowStatus(kInvalidData);
   badThisTry_ = true;
   if (!whole) return;
   // The device has answered this try: asking again at once is quicker than waiting out the timer.
@@ -105,11 +105,11 @@ void TExchange::GiveUp(TExchangeFailure why) {
   client_ = nullptr;
   const char* text = why == TExchangeFailure::InvalidData ? kInvalidData : kReceiveTimeout;
   // The reason stays on the status line until something else is shown there.
-  Status.ShowLasting(text);
-  Progress.SetProgress(100);
+  context_.Status.ShowLasting(text);
+  context_.Progress.SetProgress(100);
   if (client) client->OnFailed(why);
   Notify();
-  Operator.Message(text);
+  context_.Operator.Message(text);
 }
 
 void TExchange::Abandon(TExchangeFailure why) {
@@ -120,7 +120,7 @@ void TExchange::Abandon(TExchangeFailure why) {
   if (client_ && std::find(ending.begin(), ending.end(), client_) == ending.end()) ending.push_back(client_);
   client_ = nullptr;
   transfers_.clear();
-  Progress.SetProgress(100);
+  context_.Progress.SetProgress(100);
   for (IExchangeClient* c : ending) c->OnFailed(why);
   Notify();
 }
@@ -138,13 +138,7 @@ void TExchange::EndTransfer(IExchangeClient& owner) {
 }
 
 void TExchange::Notify() {
-  if (OnControlsChanged) OnControlsChanged();
-}
-
-void TExchange::SetUnlocked(bool u) {
-  if (unlocked_ == u) return;
-  unlocked_ = u;
-  Notify();
+  if (OnBusyChanged) OnBusyChanged();
 }
 
 }  // namespace torvane

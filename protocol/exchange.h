@@ -5,11 +5,12 @@
 // records what answers the request it sent and takes nothing else: a reply that comes late after a
 // repeat, twice, for another page or when nothing is awaited changes nothing. A request whose reply is
 // missing, bad or cut short goes out again, twice at most (every request is safe to repeat: the same
-// bytes ask for the same page or the same action; a time sync is sent with the time of its repeat). When the last try fails too, the client's transfer
-// ends and the operator is told why, so no transfer ever stops without a word.
+// bytes ask for the same page or the same action; a time sync is sent with the time of its repeat). When the
+// last try fails too, the client's transfer ends and the operator is told why, so no transfer ever stops
+// without a word.
 //
-// It also holds what every sender shares: the port, the operator, the status and progress helpers, the
-// reply timer, the clock and the login lock over the operation buttons.
+// It is only the engine: what senders and file operations share besides it is the context
+// (core/context.h), and the login lock over the buttons belongs to the session.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -17,9 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/clock.h"
-#include "core/operator.h"
-#include "core/status.h"
+#include "core/context.h"
 #include "core/timer.h"
 #include "protocol/frame.h"
 #include "serial/send_port.h"
@@ -61,18 +60,14 @@ class TExchange {
  public:
   static constexpr int kTries = 3;
 
-  TExchange(ISendPort& port, IOperator& op, Tstatusbar_ctrl& status, Tprogressbar_ctrl& progress,
-            ITimer& replyTimer, const IClock& clock)
-      : Port(port), Operator(op), Status(status), Progress(progress), ReplyTimer(replyTimer), Clock(clock) {}
+  // The engine shows its own status texts and boxes through the context.
+  TExchange(ISendPort& port, ITimer& replyTimer, TContext& context)
+      : Port(port), ReplyTimer(replyTimer), context_(context) {}
   TExchange(const TExchange&) = delete;
   TExchange& operator=(const TExchange&) = delete;
 
   ISendPort& Port;
-  IOperator& Operator;
-  Tstatusbar_ctrl& Status;
-  Tprogressbar_ctrl& Progress;
   ITimer& ReplyTimer;
-  const IClock& Clock;
 
   // Builds the frame, queues it, shows statusText and starts the reply timer; the reply goes to client.
   // Single commands answer on their own command whatever address the device puts in the reply
@@ -107,13 +102,8 @@ class TExchange {
   // The try (1..kTries) of the outstanding request.
   int Try() const { return try_; }
 
-  // The login lock over the operation buttons.
-  bool Unlocked() const { return unlocked_; }
-  void LockControls() { SetUnlocked(false); }
-  void UnlockControls() { SetUnlocked(true); }
-
-  // The window listens here to enable and disable its buttons.
-  std::function<void()> OnControlsChanged;
+  // Told when Busy() may have changed (the session enables and disables its buttons by it).
+  std::function<void()> OnBusyChanged;
   // The outstanding request's address (meaningful while Outstanding()), and whether it is a page
   // request that a reply must answer at that very address.
   int32_t AwaitedAddress() const { return address_; }
@@ -127,7 +117,6 @@ class TExchange {
   void Resend();
   void GiveUp(TExchangeFailure why);
   void Notify();
-  void SetUnlocked(bool u);
   // The request itself: repeats put exactly the same bytes on the wire.
   std::array<uint8_t, kMaxPayload + 9> frame_{};
   uint16_t frameLength_ = 0;
@@ -141,7 +130,7 @@ class TExchange {
   int try_ = 0;
   bool badThisTry_ = false;
   std::vector<IExchangeClient*> transfers_;
-  bool unlocked_ = false;
+  TContext& context_;
   uint64_t sendCount_ = 0;
 };
 

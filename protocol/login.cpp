@@ -68,13 +68,13 @@ void Tpasswordverify::BeginLogin() {
   if (OnLoginStarted) OnLoginStarted();
   // The same request the settings read sends for its first page: the password is in its first bytes.
   exchange_.Send(*this, CMD_READ, kSettingsBase, {}, kLoginRequest);
-  exchange_.Status.ShowStatus(kLoginWaiting);
+  context_.Status.ShowStatus(kLoginWaiting);
 }
 
 bool Tpasswordverify::OnReply(const TReply& reply) {
   // The whole page or nothing: four bytes of a short answer are no password.
   if (reply.Payload.size() != kMaxPayload) return false;
-  exchange_.Status.ShowStatus(kLoginReply);
+  context_.Status.ShowStatus(kLoginReply);
   Answered = true;
   if (OnPageRead) OnPageRead(std::span<const uint8_t, kMaxPayload>(reply.Payload.data(), kMaxPayload));
   CheckPassword(reply.Payload.data());
@@ -94,12 +94,10 @@ void Tpasswordverify::CheckPassword(const uint8_t* bytes) {
   Verifying = false;
   if (SameIgnoringCase(DevicePassword, EnteredPassword)) {
     Verified = true;
-    exchange_.Operator.Success(kPasswordConfirmed);
-    exchange_.UnlockControls();
+    context_.Operator.Success(kPasswordConfirmed);
   } else {
     Verified = false;
-    exchange_.Operator.Message(kPasswordError);
-    exchange_.LockControls();
+    context_.Operator.Message(kPasswordError);
   }
   if (OnLoginEnded) OnLoginEnded(Verified);
 }

@@ -14,8 +14,8 @@ namespace torvane {
 class Tpasswordverify : protected IExchangeClient {
  public:
   // passwordText gives the current text of the password box.
-  Tpasswordverify(TExchange& exchange, std::function<std::string()> passwordText)
-      : exchange_(exchange), passwordText_(std::move(passwordText)) {}
+  Tpasswordverify(TExchange& exchange, TContext& context, std::function<std::string()> passwordText)
+      : exchange_(exchange), context_(context), passwordText_(std::move(passwordText)) {}
   bool Verified = false;
   bool Verifying = false;
   std::string DevicePassword;
@@ -36,6 +36,7 @@ class Tpasswordverify : protected IExchangeClient {
   bool OnReply(const TReply& reply) override;
   void OnFailed(TExchangeFailure why) override;
   TExchange& exchange_;
+  TContext& context_;
   std::function<std::string()> passwordText_;
 };
 

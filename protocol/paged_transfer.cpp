@@ -268,7 +268,7 @@ void Tsend_rec_command::FinishPass() {
         WriteFinished();
       } else {
         End(TTransferOutcome::NotKept);
-        exchange_.Operator.Message(WithNote(NotKeptText(out_, Device.All())));
+        context_.Operator.Message(WithNote(NotKeptText(out_, Device.All())));
       }
       Ended();
       return;
@@ -331,8 +331,8 @@ void Tsend_rec_command::Stopped() {
   text = WithNote(text);
   // The device holds part of the new and part of the old: what it holds is no longer known.
   Fail(TTransferOutcome::Stopped);
-  exchange_.Status.ShowLasting(kStoppedAfter + Of(done, of));
-  exchange_.Operator.Message(text);
+  context_.Status.ShowLasting(kStoppedAfter + Of(done, of));
+  context_.Operator.Message(text);
   Ended();
 }
 
@@ -353,11 +353,11 @@ bool Tsend_rec_command::PageInUse(int page) const {
 }
 
 void Tsend_rec_command::ReadFinished() {
-  exchange_.Operator.Success(texts_.ReadDone);
+  context_.Operator.Success(texts_.ReadDone);
 }
 
 void Tsend_rec_command::WriteFinished() {
-  exchange_.Operator.Success(WithNote(texts_.WriteDone));
+  context_.Operator.Success(WithNote(texts_.WriteDone));
 }
 
 std::string Tsend_rec_command::WithNote(const std::string& text) const {
@@ -369,7 +369,7 @@ void Tsend_rec_command::End(TTransferOutcome outcome) {
   pass_ = TPass::None;
   outcome_ = outcome;
   stop_ = false;
-  exchange_.Progress.SetProgress(100);
+  context_.Progress.SetProgress(100);
   exchange_.EndTransfer(*this);
 }
 
@@ -384,14 +384,14 @@ void Tsend_rec_command::Ended() {
 
 void Tsend_rec_command::ShowReply(const char* text) {
   if (!texts_.Counted) {
-    exchange_.Status.ShowStatus(text);
+    context_.Status.ShowStatus(text);
     return;
   }
   // The page whose reply just came is one behind NextPage; the bar is at NextPage itself, so the last
   // reply hides it (PageCount + 1 pages' worth is 100 or more).
-  exchange_.Status.ShowStatus(std::string(text) + std::to_string(static_cast<int>(NextPage) - 1) + "/" +
-                              std::to_string(PageCount));
-  exchange_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 100 / PageCount));
+  context_.Status.ShowStatus(std::string(text) + std::to_string(static_cast<int>(NextPage) - 1) + "/" +
+                             std::to_string(PageCount));
+  context_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 100 / PageCount));
 }
 
 bool Tsend_rec_command::OnReply(const TReply& reply) {
@@ -402,7 +402,7 @@ bool Tsend_rec_command::OnReply(const TReply& reply) {
     ShowReply(texts_.WriteReply);
     if (reply.Payload[0] != 1) {
       Fail(TTransferOutcome::Refused);
-      exchange_.Operator.Message(WithNote(texts_.WriteRefused));
+      context_.Operator.Message(WithNote(texts_.WriteRefused));
       Ended();
       return true;
     }

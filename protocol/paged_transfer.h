@@ -147,10 +147,12 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
   std::function<void(TTransferOutcome)> OnTransferEnded;
 
  protected:
-  Tsend_rec_command(TExchange& exchange, int32_t regionBase, int tablePages, const TPagedTexts& texts)
+  Tsend_rec_command(TExchange& exchange, TContext& context, int32_t regionBase, int tablePages,
+                    const TPagedTexts& texts)
       : Device(tablePages),
         Basis(tablePages),
         exchange_(exchange),
+        context_(context),
         regionBase_(regionBase),
         tablePages_(tablePages),
         texts_(texts) {}
@@ -187,6 +189,7 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
   std::string WithNote(const std::string& text) const;
 
   TExchange& exchange_;
+  TContext& context_;
 
  private:
   bool OnReply(const TReply& reply) override;

@@ -78,18 +78,27 @@ TSession::TSession(TSessionInterfaces p)
       StatusClearTimer(p.Timers.CreateTimer(3000)),
       Status(p.StatusView, *StatusClearTimer),
       Progress(p.StatusView),
-      Exchange(p.Port, p.Operator, Status, Progress, *ReplyTimer, p.Clock),
-      Numbers(Exchange, NumberGrid),
-      History(Exchange, HistoryGrid),
-      Settings(Exchange, SettingsGrid, SettingsLists),
-      Login(Exchange, [this] { return PasswordText; }),
-      CheckMode(Exchange, CMD_CHECK_MODE),
-      DeleteHistory(Exchange, CMD_DELETE_HISTORY),
-      TimeSync(Exchange),
-      Dispatcher(Exchange, RecData) {
+      Context{p.Operator, Status, Progress, p.Clock},
+      Exchange(p.Port, *ReplyTimer, Context),
+      Numbers(Exchange, Context, NumberGrid),
+      History(Exchange, Context, HistoryGrid),
+      Settings(Exchange, Context, SettingsGrid, SettingsLists),
+      Login(Exchange, Context, [this] { return PasswordText; }),
+      CheckMode(Exchange, Context, CMD_CHECK_MODE),
+      DeleteHistory(Exchange, Context, CMD_DELETE_HISTORY),
+      TimeSync(Exchange, Context),
+      Dispatcher(Exchange, Context, RecData) {
   ReplyTimer->OnTimer = [this] { tmr1Timer(); };
   StatusClearTimer->OnTimer = [this] { tmr2Timer(); };
-  Exchange.LockControls();
+  // The buttons follow the engine's business as well as the lock.
+  Exchange.OnBusyChanged = [this] { ControlsChanged(); };
+  // The right password opens the lock; a wrong one closes it. A login that got no answer leaves it.
+  Login.OnLoginEnded = [this](bool verified) {
+    if (verified)
+      UnlockControls();
+    else if (Login.Answered)
+      LockControls();
+  };
   RecData.RawCount = 0;
   SettingsLists.RecordIn(SettingsUndo);
   SettingsUndo.StartAfter([this] { SetUpSettingsGrid(SettingsGrid, SettingsLists); });
@@ -159,14 +168,23 @@ std::string TSession::DiscardQuestion(bool settings, bool numbers) const {
   return std::string();
 }
 
+void TSession::SetUnlocked(bool unlocked) {
+  unlocked_ = unlocked;
+  ControlsChanged();
+}
+
+void TSession::ControlsChanged() {
+  if (OnControlsChanged) OnControlsChanged();
+}
+
 bool TSession::MayDiscardSettings() {
   const std::string question = DiscardQuestion(true, false);
-  return question.empty() || Exchange.Operator.WarnOkCancel(question);
+  return question.empty() || Context.Operator.WarnOkCancel(question);
 }
 
 bool TSession::MayDiscardNumbers() {
   const std::string question = DiscardQuestion(false, true);
-  return question.empty() || Exchange.Operator.WarnOkCancel(question);
+  return question.empty() || Context.Operator.WarnOkCancel(question);
 }
 
 void TSession::tmr1Timer() {
@@ -220,12 +238,12 @@ std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount
   try {
     return torvane::KeepBackup(folder, TBackup{.Table = table,
                                                .PageCount = pageCount,
-                                               .Taken = Exchange.Clock.Now(),
+                                               .Taken = Context.Clock.Now(),
                                                .Port = PortName,
                                                .Sim = SimNumber,
                                                .Pages = pages});
   } catch (const EFileError& e) {
-    Exchange.Operator.Error(kBackupNotKept + std::string(e.what()));
+    Context.Operator.Error(kBackupNotKept + std::string(e.what()));
     return std::nullopt;
   }
 }
@@ -233,12 +251,12 @@ std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount
 void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
   const bool settings = &transfer == &Settings;
   if (!(settings ? MayDiscardSettings() : MayDiscardNumbers())) return;
-  const auto file = Exchange.Operator.ChooseBackup(BackupChoices(table), kBackupFilter, BackupDirectory());
+  const auto file = Context.Operator.ChooseBackup(BackupChoices(table), kBackupFilter, BackupDirectory());
   if (!file) return;
   try {
     const TBackup backup = LoadBackup(*file);
     if (backup.Table != table) {
-      Exchange.Operator.Error(FillText(kBackupOfOtherTable, {TableNoun(backup.Table), TableNoun(table)}));
+      Context.Operator.Error(FillText(kBackupOfOtherTable, {TableNoun(backup.Table), TableNoun(table)}));
       return;
     }
     {
@@ -247,9 +265,9 @@ void TSession::RestoreBackup(Tsend_rec_command& transfer, const char* table) {
       transfer.RestorePages(backup.Pages);
     }
     (settings ? SettingsEdits : NumberEdits).Take();
-    Exchange.Status.ShowStatus(kBackupRestored);
+    Context.Status.ShowStatus(kBackupRestored);
   } catch (const EFileError& e) {
-    Exchange.Operator.Error(e.what());
+    Context.Operator.Error(e.what());
   }
 }
 

@@ -3,10 +3,12 @@
 // The program's logic without a window: every long-lived object the main window creates at start-up,
 // in one place, so tests and benchmarks can build the whole program and drive it through its interfaces.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "core/clock.h"
+#include "core/context.h"
 #include "core/grid.h"
 #include "core/grid_baseline.h"
 #include "core/operator.h"
@@ -56,6 +58,14 @@ class TSession {
   // and what the device holds is no longer known.
   void PortLost();
 
+  // The login lock over the operation buttons: closed at start and by a wrong password, opened by the
+  // right one.
+  bool Unlocked() const { return unlocked_; }
+  void LockControls() { SetUnlocked(false); }
+  void UnlockControls() { SetUnlocked(true); }
+  // Told when the lock or the engine's business changes: the window enables its buttons here.
+  std::function<void()> OnControlsChanged;
+
   // How saves go about it (the window keeps the options between runs).
   void SetSaveOptions(const TSaveOptions& options);
   TSaveOptions SaveOptions() const { return Settings.Options; }
@@ -84,6 +94,8 @@ class TSession {
   std::unique_ptr<ITimer> StatusClearTimer;  // 3000 ms, on at start
   Tstatusbar_ctrl Status;
   Tprogressbar_ctrl Progress;
+  // What the transfers, the commands and the file operations share: handed to each.
+  TContext Context;
   TExchange Exchange;
 
   // The tables the operator sees.
@@ -124,7 +136,7 @@ class TSession {
   TSettingsChanges SettingsChanges{SettingsGrid, SettingsLists, Settings.Device};
   TNumberChanges NumberChanges{NumberGrid, Numbers.Device};
   // The number list's rows whose validity window has ended by the PC's clock.
-  TNumberExpiry NumberExpiry{NumberGrid, Exchange.Clock};
+  TNumberExpiry NumberExpiry{NumberGrid, Context.Clock};
   // The rows of the history the find bar leaves shown; the exports write only those.
   THistoryFind HistoryFind{HistoryGrid};
 
@@ -137,13 +149,16 @@ class TSession {
   TGridBaseline NumberEdits{NumberGrid, 1};
 
   // The profile and history file operations (their dialogs start in ConfigDir).
-  Tcustomstringgrid_basis Profiles{Exchange, SettingsGrid, SettingsLists, ConfigDir};
-  Tcustomstringgrid_his HistoryFiles{Exchange, HistoryGrid, ConfigDir};
+  Tcustomstringgrid_basis Profiles{Context, SettingsGrid, SettingsLists, ConfigDir};
+  Tcustomstringgrid_his HistoryFiles{Context, HistoryGrid, ConfigDir};
 
   static constexpr const char* kSettingsBackupTable = "settings";
   static constexpr const char* kNumbersBackupTable = "numbers";
 
  private:
+  void SetUnlocked(bool unlocked);
+  void ControlsChanged();
+  bool unlocked_ = false;
   std::optional<std::string> KeepBackup(const char* table, int pageCount, const std::vector<uint8_t>& pages);
   void RestoreBackup(Tsend_rec_command& transfer, const char* table);
 };

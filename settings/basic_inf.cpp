@@ -25,8 +25,9 @@ const TPagedTexts kTexts{.ReadRequest = kSettingsReadRequest,
 
 }  // namespace
 
-TBasicInf::TBasicInf(TExchange& exchange, TGrid& grid, TSettingsLists& lists, const TCodePage& codePage)
-    : Tsend_rec_command(exchange, kSettingsBase, kSettingsPageCount, kTexts),
+TBasicInf::TBasicInf(TExchange& exchange, TContext& context, TGrid& grid, TSettingsLists& lists,
+                     const TCodePage& codePage)
+    : Tsend_rec_command(exchange, context, kSettingsBase, kSettingsPageCount, kTexts),
       grid_(grid),
       lists_(lists),
       codePage_(codePage) {
@@ -43,7 +44,7 @@ bool PasswordSavable(const std::string& cell) {
 
 void TBasicInf::StartRead() {
   if (exchange_.Busy()) return;
-  if (!exchange_.Operator.Confirm(kSettingsReadQuestion)) return;
+  if (!context_.Operator.Confirm(kSettingsReadQuestion)) return;
   BeginRead();
 }
 
@@ -55,13 +56,13 @@ void TBasicInf::StartSave() {
 
 bool TBasicInf::CheckBeforeSave() {
   if (PasswordSavable(grid_.Cell(kContentCol, 1))) return true;
-  exchange_.Operator.Error(kPasswordNotFourDigits);
+  context_.Operator.Error(kPasswordNotFourDigits);
   return false;
 }
 
 void TBasicInf::BeforeWritePage() {
   // 50, 100, 150: the bar shows full for the third page and is hidden only by exactly 100.
-  exchange_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
+  context_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
 }
 
 bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) {
@@ -77,9 +78,9 @@ bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const T
 
 void TBasicInf::ReportFault(const TEncodeFault& fault) {
   if (fault.Reason == TEncodeFault::NotAnInteger)
-    exchange_.Operator.Error(NotAnIntegerMessage(fault.Text));
+    context_.Operator.Error(NotAnIntegerMessage(fault.Text));
   else
-    exchange_.Operator.Error(NumberOutOfRange(fault.Text, fault.Param->Label));
+    context_.Operator.Error(NumberOutOfRange(fault.Text, fault.Param->Label));
 }
 
 std::string TBasicInf::NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) {
@@ -99,20 +100,20 @@ void TBasicInf::LoadPages(const std::vector<uint8_t>& pages) {
 void TBasicInf::DecodePage(int page, std::span<const uint8_t, kPageBytes> bytes) {
   TGridUpdate batch(grid_);
   if (page == 1) {
-    exchange_.Progress.SetProgress(25);
-    exchange_.Status.SetPanelText(kSettingsFirstPage);
+    context_.Progress.SetProgress(25);
+    context_.Status.SetPanelText(kSettingsFirstPage);
   } else {
-    exchange_.Status.SetPanelText(page == 2 ? kSettingsSecondPage : kSettingsThirdPage);
+    context_.Status.SetPanelText(page == 2 ? kSettingsSecondPage : kSettingsThirdPage);
   }
   for (const TSettingDef& param : SettingsTable()) {
-    if (page == 1 && param.Row == 12) exchange_.Progress.SetProgress(40);
+    if (page == 1 && param.Row == 12) context_.Progress.SetProgress(40);
     DecodeSettingOnPage(param, page, bytes, grid_, lists_, codePage_);
   }
   if (page == 3) {
-    exchange_.Progress.SetProgress(100);
-    exchange_.Status.SetPanelText("");
+    context_.Progress.SetProgress(100);
+    context_.Status.SetPanelText("");
   } else {
-    exchange_.Progress.SetProgress(50);
+    context_.Progress.SetProgress(50);
   }
 }
 

@@ -17,7 +17,7 @@ namespace torvane {
 
 class TBasicInf : public Tsend_rec_command {
  public:
-  TBasicInf(TExchange& exchange, TGrid& grid, TSettingsLists& lists,
+  TBasicInf(TExchange& exchange, TContext& context, TGrid& grid, TSettingsLists& lists,
             const TCodePage& codePage = TCodePage::System());
   // "Read Settings": asks first; a yes reads the three pages.
   void StartRead();

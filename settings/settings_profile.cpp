@@ -22,14 +22,14 @@ void Tcustomstringgrid_basis::ExportProfile() {
   try {
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Add();
-    const std::string proposed = kProfileNamePrefix + FileNameStamp(exchange_.Clock.Now());
+    const std::string proposed = kProfileNamePrefix + FileNameStamp(context_.Clock.Now());
     for (int c = 0; c < kColumns; ++c) excel.Columns(c + 1).SetColumnWidth(kColumnWidths[c]);
-    const auto fileName = exchange_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
-    if (!fileName || !MaySaveWorkbookAs(exchange_.Operator, *fileName)) return;
+    const auto fileName = context_.Operator.ChooseSaveFile(kProfileExportFilter, configDir_, proposed);
+    if (!fileName || !MaySaveWorkbookAs(context_.Operator, *fileName)) return;
 
     WriteGridAsText(excel, grid_, kLastRow, kColumns, [&](int r) {
-      exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
-      exchange_.Status.ShowStatus(kSaveProfileStatus);
+      context_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
+      context_.Status.ShowStatus(kSaveProfileStatus);
     });
     // The grid cell under a list is not what the operator sees: the list's item is.
     for (TListChoice* list : lists_.All()) excel.Cells(list->Row + 1, kContentCol + 1).SetValue(list->Text());
@@ -38,12 +38,12 @@ void Tcustomstringgrid_basis::ExportProfile() {
     book.Close();
     excel.Quit();
   } catch (const std::exception& e) {
-    exchange_.Operator.Error(e.what());
+    context_.Operator.Error(e.what());
   }
 }
 
 TImportResult Tcustomstringgrid_basis::ImportProfile() {
-  const auto fileName = exchange_.Operator.ChooseOpenFile(kProfileImportFilter, configDir_);
+  const auto fileName = context_.Operator.ChooseOpenFile(kProfileImportFilter, configDir_);
   if (!fileName) {
     TImportResult cancelled;
     cancelled.File = TImportResult::TFile::Cancelled;
@@ -59,8 +59,8 @@ TImportResult Tcustomstringgrid_basis::ImportProfileFrom(const std::string& file
   const TSettingValues values = CheckSettingsFile(file, codePage_, result);
   if (!result.Loaded()) return result;
   LoadSettingValues(file, values, grid_, lists_, [this](int r) {
-    exchange_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
-    exchange_.Status.ShowStatus(kLoadProfileStatus);
+    context_.Progress.SetProgress(static_cast<uint16_t>(r * 100 / kLastRow));
+    context_.Status.ShowStatus(kLoadProfileStatus);
   });
   return result;
 }

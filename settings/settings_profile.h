@@ -10,9 +10,9 @@
 #include <string>
 
 #include "core/codepage.h"
+#include "core/context.h"
 #include "core/grid.h"
 #include "files/import_result.h"
-#include "protocol/exchange.h"
 #include "settings/settings_import.h"
 #include "settings/settings_lists.h"
 #include "settings/settings_texts.h"
@@ -23,9 +23,9 @@ namespace torvane {
 class Tcustomstringgrid_basis {
  public:
   // configDir is read when a dialog opens (the window sets it after start-up).
-  Tcustomstringgrid_basis(TExchange& link, TGrid& grid, TSettingsLists& lists, const std::string& configDir,
+  Tcustomstringgrid_basis(TContext& link, TGrid& grid, TSettingsLists& lists, const std::string& configDir,
                           const TCodePage& codePage = TCodePage::System())
-      : exchange_(link), grid_(grid), lists_(lists), configDir_(configDir), codePage_(codePage) {}
+      : context_(link), grid_(grid), lists_(lists), configDir_(configDir), codePage_(codePage) {}
 
   // Writes the grid to a file the operator chooses; cancelling writes nothing. A failed save leaves
   // any file of that name as it was and is reported to the operator.
@@ -39,7 +39,7 @@ class Tcustomstringgrid_basis {
   TImportResult ImportProfileFrom(const std::string& fileName);
 
  private:
-  TExchange& exchange_;
+  TContext& context_;
   TGrid& grid_;
   TSettingsLists& lists_;
   const std::string& configDir_;

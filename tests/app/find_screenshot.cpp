@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   // Past the start-up's status line, whose empty progress bar covers the counts until it clears.
   timers.Advance(3000);
   // As after a login, so that the buttons are drawn as the operator works with them.
-  window.Session().Exchange.UnlockControls();
+  window.Session().UnlockControls();
   window.show();
   window.NumbersPage().OpenFind();
   window.NumbersPage().FindBar()->Edit()->setText("170 12");

@@ -183,7 +183,7 @@ TEST_F(FindWindow, HistoryBarHidesRowsInTheViewAndTheExportsWriteWhatIsShown) {
     for (const std::string& line : Lines(Path(name))) serials += line.substr(0, line.find(',')) + " ";
     return serials;
   };
-  S().Exchange.UnlockControls();
+  S().UnlockControls();
   EXPECT_EQ(csvSerials("find.cvs"), "1 3 5 ");
 
   // The date filter and the find combine: the filter keeps the 3rd to the 5th, the find two of them.
@@ -246,7 +246,7 @@ TEST_F(FindWindow, ExpiredRowsAreDrawnCountedAndMarkedForDeletionInOneStep) {
   EXPECT_TRUE(mark->isVisible());
   // Locked before the login and while a transfer runs, like the other buttons that change the grid.
   EXPECT_FALSE(mark->isEnabled());
-  S().Exchange.UnlockControls();
+  S().UnlockControls();
   EXPECT_TRUE(mark->isEnabled());
   S().Numbers.StartRead();
   EXPECT_FALSE(mark->isEnabled());

@@ -276,7 +276,7 @@ TEST_F(MainWindowTest, EveryOperationButtonIsLockedAfterStartUp) {
 
 TEST_F(MainWindowTest, UnlockEnablesOperationsAndAnOpenRequestHoldsTheOthers) {
   TExchange& link = window_->Session().Exchange;
-  link.UnlockControls();
+  window_->Session().UnlockControls();
   for (QPushButton* b : OperationButtons()) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
 
   // Log in sends a request (the port is closed, so it will time out) and the exchange stays open.
@@ -304,7 +304,7 @@ TEST_F(MainWindowTest, UnlockEnablesOperationsAndAnOpenRequestHoldsTheOthers) {
   EXPECT_TRUE(window_->LoginButton()->isEnabled());
   for (QPushButton* b : requests) EXPECT_TRUE(b->isEnabled()) << b->text().toStdString();
 
-  link.LockControls();
+  window_->Session().LockControls();
   for (QPushButton* b : OperationButtons()) EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
 }
 
@@ -437,7 +437,7 @@ TEST_F(MainWindowTest, BytesFromThePortReachTheLogin) {
   // The read worker hands the bytes over through the event loop.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !op_.Messages.empty(); }, 10000));
   EXPECT_EQ(op_.Messages, std::vector<std::string>{"Password confirmed!"});
-  EXPECT_TRUE(window_->Session().Exchange.Unlocked());
+  EXPECT_TRUE(window_->Session().Unlocked());
   EXPECT_TRUE(Button(&window_->SettingsPage(), "Read Settings")->isEnabled());
 }
 

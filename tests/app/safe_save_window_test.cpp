@@ -125,7 +125,7 @@ TEST_F(SafeSaveWindow, StopAndEscapeEndAReadAfterThePageInFlight) {
 // A read goes on decoding into its grid and a save has encoded it already: what would change a grid
 // waits until the transfer ends, and exports (which only read the grid) do not.
 TEST_F(SafeSaveWindow, ButtonsThatChangeAGridWaitWhileATransferRuns) {
-  S().Exchange.UnlockControls();
+  S().UnlockControls();
   const std::vector<QPushButton*> grid = {
       window_->SettingsPage().RestoreButton(),  window_->NumbersPage().RestoreButton(),
       window_->NumbersPage().ImportXlsButton(), window_->NumbersPage().AddFromFileButton(),
@@ -187,7 +187,7 @@ TEST_F(SafeSaveWindow, RestoreBackupOpensTheBackupFolderBeforeAnyLogin) {
 
 // What was typed is given up only when the operator says so, and only what was typed is asked about.
 TEST_F(SafeSaveWindow, WhatWasTypedIsAskedAboutBeforeAnythingReplacesIt) {
-  S().Exchange.UnlockControls();
+  S().UnlockControls();
   struct TCase {
     const char* What;
     QPushButton* Button;

@@ -241,7 +241,7 @@ const TStepCase kStepCases[] = {
        source.Session->NumberGrid.SetCell(kColNumber, 1, "8613912345678");
        source.Session->NumberGrid.SetCell(kColAlways, 1, kMarkYes);
        source.Operator.FileAnswers.push_back(t.Path("list.xlsx"));
-       ExportNumbersXls(source.Session->Exchange, source.Session->NumberGrid, "");
+       ExportNumbersXls(source.Session->Context, source.Session->NumberGrid, "");
        t.Fake().Operator.FileAnswers.push_back(t.Path("list.xlsx"));
        QTest::mouseClick(t.numbers->ImportXlsButton(), Qt::LeftButton);
        EXPECT_EQ(t.Numbers().Cell(kColNumber, 1), "8613912345678");

@@ -174,7 +174,7 @@ class Cli : public ::testing::Test {
     if (settings)
       fresh.Session->Profiles.ExportProfile();
     else
-      ExportNumbersXls(fresh.Session->Exchange, fresh.Session->NumberGrid, dir_.string());
+      ExportNumbersXls(fresh.Session->Context, fresh.Session->NumberGrid, dir_.string());
     TExcelApplication excel;
     TWorkbook& book = excel.WorkBooks().Open(File(name));
     for (const auto& [row, col, text] : cells) excel.Cells(row, col).SetValue(text);

@@ -156,11 +156,11 @@ class TLogin : public TTransfer {
   std::string SuccessMessage() const override { return "Password confirmed!"; }
   std::string RefusalMessage() const override { return "Password Error!"; }
   void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override {
-    EXPECT_FALSE(h.Exchange().Unlocked());
+    EXPECT_FALSE(h.Session().Unlocked());
     EXPECT_EQ(h.Session().SettingsGrid.Cell(kContentCol, 1), before_);
   }
   void CheckComplete(TE2eHarness& h) override {
-    EXPECT_TRUE(h.Exchange().Unlocked());
+    EXPECT_TRUE(h.Session().Unlocked());
     // A login only checks; the settings grid is not the place its reply goes, not even twice over.
     EXPECT_EQ(h.Session().SettingsGrid.Cell(kContentCol, 1), before_);
   }

@@ -37,9 +37,9 @@ TEST_F(LoginE2e, FactoryPasswordUnlocks) {
   std::vector<std::string> contents;
   for (int row = 1; row < H.Session().SettingsGrid.RowCount(); ++row)
     contents.push_back(H.Session().SettingsGrid.Cell(kContentCol, row));
-  EXPECT_FALSE(H.Exchange().Unlocked());
+  EXPECT_FALSE(H.Session().Unlocked());
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
-  EXPECT_TRUE(H.Exchange().Unlocked());
+  EXPECT_TRUE(H.Session().Unlocked());
   EXPECT_FALSE(H.Session().Login.Verifying);
   EXPECT_EQ(H.Session().Login.DevicePassword, "6853");
   // The device counts an answer once its last byte is out, which may be after the program took it.
@@ -54,12 +54,12 @@ TEST_F(LoginE2e, FactoryPasswordUnlocks) {
 TEST_F(LoginE2e, WrongPasswordsFailAndLockAgain) {
   ASSERT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
   EXPECT_EQ(LogIn("6854"), (Texts{"Password Error!"}));
-  EXPECT_FALSE(H.Exchange().Unlocked());
+  EXPECT_FALSE(H.Session().Unlocked());
   EXPECT_EQ(LogIn("6853 "), (Texts{"Password Error!"}));
   EXPECT_EQ(LogIn("685"), (Texts{"Password Error!"}));
-  EXPECT_FALSE(H.Exchange().Unlocked());
+  EXPECT_FALSE(H.Session().Unlocked());
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
-  EXPECT_TRUE(H.Exchange().Unlocked());
+  EXPECT_TRUE(H.Session().Unlocked());
 }
 
 TEST_F(LoginE2e, LetterCaseIsIgnored) {
@@ -78,7 +78,7 @@ TEST_F(LoginE2e, PortClosedTimesOutAfterThreeTries) {
   EXPECT_TRUE(H.Operator.Messages.empty());
   H.Timers.Advance(1);
   EXPECT_EQ(H.Operator.Messages, (Texts{"Receive timeout"}));
-  EXPECT_FALSE(H.Exchange().Unlocked());
+  EXPECT_FALSE(H.Session().Unlocked());
   EXPECT_FALSE(H.Exchange().Busy());
   EXPECT_FALSE(H.Session().Login.Verifying);
   EXPECT_EQ(H.Device.Counters().Received, 0u);
@@ -99,7 +99,7 @@ TEST_F(LoginE2e, ASilentLoginThenASettingsReadReachesTheSettings) {
   for (const auto& m : H.Operator.Messages) EXPECT_FALSE(IsPasswordMessage(m)) << m;
   EXPECT_EQ(H.Operator.Messages, (Texts{"Basic settings read to PC software success."}));
   EXPECT_EQ(H.Session().SettingsGrid.Cell(1, 1), "4321");
-  EXPECT_FALSE(H.Exchange().Unlocked());
+  EXPECT_FALSE(H.Session().Unlocked());
 }
 
 // A fault on the first try only: the repeat is answered and the login goes through, with exactly one
@@ -127,7 +127,7 @@ TEST_F(LoginE2e, AFaultOnTheFirstTryIsMendedByTheRepeat) {
     EXPECT_EQ(H.Operator.Messages, (Texts{"Password confirmed!"}));
     EXPECT_EQ(H.Timers.Now() > startedAt, c.WaitsForTheTimer);
     EXPECT_EQ(H.Device.Counters().Received - before, 2u);
-    EXPECT_TRUE(H.Exchange().Unlocked());
+    EXPECT_TRUE(H.Session().Unlocked());
   }
 }
 
@@ -137,7 +137,7 @@ TEST_F(LoginE2e, ThreeBadAnswersEndInInvalidData) {
   ASSERT_TRUE(H.PumpUntilIdleAdvancing());
   EXPECT_EQ(H.Operator.Messages, (Texts{"Invalid data"}));
   EXPECT_EQ(H.StatusView.Text, "Invalid data");
-  EXPECT_FALSE(H.Exchange().Unlocked());
+  EXPECT_FALSE(H.Session().Unlocked());
   EXPECT_EQ(LogIn("6853"), (Texts{"Password confirmed!"}));
 }
 

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     SpreadsheetExports, ExportReplace,
     ::testing::Values(TExport{"Profile", "Items", [](TSession& s) { s.Profiles.ExportProfile(); }},
                       TExport{"NumberList", "Serial",
-                              [](TSession& s) { ExportNumbersXls(s.Exchange, s.NumberGrid, s.ConfigDir); }},
+                              [](TSession& s) { ExportNumbersXls(s.Context, s.NumberGrid, s.ConfigDir); }},
                       TExport{"History", "Serial", [](TSession& s) { s.HistoryFiles.ExportHistoryXls(); }}),
     [](const ::testing::TestParamInfo<TExport>& info) { return std::string(info.param.Name); });
 

@@ -32,7 +32,7 @@ class HistoryExport : public testing::TFileSessionTest {
   }
   void ExportCsv(const std::string& path, const TCodePage& codePage) {
     Op().FileAnswers.push_back(path);
-    Tcustomstringgrid_his(S().Exchange, Grid(), S().ConfigDir, codePage).ExportHistoryCsv();
+    Tcustomstringgrid_his(S().Context, Grid(), S().ConfigDir, codePage).ExportHistoryCsv();
   }
 
   // Five events on five days; a filter strictly between the first and the last keeps three.

@@ -43,7 +43,7 @@ class HistoryTransfer : public ::testing::Test {
 };
 
 TEST_F(HistoryTransfer, ReadDataAsksForPageOneAndEachReplyForTheNext) {
-  s.Exchange.UnlockControls();
+  s.UnlockControls();
   h.StartRead();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x30000, {}));
@@ -93,7 +93,7 @@ TEST_F(HistoryTransfer, AnEmptyPageEmptiesBothRows) {
 }
 
 TEST_F(HistoryTransfer, AShortReplyIsAskedForAgainAndDecodesNothing) {
-  s.Exchange.UnlockControls();
+  s.UnlockControls();
   h.StartRead();
   Reply(1, MakePage(Rec(1), Rec(2)));
   for (int c = 1; c < 8; ++c) g.SetCell(c, 4, "kept");
@@ -145,7 +145,7 @@ TEST_F(HistoryTransfer, CompactionDropsUnnumberedAndFarFutureRows) {
 }
 
 TEST_F(HistoryTransfer, TimeoutStopsTheReadWhereItIs) {
-  s.Exchange.UnlockControls();
+  s.UnlockControls();
   for (int c = 1; c < 8; ++c) g.SetCell(c, 9, "earlier");
   h.StartRead();
   Reply(1, MakePage(EmptySlot(), Rec(2)));

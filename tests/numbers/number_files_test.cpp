@@ -72,16 +72,16 @@ class NumberFiles : public testing::TFileSessionTest {
 
   void Export(const std::string& path) {
     Op().FileAnswers.push_back(path);
-    ExportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
+    ExportNumbersXls(S().Context, Grid(), S().ConfigDir);
   }
   // As the window does it: the import, then its one box.
   void Import(const std::string& path) {
     Op().FileAnswers.push_back(path);
-    ShowImportResult(Op(), ImportNumbersXls(S().Exchange, Grid(), S().ConfigDir));
+    ShowImportResult(Op(), ImportNumbersXls(S().Context, Grid(), S().ConfigDir));
   }
   void ExportCsv(const std::string& path, const TCodePage& codePage = TCodePage::System()) {
     Op().FileAnswers.push_back(path);
-    ExportNumbersCsv(S().Exchange, Grid(), S().ConfigDir, codePage);
+    ExportNumbersCsv(S().Context, Grid(), S().ConfigDir, codePage);
   }
 };
 
@@ -96,7 +96,7 @@ TEST_P(NumberRoundTrip, GivesBackNumbersWindowsAndAlwaysMarks) {
   TFakeSession other;
   TGrid& back = other.Session->NumberGrid;
   other.Operator.FileAnswers.push_back(path);
-  const TImportResult result = ImportNumbersXls(other.Session->Exchange, back, dir_.Path());
+  const TImportResult result = ImportNumbersXls(other.Session->Context, back, dir_.Path());
   ASSERT_TRUE(result.Loaded()) << result.FileError << result.RefusalText;
   EXPECT_EQ(result.RowsCleaned, 0);
   for (int r = 1; r <= kNumberRows; ++r) {
@@ -141,9 +141,9 @@ TEST_F(NumberFiles, ExportWithoutExtensionWritesXlsx) {
 TEST_F(NumberFiles, CancelledDialogsWriteAndChangeNothing) {
   FillNumbers(Grid());
   const auto before = Snapshot(Grid());
-  ExportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
-  ExportNumbersCsv(S().Exchange, Grid(), S().ConfigDir);
-  ImportNumbersXls(S().Exchange, Grid(), S().ConfigDir);
+  ExportNumbersXls(S().Context, Grid(), S().ConfigDir);
+  ExportNumbersCsv(S().Context, Grid(), S().ConfigDir);
+  ImportNumbersXls(S().Context, Grid(), S().ConfigDir);
   EXPECT_EQ(Op().ProposedNames.size(), 3u);
   EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
   EXPECT_EQ(Snapshot(Grid()), before);

@@ -53,7 +53,7 @@ class NumberImport : public TFileSessionTest {
         for (size_t c = 0; c < r.Cells.size(); ++c)
           excel.Cells(r.Serial + 1, static_cast<int>(c) + 2).SetValue(r.Cells[c]);
       book.SaveAs(path);
-      result = ImportNumbersXlsFrom(S().Exchange, S().NumberGrid, path);
+      result = ImportNumbersXlsFrom(S().Context, S().NumberGrid, path);
     }
     ShowImportResult(Op(), result);
     return result;

@@ -55,7 +55,7 @@ struct NumbersE2e : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(H.Start()) << H.Problem();
     ASSERT_TRUE(H.LogIn("6853"));
-    ASSERT_TRUE(H.Exchange().Unlocked());
+    ASSERT_TRUE(H.Session().Unlocked());
     H.Operator.Messages.clear();
     H.StatusView.History.clear();
   }

@@ -48,9 +48,10 @@ struct ExchangeTest : ::testing::Test {
   std::unique_ptr<ITimer> ClearTimer = Timers.CreateTimer(3000);
   Tstatusbar_ctrl Status{View, *ClearTimer};
   Tprogressbar_ctrl Progress{View};
-  TExchange Exchange{Port, Operator, Status, Progress, *ReplyTimer, Clock};
+  TContext Context{Operator, Status, Progress, Clock};
+  TExchange Exchange{Port, *ReplyTimer, Context};
   TRecData Rec;
-  TReceiveDispatcher Dispatcher{Exchange, Rec};
+  TReceiveDispatcher Dispatcher{Exchange, Context, Rec};
   TSpyClient Client;
 
   ExchangeTest() {

@@ -47,10 +47,10 @@ TEST_F(LoginTest, BeginLoginRequestsSettingsPageOne) {
 
 TEST_F(LoginTest, RightPasswordUnlocks) {
   int changes = 0;
-  Session.Exchange.OnControlsChanged = [&] { ++changes; };
-  EXPECT_FALSE(Session.Exchange.Unlocked());
+  Session.OnControlsChanged = [&] { ++changes; };
+  EXPECT_FALSE(Session.Unlocked());
   EXPECT_EQ(LogIn("6853", "6853"), (Texts{"Password confirmed!"}));
-  EXPECT_TRUE(Session.Exchange.Unlocked());
+  EXPECT_TRUE(Session.Unlocked());
   EXPECT_TRUE(Session.Login.Verified);
   EXPECT_FALSE(Session.Login.Verifying);
   EXPECT_FALSE(Session.Exchange.Busy());
@@ -77,7 +77,7 @@ TEST_F(LoginTest, AShortPageIsNoPasswordAndIsAskedForAgain) {
 TEST_F(LoginTest, WrongPasswordLocksEvenAfterAnEarlierSuccess) {
   ASSERT_EQ(LogIn("6853", "6853"), (Texts{"Password confirmed!"}));
   EXPECT_EQ(LogIn("1234", "6853"), (Texts{"Password Error!"}));
-  EXPECT_FALSE(Session.Exchange.Unlocked());
+  EXPECT_FALSE(Session.Unlocked());
   EXPECT_FALSE(Session.Login.Verified);
   EXPECT_FALSE(Session.Login.Verifying);
 }
@@ -88,7 +88,7 @@ TEST_F(LoginTest, NearMissesFail) {
   EXPECT_EQ(LogIn("", "6853"), (Texts{"Password Error!"}));
   // A zero byte in the device's four counts as a character: three typed never match it.
   EXPECT_EQ(LogIn("685", "685"), (Texts{"Password Error!"}));
-  EXPECT_FALSE(Session.Exchange.Unlocked());
+  EXPECT_FALSE(Session.Unlocked());
 }
 
 TEST_F(LoginTest, LetterCaseIsIgnored) {
@@ -107,7 +107,7 @@ TEST_F(LoginTest, PortClosedTimesOutAndLeavesTheLockAsItWas) {
   EXPECT_EQ(S.Operator.Messages, (Texts{"Receive timeout"}));
   EXPECT_EQ(S.StatusView.Text, "Receive timeout");
   EXPECT_FALSE(S.StatusView.ProgressVisible);
-  EXPECT_TRUE(Session.Exchange.Unlocked());
+  EXPECT_TRUE(Session.Unlocked());
   EXPECT_FALSE(Session.Exchange.Busy());
   EXPECT_FALSE(Session.ReplyTimer->Enabled());
   S.Timers.Advance(10000);
@@ -128,7 +128,7 @@ TEST_F(LoginTest, AfterATimeoutASettingsReadIsNotTakenForALogin) {
     EXPECT_NE(m, "Password confirmed!");
   }
   EXPECT_EQ(Session.SettingsGrid.Cell(1, 1), "1111");
-  EXPECT_FALSE(Session.Exchange.Unlocked());
+  EXPECT_FALSE(Session.Unlocked());
 }
 
 }  // namespace

@@ -252,7 +252,7 @@ TEST_F(BasicInf, NothingStartsWhileAnotherExchangeIsOpen) {
 }
 
 TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
-  S().Exchange.UnlockControls();
+  S().UnlockControls();
   KnowDevice();
   S().SettingsGrid.SetCell(kContentCol, 1, "1111");
   S().SettingsGrid.SetCell(kContentCol, 23, "61");
@@ -333,7 +333,7 @@ TEST_F(BasicInf, StopAtEachPassBoundaryEndsTheSaveAfterThePageInFlight) {
 }
 
 TEST_F(BasicInf, TimeoutMidReadKeepsThePagesAlreadyDecoded) {
-  S().Exchange.UnlockControls();
+  S().UnlockControls();
   Settings().StartRead();
   Reply(0x000, Page({{0, "4321"}, {4, "13800138000"}}));
   ASSERT_EQ(f.Port.Sent.size(), 2u);

@@ -17,7 +17,7 @@ struct SettingsE2e : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(H.Start()) << H.Problem();
     ASSERT_TRUE(H.LogIn("6853"));
-    ASSERT_TRUE(H.Exchange().Unlocked());
+    ASSERT_TRUE(H.Session().Unlocked());
     H.Operator.Messages.clear();
   }
   TGrid& Grid() { return H.Session().SettingsGrid; }

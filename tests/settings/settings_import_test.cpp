@@ -58,7 +58,7 @@ class SettingsImport : public TFileSessionTest {
     TWorkbook& book = excel.WorkBooks().Open(path);
     for (const TValue& v : values) excel.Cells(v.Row + 1, kContentCol + 1).SetValue(v.Text);
     book.SaveAs(path);
-    Tcustomstringgrid_basis profiles(S().Exchange, S().SettingsGrid, S().SettingsLists, S().ConfigDir,
+    Tcustomstringgrid_basis profiles(S().Context, S().SettingsGrid, S().SettingsLists, S().ConfigDir,
                                      Cp1251());
     return profiles.ImportProfileFrom(path);
   }
