@@ -286,10 +286,7 @@ void TForm1::BuildTopBar() {
 }
 
 void TForm1::StopClick() {
-  for (Tsend_rec_command* t : {static_cast<Tsend_rec_command*>(&session_->Settings),
-                               static_cast<Tsend_rec_command*>(&session_->Numbers),
-                               static_cast<Tsend_rec_command*>(&session_->History)})
-    t->Stop();
+  session_->StopTransfers();
 }
 
 void TForm1::OptionsClick() {
@@ -429,8 +426,7 @@ void TForm1::ControlsChanged() {
   btnTimeSync_->setEnabled(unlocked && idle);
   btnSetClock_->setEnabled(unlocked && idle);
   btn1_->setEnabled(idle);
-  btnStop_->setEnabled(session_->Settings.Running() || session_->Numbers.Running() ||
-                       session_->History.Running());
+  btnStop_->setEnabled(session_->TransferRunning());
   // The port stays open while a transfer runs: closing it would cut the device off mid-page.
   btn8_->setEnabled(idle || !comm_->PortOpen());
   ShowSim();

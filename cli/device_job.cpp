@@ -41,9 +41,7 @@ TDeviceJob::TDeviceJob(TEventLoop& loop, TCliOutput& out, std::string port, TJob
 
   After<>(s.Login.OnLoginEnded,
           std::function<void(bool)>([this](bool) { Ended(TWait::Login, &session_->Login, kExitOk); }));
-  for (Tsend_rec_command* t :
-       {static_cast<Tsend_rec_command*>(&s.Settings), static_cast<Tsend_rec_command*>(&s.Numbers),
-        static_cast<Tsend_rec_command*>(&s.History)})
+  for (Tsend_rec_command* t : s.Transfers())
     After<>(t->OnTransferEnded, std::function<void(TTransferOutcome)>(
                                     [this, t](TTransferOutcome) { Ended(TWait::Transfer, t, kExitOk); }));
   for (Tsingalcmd* c : {static_cast<Tsingalcmd*>(&s.TimeSync), &s.DeleteHistory})
@@ -199,10 +197,7 @@ void TDeviceJob::Start() {
 
 void TDeviceJob::Stop() {
   stopping_ = true;
-  for (Tsend_rec_command* t : {static_cast<Tsend_rec_command*>(&session_->Settings),
-                               static_cast<Tsend_rec_command*>(&session_->Numbers),
-                               static_cast<Tsend_rec_command*>(&session_->History)})
-    t->Stop();
+  session_->StopTransfers();
   // Between two steps nothing is running: the job ends at once.
   if (started_ && !finished_ && waiting_ == TWait::None) Later([this] { RunNext(); });
 }

@@ -67,8 +67,8 @@ void Tsend_rec_command::Begin(TMode mode) {
 void Tsend_rec_command::StartPass(TPass pass, std::vector<int> pages) {
   pass_ = pass;
   pages_ = std::move(pages);
-  PageCount = static_cast<uint16_t>(pages_.size());
-  NextPage = 1;
+  pageCount_ = static_cast<uint16_t>(pages_.size());
+  nextPage_ = 1;
   if (pass == TPass::Read || pass == TPass::Backup)
     scratch_.assign(static_cast<size_t>(tablePages_) * kPageBytes, 0);
   if (pass == TPass::Verify) notKept_.clear();
@@ -80,7 +80,7 @@ void Tsend_rec_command::Next() {
   // Stop takes effect once the page in flight is answered, never in the middle of one, and before any
   // page of any pass, the first included. A pass whose last page has just come is finished as usual
   // (a read is then complete; a save goes no further than the pass it finished).
-  if (stop_ && NextPage <= PageCount) {
+  if (stop_ && nextPage_ <= pageCount_) {
     Stopped();
     return;
   }
@@ -91,22 +91,22 @@ void Tsend_rec_command::Next() {
 }
 
 void Tsend_rec_command::ReadNextPage() {
-  if (NextPage <= PageCount) {
+  if (nextPage_ <= pageCount_) {
     if (pass_ == TPass::Probe)
-      exchange_.Send(*this, CMD_READ, probe_[NextPage - 1], {}, texts_.ProbeRequest);
+      exchange_.Send(*this, CMD_READ, probe_[nextPage_ - 1], {}, texts_.ProbeRequest);
     else
-      RequestPage(pages_[NextPage - 1]);
-    ++NextPage;
+      RequestPage(pages_[nextPage_ - 1]);
+    ++nextPage_;
     return;
   }
   FinishPass();
 }
 
 void Tsend_rec_command::WriteNextPage() {
-  if (NextPage <= PageCount) {
+  if (nextPage_ <= pageCount_) {
     BeforeWritePage();
-    SendPage(pages_[NextPage - 1]);
-    ++NextPage;
+    SendPage(pages_[nextPage_ - 1]);
+    ++nextPage_;
     return;
   }
   FinishPass();
@@ -301,7 +301,7 @@ void Tsend_rec_command::LoadPages(const std::vector<uint8_t>& pages) {
 }
 
 void Tsend_rec_command::Stopped() {
-  const int done = NextPage - 1, of = PageCount;
+  const int done = nextPage_ - 1, of = pageCount_;
   std::string text = kStoppedAfter + Of(done, of) + ".";
   switch (pass_) {
     case TPass::Read:
@@ -389,13 +389,13 @@ void Tsend_rec_command::ShowReply(const char* text) {
   }
   // The page whose reply just came is one behind NextPage; the bar is at NextPage itself, so the last
   // reply hides it (PageCount + 1 pages' worth is 100 or more).
-  context_.Status.ShowStatus(std::string(text) + std::to_string(static_cast<int>(NextPage) - 1) + "/" +
-                             std::to_string(PageCount));
-  context_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 100 / PageCount));
+  context_.Status.ShowStatus(std::string(text) + std::to_string(static_cast<int>(nextPage_) - 1) + "/" +
+                             std::to_string(pageCount_));
+  context_.Progress.SetProgress(static_cast<uint16_t>(nextPage_ * 100 / pageCount_));
 }
 
 bool Tsend_rec_command::OnReply(const TReply& reply) {
-  if (mode_ == TMode::Idle || NextPage < 2) return true;
+  if (mode_ == TMode::Idle || nextPage_ < 2) return true;
   if (pass_ == TPass::Write) {
     // Without its first byte an acknowledgement says nothing.
     if (reply.Payload.empty()) return false;
@@ -414,7 +414,7 @@ bool Tsend_rec_command::OnReply(const TReply& reply) {
   const std::span<const uint8_t, kPageBytes> bytes(reply.Payload.data(), kPageBytes);
   if (pass_ == TPass::Probe) {
     ShowReply(texts_.ProbeReply);
-    const int32_t address = probe_[NextPage - 2];
+    const int32_t address = probe_[nextPage_ - 2];
     const bool same = ProbeMatches(address, bytes);
     if (!same) {
       // Not the device last seen (or it changed behind the program's back): nothing remembered of it
@@ -441,7 +441,7 @@ bool Tsend_rec_command::OnReply(const TReply& reply) {
     Next();
     return true;
   }
-  const int page = pages_[NextPage - 2];
+  const int page = pages_[nextPage_ - 2];
   switch (pass_) {
     case TPass::Read:
       ShowReply(texts_.ReadReply);

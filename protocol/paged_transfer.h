@@ -80,8 +80,9 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
 
   // Pages of the running pass, and the 1-based number of the next one to send or ask for. NextPage
   // moves on right after each page goes out, so while the reply to page k is awaited it holds k + 1.
-  uint16_t PageCount = 0;
-  uint16_t NextPage = 0;
+  // The base alone moves them; views and tests read them.
+  uint16_t PageCount() const { return pageCount_; }
+  uint16_t NextPage() const { return nextPage_; }
 
   // What the device holds, as last seen on this port: filled by a complete read, the backup read of a
   // save and a verified save; forgotten when the port closes, a transfer of the table fails part-way
@@ -134,13 +135,6 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
   // the basis of the next save. Nothing goes to the device.
   void RestorePages(const std::vector<uint8_t>& pages);
 
-  // The request for one page; the next page of a read pass (the read, the backup read, the reading
-  // back) or the end of the pass; the sending of one page of the save; the next of them or their end.
-  void RequestPage(int page);
-  void ReadNextPage();
-  void SendPage(int page);
-  void WriteNextPage();
-
   // Told when a transfer of this table starts, and once at its end: after its own box, or before the
   // box of the exchange engine when that ended it.
   std::function<void(TMode)> OnTransferStarted;
@@ -192,6 +186,15 @@ class Tsend_rec_command : public TTemplate, protected IExchangeClient {
   TContext& context_;
 
  private:
+  // The request for one page; the next page of a read pass (the read, the backup read, the reading
+  // back) or the end of the pass; the sending of one page of the save; the next of them or their end.
+  void RequestPage(int page);
+  void ReadNextPage();
+  void SendPage(int page);
+  void WriteNextPage();
+
+  uint16_t pageCount_ = 0;
+  uint16_t nextPage_ = 0;
   bool OnReply(const TReply& reply) override;
   void OnFailed(TExchangeFailure why) override;
   void Begin(TMode mode);

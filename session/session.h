@@ -2,6 +2,7 @@
 #pragma once
 // The program's logic without a window: every long-lived object the main window creates at start-up,
 // in one place, so tests and benchmarks can build the whole program and drive it through its interfaces.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,6 +66,18 @@ class TSession {
   void UnlockControls() { SetUnlocked(true); }
   // Told when the lock or the engine's business changes: the window enables its buttons here.
   std::function<void()> OnControlsChanged;
+
+  // The three paged transfers, for whatever treats them alike.
+  std::array<Tsend_rec_command*, 3> Transfers() { return {&Settings, &Numbers, &History}; }
+  // Ends whichever transfer runs once the page in flight is answered ("Stop").
+  void StopTransfers() {
+    for (Tsend_rec_command* t : Transfers()) t->Stop();
+  }
+  bool TransferRunning() {
+    for (Tsend_rec_command* t : Transfers())
+      if (t->Running()) return true;
+    return false;
+  }
 
   // How saves go about it (the window keeps the options between runs).
   void SetSaveOptions(const TSaveOptions& options);

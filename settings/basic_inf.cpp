@@ -62,7 +62,7 @@ bool TBasicInf::CheckBeforeSave() {
 
 void TBasicInf::BeforeWritePage() {
   // 50, 100, 150: the bar shows full for the third page and is hidden only by exactly 100.
-  context_.Progress.SetProgress(static_cast<uint16_t>(NextPage * 50));
+  context_.Progress.SetProgress(static_cast<uint16_t>(NextPage() * 50));
 }
 
 bool TBasicInf::EncodePage(int page, std::span<uint8_t, kPageBytes> out, const TDevicePages* basis) {

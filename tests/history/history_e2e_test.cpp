@@ -76,7 +76,7 @@ TEST_F(HistoryE2e, FullReadShowsTheDeviceLogInPageOrder) {
   // The device counts an answer once its last byte is out, which may be after the program took it.
   EXPECT_TRUE(H.Device.WaitFor([](const device::TDeviceCounters& c) { return c.Answered >= 1u + 500u; }));
   EXPECT_EQ(H.Device.Counters().Answered, 1u + 500u);
-  EXPECT_EQ(History().NextPage, 501);
+  EXPECT_EQ(History().NextPage(), 501);
 
   for (size_t i = 0; i < expected.size(); ++i) {
     const int row = static_cast<int>(i) + 1;

@@ -47,8 +47,8 @@ TEST_F(HistoryTransfer, ReadDataAsksForPageOneAndEachReplyForTheNext) {
   h.StartRead();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x30000, {}));
-  EXPECT_EQ(h.PageCount, 500);
-  EXPECT_EQ(h.NextPage, 2);
+  EXPECT_EQ(h.PageCount(), 500);
+  EXPECT_EQ(h.NextPage(), 2);
   EXPECT_EQ(f.StatusView.Text, "Reading historical data");
   EXPECT_TRUE(s.ReplyTimer->Enabled());
   EXPECT_TRUE(f.Operator.Questions.empty());  // no confirmation
@@ -56,13 +56,13 @@ TEST_F(HistoryTransfer, ReadDataAsksForPageOneAndEachReplyForTheNext) {
   Reply(1, Empty());
   ASSERT_EQ(f.Port.Sent.size(), 2u);
   EXPECT_EQ(f.Port.Sent[1], MakeFrame(CMD_READ, 0x30100, {}));
-  EXPECT_EQ(h.NextPage, 3);
+  EXPECT_EQ(h.NextPage(), 3);
   for (int page = 2; page <= 499; ++page) Reply(page, Empty());
   EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x30000 + 499 * 256, {}));
   EXPECT_EQ(f.Port.Sent.size(), 500u);
   Reply(500, Empty());
   EXPECT_EQ(f.Port.Sent.size(), 500u);  // the last reply asks for nothing more
-  EXPECT_EQ(h.NextPage, 501);
+  EXPECT_EQ(h.NextPage(), 501);
   EXPECT_FALSE(s.Exchange.Busy());
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Historical data read to PC software success."}));
   EXPECT_EQ(f.StatusView.Text, "Reading historical data:500/500");
@@ -166,7 +166,7 @@ TEST_F(HistoryTransfer, TimeoutStopsTheReadWhereItIs) {
   // Pressing again starts over from page 1.
   h.StartRead();
   EXPECT_EQ(f.Port.Sent.back(), MakeFrame(CMD_READ, 0x30000, {}));
-  EXPECT_EQ(h.NextPage, 2);
+  EXPECT_EQ(h.NextPage(), 2);
 }
 
 TEST_F(HistoryTransfer, StrayRepliesNeitherRequestNorWriteAnything) {

@@ -192,7 +192,7 @@ TEST_F(NumbersE2e, RefusedPageStopsTheSaveAndTheNextReadStartsCleanly) {
   ASSERT_TRUE(H.PumpUntilIdle(60000));
   EXPECT_EQ(H.Operator.Messages, (Texts{"Number list data error"}));
   EXPECT_FALSE(H.Exchange().Busy());
-  EXPECT_EQ(Numbers().NextPage, 101);
+  EXPECT_EQ(Numbers().NextPage(), 101);
   // Pages 1..99 are stored; page 100 was refused and nothing after it was sent.
   EXPECT_EQ(Expect(H.Device.NumberRecord(99 * 8 - 1)).Number, "555792");
   for (int i = 99 * 8; i < 3000; ++i) ASSERT_EQ(H.Device.NumberRecord(i)[0], 0xFF) << i;

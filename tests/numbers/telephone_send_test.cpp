@@ -81,8 +81,8 @@ TEST_F(TelephoneSendTest, ReadAsksFirstAndRequestsPageOne) {
   numbers.StartRead();
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], (std::vector<uint8_t>{0x23, 0x83, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x93}));
-  EXPECT_EQ(numbers.NextPage, 2);
-  EXPECT_EQ(numbers.PageCount, 375);
+  EXPECT_EQ(numbers.NextPage(), 2);
+  EXPECT_EQ(numbers.PageCount(), 375);
   EXPECT_EQ(f.StatusView.Text, "Reading telephone number information");
   EXPECT_TRUE(s.ReplyTimer->Enabled());
   EXPECT_TRUE(s.Exchange.Busy());

@@ -82,8 +82,8 @@ TEST_F(BasicInf, ReadRequestsThePagesInTurnAndDecodesEach) {
   ASSERT_EQ(f.Port.Sent.size(), 1u);
   EXPECT_EQ(f.Port.Sent[0], MakeFrame(CMD_READ, 0x000, {}));
   EXPECT_EQ(f.StatusView.Text, "Read settings");
-  EXPECT_EQ(Settings().PageCount, 3);
-  EXPECT_EQ(Settings().NextPage, 2);
+  EXPECT_EQ(Settings().PageCount(), 3);
+  EXPECT_EQ(Settings().NextPage(), 2);
 
   Reply(0x000, Page({{0, "1234"}, {236, "\x50\x00"}}));
   EXPECT_EQ(Content(1), "1234");
@@ -264,7 +264,7 @@ TEST_F(BasicInf, RefusedPageShowsTheErrorAndTheSaveStops) {
   EXPECT_EQ(f.Port.Sent.size(), 2u);
   EXPECT_EQ(f.Operator.Messages, (std::vector<std::string>{"Basic setting error"}));
   EXPECT_FALSE(S().Exchange.Busy());
-  EXPECT_EQ(Settings().NextPage, 3);
+  EXPECT_EQ(Settings().NextPage(), 3);
   EXPECT_EQ(Settings().Outcome(), TTransferOutcome::Refused);
   // Part of the save is on the device: what it holds is no longer known.
   EXPECT_FALSE(Settings().Device.Known());
