@@ -13,7 +13,6 @@
 #include <QTabBar>
 #include <QTimer>
 #include <algorithm>
-#include <cstdint>
 
 #include "app/app_texts.h"
 #include "app/help_page.h"
@@ -26,7 +25,6 @@
 #include "app/status_bar.h"
 #include "core/config_dir.h"
 #include "core/message.h"
-#include "protocol/frame.h"
 #include "serial/port_list.h"
 #include "session/port_check.h"
 
@@ -138,12 +136,7 @@ TForm1::TForm1(const TForm1Options& options, QWidget* parent) : QWidget(parent) 
     clock = ownClock_.get();
   }
   comm_ = std::make_unique<TComm>(*notifyTarget_);
-  comm_->SetBaudRate(115200);
-  // Whatever has arrived is handed over as one block, and a reply as a whole: the frame's own length
-  // is read ahead, so that a page costs one notification instead of one for each of its bytes.
-  comm_->SetInputLen(comm_->InBufferSize());
-  comm_->SetReadIntervalTimeout(UINT32_MAX);
-  comm_->SetReadAhead(FrameBytesMissing);
+  PrepareForDevice(*comm_);
 
   BuildTopBar();
   statusBar_ = new TStatusBar(this);

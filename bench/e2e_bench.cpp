@@ -29,6 +29,7 @@
 #include "bench/device_process.h"
 #include "protocol/frame.h"
 #include "serial/comm.h"
+#include "session/port_check.h"
 #include "session/session.h"
 
 namespace torvane::bench {
@@ -98,7 +99,8 @@ class TRun {
 
   bool Open(const std::string& path, std::string& problem) {
     Comm.SetCommName(path);
-    Comm.SetBaudRate(115200);
+    // As the window and torvane have it.
+    PrepareForDevice(Comm);
     try {
       Comm.OpenPort();
     } catch (const ECommsError& e) {

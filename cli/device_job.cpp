@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/device_job.h"
 
-#include <climits>
-
 #include "core/message.h"
 #include "history/history_delete.h"
 #include "protocol/frame.h"
@@ -177,14 +175,7 @@ void TDeviceJob::Start() {
   started_ = true;
   startedAt_ = std::chrono::steady_clock::now();
   comm_->SetCommName(port_);
-  comm_->SetBaudRate(115200);
-  // Whatever has arrived is handed over as one block, not byte by byte.
-  comm_->SetInputLen(comm_->InBufferSize());
-  comm_->SetReadIntervalTimeout(UINT32_MAX);
-  // Adapters hand a reply over in bursts about a millisecond apart, some twenty for a page: with the
-  // frame's own length read ahead, the reply comes as one block instead, so that eight ports at once
-  // keep the CPU nearly idle.
-  comm_->SetReadAhead(FrameBytesMissing);
+  PrepareForDevice(*comm_);
   if (!TryOpenPort(*comm_)) {
     std::string text = kPortError;
     for (const std::string& line : OpenFailureLines(*comm_)) text += "\n" + line;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "session/port_check.h"
 
+#include <cstdint>
+
+#include "protocol/frame.h"
+
 namespace torvane {
 
 namespace {
@@ -10,6 +14,17 @@ TPortDiagnosis Diagnose(const TComm& comm, const TDiagnosisSources& sources) {
 }
 
 }  // namespace
+
+void PrepareForDevice(TComm& comm) {
+  comm.SetBaudRate(115200);
+  // Whatever has arrived is handed over as one block, not byte by byte.
+  comm.SetInputLen(comm.InBufferSize());
+  comm.SetReadIntervalTimeout(UINT32_MAX);
+  // Adapters hand a reply over in bursts about a millisecond apart, some twenty for a page: with the
+  // frame's own length read ahead, the reply comes as one block instead, so that a page costs one
+  // notification and eight ports at once keep the CPU nearly idle.
+  comm.SetReadAhead(FrameBytesMissing);
+}
 
 bool TryOpenPort(TComm& comm) {
   try {

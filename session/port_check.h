@@ -11,6 +11,10 @@
 
 namespace torvane {
 
+// How the window, torvane and the benchmarks set up the serial component for the device: 115200 baud,
+// and each reply handed over whole (the frame's own length read ahead) rather than byte by byte.
+void PrepareForDevice(TComm& comm);
+
 // Opens `comm`; true when it is open. The failures that raise ECommsError and those that only leave
 // their text in PortOpenError end alike: closed, with OpenFailureLines to tell why.
 bool TryOpenPort(TComm& comm);
