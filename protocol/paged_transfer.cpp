@@ -5,6 +5,7 @@
 #include <array>
 #include <numeric>
 
+#include "core/message.h"
 #include "protocol/protocol_texts.h"
 
 namespace torvane {
@@ -15,10 +16,6 @@ std::vector<int> AllPages(int count) {
   std::vector<int> pages(static_cast<size_t>(count));
   std::iota(pages.begin(), pages.end(), 1);
   return pages;
-}
-
-std::string Of(int k, int n) {
-  return std::to_string(k) + " of " + std::to_string(n);
 }
 
 }  // namespace
@@ -302,7 +299,7 @@ void Tsend_rec_command::LoadPages(const std::vector<uint8_t>& pages) {
 
 void Tsend_rec_command::Stopped() {
   const int done = nextPage_ - 1, of = pageCount_;
-  std::string text = kStoppedAfter + Of(done, of) + ".";
+  std::string text = FillText(kStoppedAfter, {std::to_string(done), std::to_string(of)});
   switch (pass_) {
     case TPass::Read:
       text += kStoppedRead;
@@ -318,9 +315,8 @@ void Tsend_rec_command::Stopped() {
         text += kStoppedWritten;
         break;
       }
-      text += std::string(kStoppedWriteHolds) + std::to_string(done) + kStoppedWriteNew + texts_.Table +
-              kStoppedWriteOld;
-      if (!lastBackup_.empty()) text += kStoppedWriteBackup + lastBackup_ + ".";
+      text += FillText(kStoppedWriteHolds, {std::to_string(done), texts_.Table});
+      if (!lastBackup_.empty()) text += FillText(kStoppedWriteBackup, {lastBackup_});
       break;
     case TPass::Verify:
       text += kStoppedVerify;
@@ -331,7 +327,7 @@ void Tsend_rec_command::Stopped() {
   text = WithNote(text);
   // The device holds part of the new and part of the old: what it holds is no longer known.
   Fail(TTransferOutcome::Stopped);
-  context_.Status.ShowLasting(kStoppedAfter + Of(done, of));
+  context_.Status.ShowLasting(FillText(kStoppedAfterStatus, {std::to_string(done), std::to_string(of)}));
   context_.Operator.Message(text);
   Ended();
 }

@@ -13,16 +13,16 @@ inline constexpr char kUndefinedAddress[] = "Undefined address";
 inline constexpr char kReplyIgnored[] = "Unexpected reply ignored";
 
 // A read or a save stopped by the operator after the page in flight ("Stopped after page 7 of 25.").
-inline constexpr char kStoppedAfter[] = "Stopped after page ";
+inline constexpr char kStoppedAfter[] = "Stopped after page %1 of %2.";
+inline constexpr char kStoppedAfterStatus[] = "Stopped after page %1 of %2";
 inline constexpr char kStoppedRead[] = " The grid keeps the pages read so far.";
 inline constexpr char kStoppedProbe[] =
     " That was the check that the device is the one last read: nothing was written to the device.";
 inline constexpr char kStoppedBackup[] =
     " That was the backup read before the save: nothing was written to the device.";
-inline constexpr char kStoppedWriteHolds[] = " The device now holds the first ";
-inline constexpr char kStoppedWriteNew[] = " pages sent of the new ";
-inline constexpr char kStoppedWriteOld[] = " and the rest of the old one.";
-inline constexpr char kStoppedWriteBackup[] = " The old one is kept in the backup ";
+inline constexpr char kStoppedWriteHolds[] =
+    " The device now holds the first %1 pages sent of the new %2 and the rest of the old one.";
+inline constexpr char kStoppedWriteBackup[] = " The old one is kept in the backup %1.";
 inline constexpr char kStoppedWritten[] =
     " Every page was written; none was read back to check that the device kept them.";
 inline constexpr char kStoppedVerify[] =

@@ -243,7 +243,7 @@ std::optional<std::string> TSession::KeepBackup(const char* table, int pageCount
                                                .Sim = SimNumber,
                                                .Pages = pages});
   } catch (const EFileError& e) {
-    Context.Operator.Error(kBackupNotKept + std::string(e.what()));
+    Context.Operator.Error(FillText(kBackupNotKept, {e.what()}));
     return std::nullopt;
   }
 }
