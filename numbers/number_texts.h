@@ -24,10 +24,10 @@ inline constexpr char kNumbersNotKept[] =
     "The device did not keep these rows of the number list when they were saved: ";
 // The summary before a save that changes much, or deletes numbers the device holds.
 inline constexpr char kNumbersSaveSummary[] = "This save changes the device's number list:";
-inline constexpr char kNumbersSummaryAdded[] = " added ";
-inline constexpr char kNumbersSummaryChanged[] = " changed ";
-inline constexpr char kNumbersSummaryDeleted[] = " deleted ";
-inline constexpr char kNumbersSummaryRows[] = " rows";
+// One line each, under the summary's first: how many rows, then the first serials.
+inline constexpr char kNumbersSummaryAdded[] = " added %1 rows (%2)";
+inline constexpr char kNumbersSummaryChanged[] = " changed %1 rows (%2)";
+inline constexpr char kNumbersSummaryDeleted[] = " deleted %1 rows (%2)";
 inline constexpr char kNumbersSummaryQuestion[] = "Save it to the device?";
 // The check before a save: a number the device would hold twice (each with its own window, so the
 // device would judge a call by whichever it finds first).

@@ -92,8 +92,7 @@ bool TtelephoneSend::ConfirmSave(const std::vector<uint8_t>& before, const std::
                                                                    {kNumbersSummaryDeleted, &c.Deleted}};
   for (const auto& [what, rows] : parts) {
     if (rows->empty()) continue;
-    text += std::string("\n") + what + std::to_string(rows->size()) + kNumbersSummaryRows + " (" +
-            Serials(*rows) + ")";
+    text += "\n" + FillText(what, {std::to_string(rows->size()), Serials(*rows)});
   }
   return context_.Operator.Confirm(text + "\n" + kNumbersSummaryQuestion);
 }
