@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <memory>
 #include <set>
 #include <span>
@@ -410,62 +411,84 @@ class THistoryRead : public TTransfer {
   }
 };
 
-class TDeleteHistory : public TTransfer {
+// The single commands: one request, answered at any address with a verdict; a fault either leaves the
+// device as it was or, where the device carried the request out, as a complete run leaves it.
+struct TCommandCase {
+  std::string Name;
+  uint8_t Command;
+  std::string Success, Refusal;
+  std::function<void(TE2eHarness&)> Prepare, Start;
+  std::function<void(TE2eHarness&)> CheckUntouched, CheckComplete;
+};
+
+class TSingleCommand : public TTransfer {
  public:
-  std::string Name() const override { return "DeleteHistory"; }
-  device::TFault Selector() const override { return {.Command = CMD_DELETE_HISTORY}; }
-  void Prepare(TE2eHarness& h) override {
-    h.Device.Populate(0, 1000, 4);
-    old_ = h.Device.History();
-  }
-  void Start(TE2eHarness& h) override {
-    ASSERT_TRUE(DeleteAllHistory(h.Operator, h.Session().DeleteHistory));
-  }
-  std::string SuccessMessage() const override { return "Historical data deleted"; }
-  std::string RefusalMessage() const override { return "Historical data delet error"; }
+  explicit TSingleCommand(TCommandCase c) : c_(std::move(c)) {}
+  std::string Name() const override { return c_.Name; }
+  device::TFault Selector() const override { return {.Command = c_.Command}; }
+  void Prepare(TE2eHarness& h) override { c_.Prepare(h); }
+  void Start(TE2eHarness& h) override { c_.Start(h); }
+  std::string SuccessMessage() const override { return c_.Success; }
+  std::string RefusalMessage() const override { return c_.Refusal; }
   bool RefusalIsAnAnswer() const override { return true; }
   bool AnswersAtAnyAddress() const override { return true; }
   void CheckAfterFault(TE2eHarness& h, const TFaultCase& fault) override {
     if (fault.CarriedOut)
-      CheckComplete(h);
+      c_.CheckComplete(h);
     else
-      EXPECT_TRUE(h.Device.History() == old_);
+      c_.CheckUntouched(h);
   }
-  void CheckComplete(TE2eHarness& h) override {
-    for (int i = 0; i < 1000; ++i) ASSERT_NE(h.Device.HistoryRecord(i), THistoryRecordOf(old_, i)) << i;
-  }
+  void CheckComplete(TE2eHarness& h) override { c_.CheckComplete(h); }
 
  private:
-  static device::THistoryRecord THistoryRecordOf(const Bytes& all, int i) {
-    device::THistoryRecord r;
-    std::copy_n(all.begin() + i * 128, 128, r.begin());
-    return r;
-  }
-  Bytes old_;
+  TCommandCase c_;
 };
 
-class TTimeSync : public TTransfer {
- public:
-  std::string Name() const override { return "TimeSync"; }
-  device::TFault Selector() const override { return {.Command = CMD_TIME_SYNC}; }
-  void Prepare(TE2eHarness& h) override { h.Device.SetClock({2001, 2, 3, 4, 5, 6}); }
-  void Start(TE2eHarness& h) override { h.Session().TimeSync.Send(); }
-  std::string SuccessMessage() const override { return "1同步时间返回正确"; }
-  std::string RefusalMessage() const override { return "0同步时间返回错误"; }
-  bool RefusalIsAnAnswer() const override { return true; }
-  bool AnswersAtAnyAddress() const override { return true; }
-  void CheckAfterFault(TE2eHarness& h, const TFaultCase& fault) override {
-    if (fault.CarriedOut)
-      CheckComplete(h);
-    else
-      EXPECT_EQ(h.Device.Clock().Year, 2001);
-  }
-  void CheckComplete(TE2eHarness& h) override {
-    const TDateTime t = h.Device.Clock(), want = h.Clock.Now();
-    EXPECT_EQ(std::tie(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second),
-              std::tie(want.Year, want.Month, want.Day, want.Hour, want.Minute, want.Second));
-  }
-};
+std::unique_ptr<TTransfer> DeleteHistory() {
+  auto old = std::make_shared<Bytes>();
+  return std::make_unique<TSingleCommand>(TCommandCase{
+      .Name = "DeleteHistory",
+      .Command = CMD_DELETE_HISTORY,
+      .Success = "Historical data deleted",
+      .Refusal = "Historical data delet error",
+      .Prepare =
+          [old](TE2eHarness& h) {
+            h.Device.Populate(0, 1000, 4);
+            *old = h.Device.History();
+          },
+      .Start = [](TE2eHarness& h) { ASSERT_TRUE(DeleteAllHistory(h.Operator, h.Session().DeleteHistory)); },
+      .CheckUntouched = [old](TE2eHarness& h) { EXPECT_TRUE(h.Device.History() == *old); },
+      .CheckComplete =
+          [old](TE2eHarness& h) {
+            for (int i = 0; i < 1000; ++i) {
+              device::THistoryRecord r;
+              std::copy_n(old->begin() + i * 128, 128, r.begin());
+              ASSERT_NE(h.Device.HistoryRecord(i), r) << i;
+            }
+          },
+  });
+}
+
+std::unique_ptr<TTransfer> TimeSync() {
+  return std::make_unique<TSingleCommand>(TCommandCase{
+      .Name = "TimeSync",
+      .Command = CMD_TIME_SYNC,
+      .Success = "1同步时间返回正确",
+      .Refusal = "0同步时间返回错误",
+      .Prepare =
+          [](TE2eHarness& h) {
+            h.Device.SetClock({2001, 2, 3, 4, 5, 6});
+          },
+      .Start = [](TE2eHarness& h) { h.Session().TimeSync.Send(); },
+      .CheckUntouched = [](TE2eHarness& h) { EXPECT_EQ(h.Device.Clock().Year, 2001); },
+      .CheckComplete =
+          [](TE2eHarness& h) {
+            const TDateTime t = h.Device.Clock(), want = h.Clock.Now();
+            EXPECT_EQ(std::tie(t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second),
+                      std::tie(want.Year, want.Month, want.Day, want.Hour, want.Minute, want.Second));
+          },
+  });
+}
 
 std::unique_ptr<TTransfer> MakeTransfer(int i) {
   switch (i) {
@@ -482,9 +505,9 @@ std::unique_ptr<TTransfer> MakeTransfer(int i) {
     case 5:
       return std::make_unique<THistoryRead>();
     case 6:
-      return std::make_unique<TDeleteHistory>();
+      return DeleteHistory();
     default:
-      return std::make_unique<TTimeSync>();
+      return TimeSync();
   }
 }
 constexpr int kTransferCount = 8;
