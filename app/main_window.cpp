@@ -443,7 +443,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
   const std::string question = session_->DiscardQuestion(true, true);
   if (question.empty()) return;
   const bool canSave = session_->Unlocked() && comm_->PortOpen() && !session_->Exchange.Busy();
-  switch (operator_->AskBeforeClose(question, canSave)) {
+  TCloseAnswer answer = operator_->AskBeforeClose(question, canSave);
+  // Save is no answer where it was not offered.
+  if (answer == TCloseAnswer::Save && !canSave) answer = TCloseAnswer::Cancel;
+  switch (answer) {
     case TCloseAnswer::Discard:
       closeConfirmed_ = true;
       return;

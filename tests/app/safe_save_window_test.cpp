@@ -258,8 +258,12 @@ TEST_F(SafeSaveWindow, ClosingWithWhatWasTypedAsksFirst) {
   EXPECT_TRUE(window_->isVisible());
   EXPECT_EQ(op_.Questions,
             std::vector<std::string>{"1 parameters and 1 rows are not saved to the device. Discard them?"});
-  // Not logged in: nothing can be saved first.
+  // Not logged in: nothing can be saved first, and a Save is taken as Cancel.
   EXPECT_EQ(op_.CloseCouldSave, std::vector<bool>{false});
+  op_.CloseAnswer = TCloseAnswer::Save;
+  window_->close();
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_FALSE(S().Exchange.Busy());
   op_.CloseAnswer = TCloseAnswer::Discard;
   window_->close();
   EXPECT_FALSE(window_->isVisible());
