@@ -1,9 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/clock.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace torvane {
+
+std::string DateTimeText(const TDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                t.Second);
+  return text;
+}
 
 TDateTime TSystemClock::Now() const {
   std::time_t t = std::time(nullptr);

@@ -226,10 +226,7 @@ std::string SimPart(const std::string& sim) {
 }  // namespace
 
 std::string BackupStamp(const TDateTime& t) {
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour,
-                t.Minute, t.Second);
-  return stamp;
+  return DateTimeText(t);
 }
 
 std::string FormatBackup(const TBackup& b) {

@@ -2,7 +2,6 @@
 #include "protocol/commands.h"
 
 #include <array>
-#include <cstdio>
 
 #include "core/message.h"
 #include "protocol/protocol_texts.h"
@@ -79,10 +78,7 @@ void Tsynchronizationtime_sc::SendNamingTheTime() {
 
 std::string Tsynchronizationtime_sc::AcceptedText() const {
   if (!namingTheTime_) return Tsingalcmd::AcceptedText();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", sent_.Year, sent_.Month, sent_.Day,
-                sent_.Hour, sent_.Minute, sent_.Second);
-  return FillText(kDeviceClockSet, {stamp});
+  return FillText(kDeviceClockSet, {DateTimeText(sent_)});
 }
 
 bool Tsynchronizationtime_sc::RefreshPayload(std::span<uint8_t> payload) {
