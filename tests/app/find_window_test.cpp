@@ -18,36 +18,23 @@
 #include "files/spreadsheet.h"
 #include "history/history_record.h"
 #include "numbers/number_editor.h"
-#include "support/fakes.h"
-#include "support/qt_app.h"
+#include "support/window_fixture.h"
 
 namespace torvane {
 namespace {
 
 using testing::MakeFrame;
 
-class FindWindow : public ::testing::Test {
+class FindWindow : public testing::TWindowFixture {
  protected:
   void SetUp() override {
-    testing::EnsureQtApp();
-    ASSERT_TRUE(dir_.isValid());
-    TForm1Options o;
-    o.Operator = &op_;
-    o.Timers = &clock_;
-    o.Clock = &wallClock_;
-    o.ProgramDir = dir_.path();
-    o.SettingsFile = dir_.filePath("options.ini");
-    window_ = std::make_unique<TForm1>(o);
-    window_->show();
+    TWindowFixture::SetUp();
+    if (HasFatalFailure()) return;
     QApplication::setActiveWindow(window_.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
   }
-  TSession& S() { return window_->Session(); }
   TNumbersPage& Numbers() { return window_->NumbersPage(); }
   THistoryPage& History() { return window_->HistoryPage(); }
-  void Feed(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) S().cm1ReceiveData(&b, 1);
-  }
   int CurrentRow() { return Numbers().Editor()->currentIndex().row() + 1; }
   bool Found(int row) {
     return Numbers()
@@ -71,12 +58,6 @@ class FindWindow : public ::testing::Test {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
-
-  QTemporaryDir dir_;
-  testing::TFakeOperator op_;
-  TManualClock clock_;
-  TFixedClock wallClock_{{2026, 12, 9, 10, 0, 0}};
-  std::unique_ptr<TForm1> window_;
 };
 
 TEST_F(FindWindow, NumberBarFindsStepsAndClosesWithEscWhileEscElsewhereStops) {

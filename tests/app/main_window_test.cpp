@@ -27,8 +27,7 @@
 #include "app/settings_page.h"
 #include "app/status_bar.h"
 #include "app/tab_page.h"
-#include "support/fakes.h"
-#include "support/qt_app.h"
+#include "support/window_fixture.h"
 
 namespace torvane {
 namespace {
@@ -54,19 +53,9 @@ class TPty {
   std::string path_;
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::TWindowFixture {
  protected:
-  void SetUp() override {
-    testing::EnsureQtApp();
-    ASSERT_TRUE(dir_.isValid());
-    TForm1Options o;
-    o.Operator = &op_;
-    o.Timers = &clock_;
-    o.Clock = &wallClock_;
-    o.ProgramDir = dir_.path();
-    window_ = std::make_unique<TForm1>(o);
-    window_->show();
-  }
+  MainWindowTest() : TWindowFixture({2026, 12, 7, 18, 30, 5}) {}
 
   QList<QPushButton*> OperationButtons() {
     QList<QPushButton*> all{window_->CheckModeButton(), window_->TimeSyncButton()};
@@ -97,12 +86,6 @@ class MainWindowTest : public ::testing::Test {
     for (const QString& l : QString::fromStdString(text).split('\n')) lines.push_back(l.toStdString());
     return lines;
   }
-
-  TFakeOperator op_;
-  TManualClock clock_;
-  TFixedClock wallClock_{{2026, 12, 7, 18, 30, 5}};
-  QTemporaryDir dir_;
-  std::unique_ptr<TForm1> window_;
 };
 
 TEST_F(MainWindowTest, WindowHasItsCaptionAndFixedClientSize) {

@@ -24,43 +24,16 @@
 #include "numbers/number_record.h"
 #include "settings/settings_changes.h"
 #include "settings/settings_editor.h"
-#include "support/fakes.h"
-#include "support/qt_app.h"
+#include "support/window_fixture.h"
 
 namespace torvane {
 namespace {
 
 using testing::MakeFrame;
 
-class SafeSaveWindow : public ::testing::Test {
+class SafeSaveWindow : public testing::TWindowFixture {
  protected:
-  void SetUp() override {
-    testing::EnsureQtApp();
-    ASSERT_TRUE(dir_.isValid());
-    window_ = MakeWindow();
-  }
-  std::unique_ptr<TForm1> MakeWindow() {
-    TForm1Options o;
-    o.Operator = &op_;
-    o.Timers = &clock_;
-    o.Clock = &wallClock_;
-    o.ProgramDir = dir_.path();
-    o.SettingsFile = dir_.filePath("options.ini");
-    auto w = std::make_unique<TForm1>(o);
-    w->show();
-    return w;
-  }
-  TSession& S() { return window_->Session(); }
   QString Panel3() const { return window_->StatusBar().PanelText(3); }
-  void Feed(const std::vector<uint8_t>& bytes) {
-    for (uint8_t b : bytes) S().cm1ReceiveData(&b, 1);
-  }
-
-  QTemporaryDir dir_;
-  testing::TFakeOperator op_;
-  TManualClock clock_;
-  TFixedClock wallClock_{{2026, 12, 9, 10, 0, 0}};
-  std::unique_ptr<TForm1> window_;
 };
 
 TEST_F(SafeSaveWindow, CellsTheDeviceDoesNotHoldAreMarkedAndCounted) {

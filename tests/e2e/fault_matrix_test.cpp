@@ -170,104 +170,186 @@ class TLogin : public TTransfer {
   std::string before_;
 };
 
-class TSettingsRead : public TTransfer {
- public:
-  std::string Name() const override { return "SettingsRead"; }
-  device::TFault Selector() const override {
-    return {.Command = CMD_READ, .Region = TRegion::Settings, .Page = 2};
-  }
-  void Prepare(TE2eHarness& h) override {
-    auto m = h.Device.Settings();
-    PutText(m, 204, "10.1.2.3", 32);        // server address, page 1
-    PutText(m, 256 + 46, "apn-user", 16);   // page 2
-    PutText(m, 512 + 16, "pub/topic", 64);  // page 3
-    m[26] = 0;                              // DIN1 type
-    h.Device.SetSettings(m);
-    device_ = m;
-    for (int row = 1; row <= 28; ++row) before_[row] = SettingsRow(h.Session(), row);
-  }
-  void Start(TE2eHarness& h) override { h.Session().Settings.StartRead(); }
-  std::string SuccessMessage() const override { return "Basic settings read to PC software success."; }
-  std::string RefusalMessage() const override { return kInvalid; }
-  void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override {
-    const TSettingsView full(device_);
-    for (int row = 1; row <= 28; ++row) {
-      const std::set<int> pages = SettingsPagesOf(row);
-      const std::string now = SettingsRow(h.Session(), row);
-      if (*pages.rbegin() == 1) {
-        EXPECT_EQ(now, full.Row(row)) << "row " << row;
-      } else if (*pages.begin() >= 2) {
-        EXPECT_EQ(now, before_[row]) << "row " << row;
-      }
-    }
-  }
-  void CheckComplete(TE2eHarness& h) override {
-    const TSettingsView full(device_);
-    for (int row = 1; row <= 28; ++row)
-      EXPECT_EQ(SettingsRow(h.Session(), row), full.Row(row)) << "row " << row;
-    EXPECT_EQ(full.Grid.Cell(kContentCol, 18), "10.1.2.3");
-  }
+// ---- the paged reads and saves ---------------------------------------------------------------------
 
- private:
-  std::array<uint8_t, kSettingsSize> device_{};
-  std::array<std::string, 29> before_;
+// A paged read, its fault aimed at page 2: a fault leaves page 1 decoded into the grid and the rest of
+// the grid as it was; a complete run shows what the device holds.
+struct TReadCase {
+  std::string Name;
+  TRegion Region;
+  std::string Success;
+  std::function<void(TE2eHarness&)> Prepare, Start;
+  std::function<void(TE2eHarness&)> CheckPartial, CheckComplete;
 };
 
-class TSettingsSave : public TTransfer {
+class TPagedRead : public TTransfer {
  public:
-  std::string Name() const override { return "SettingsSave"; }
-  device::TFault Selector() const override {
-    return {.Command = CMD_WRITE, .Region = TRegion::Settings, .Page = 2};
-  }
+  explicit TPagedRead(TReadCase c) : c_(std::move(c)) {}
+  std::string Name() const override { return c_.Name; }
+  device::TFault Selector() const override { return {.Command = CMD_READ, .Region = c_.Region, .Page = 2}; }
+  void Prepare(TE2eHarness& h) override { c_.Prepare(h); }
+  void Start(TE2eHarness& h) override { c_.Start(h); }
+  std::string SuccessMessage() const override { return c_.Success; }
+  std::string RefusalMessage() const override { return kInvalid; }
+  void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override { c_.CheckPartial(h); }
+  void CheckComplete(TE2eHarness& h) override { c_.CheckComplete(h); }
+
+ private:
+  TReadCase c_;
+};
+
+// A paged save, its fault aimed at page 2. `Prepare` sets the device and the grid; `Compose` says what
+// the device should hold after the save, by the program's own encoder from the device's bytes before it.
+struct TSaveCase {
+  std::string Name;
+  TRegion Region;
+  int Pages;
+  std::string Success, Refusal;
+  std::function<Bytes(const TE2eHarness&)> Held;
+  std::function<void(TE2eHarness&)> Prepare;
+  std::function<void(TE2eHarness&, const Bytes& old, Bytes& want)> Compose;
+  std::function<void(TE2eHarness&)> Start;
+  // What the device holds after a complete run, as the program reads it back (may be empty).
+  std::function<void(TE2eHarness&)> CheckShown;
+};
+
+class TPagedSave : public TTransfer {
+ public:
+  explicit TPagedSave(TSaveCase c) : c_(std::move(c)) {}
+  std::string Name() const override { return c_.Name; }
+  device::TFault Selector() const override { return {.Command = CMD_WRITE, .Region = c_.Region, .Page = 2}; }
   void Prepare(TE2eHarness& h) override {
-    old_ = h.Device.Settings();
-    TSession& s = h.Session();
-    s.SettingsGrid.SetCell(kContentCol, 18, "192.168.9.9");
-    s.SettingsGrid.SetCell(kContentCol, 21, "grid-user");
-    s.SettingsGrid.SetCell(kContentCol, 27, "grid/pub");
-    // What the device should hold after the save: the grid's values, and the device's own bytes for
-    // whatever reads the same as before (its 0xFF padding, for one).
-    TDevicePages before(3);
-    before.SetAll(old_);
-    ASSERT_FALSE(ComposeSettingsPages(s.SettingsGrid, s.SettingsLists, TCodePage::System(), &before, new_));
-    // On the first run every page must change, or the checks below could not tell old from new.
+    c_.Prepare(h);
+    old_ = c_.Held(h);
+    new_.assign(old_.size(), 0);
+    c_.Compose(h, old_, new_);
+    if (::testing::Test::HasFatalFailure()) return;
+    // On the first run the pages the checks look at must change, or they could not tell old from new.
     if (first_) {
       for (int page = 1; page <= 3; ++page) ASSERT_NE(Page(old_, page), Page(new_, page)) << page;
     }
     first_ = false;
   }
-  void Start(TE2eHarness& h) override { h.Session().Settings.StartSave(); }
-  std::string SuccessMessage() const override { return "Basic setting saved success"; }
-  std::string RefusalMessage() const override { return "Basic setting error"; }
+  void Start(TE2eHarness& h) override { c_.Start(h); }
+  std::string SuccessMessage() const override { return c_.Success; }
+  std::string RefusalMessage() const override { return c_.Refusal; }
   bool RefusalIsAnAnswer() const override { return true; }
   bool Saves() const override { return true; }
+  // Page 1 is written, page 2 only if the device carried the faulted write out, and the rest only if
+  // the fault was a forgotten write (acknowledged, so the save goes on past it).
   void CheckAfterFault(TE2eHarness& h, const TFaultCase& fault) override {
-    const auto m = h.Device.Settings();
+    const Bytes m = c_.Held(h);
     EXPECT_EQ(Page(m, 1), Page(new_, 1));
     EXPECT_EQ(Page(m, 2), Page(fault.CarriedOut ? new_ : old_, 2));
-    // A forgotten page is acknowledged: the save goes on past it.
-    EXPECT_EQ(Page(m, 3), Page(fault.Kind == TFaultKind::Forget ? new_ : old_, 3));
+    const Bytes& rest = fault.Kind == TFaultKind::Forget ? new_ : old_;
+    for (int page = 3; page <= c_.Pages; ++page)
+      ASSERT_EQ(Page(m, page), Page(rest, page)) << "page " << page;
   }
   void CheckComplete(TE2eHarness& h) override {
-    const auto m = h.Device.Settings();
-    for (int page = 1; page <= 3; ++page) EXPECT_EQ(Page(m, page), Page(new_, page)) << page;
-    // And, read as the program reads it, the device holds what the grid shows (an empty number cell is
-    // saved as 0).
-    const TSettingsView held(m);
-    for (int row = 1; row <= 28; ++row) {
-      const std::string shown = SettingsRow(h.Session(), row);
-      EXPECT_EQ(held.Row(row), shown.empty() && SettingForRow(row)->IsNumber() ? "0" : shown)
-          << "row " << row;
-    }
+    const Bytes m = c_.Held(h);
+    for (int page = 1; page <= c_.Pages; ++page)
+      ASSERT_EQ(Page(m, page), Page(new_, page)) << "page " << page;
+    if (c_.CheckShown) c_.CheckShown(h);
   }
 
  private:
-  static Bytes Page(const std::array<uint8_t, kSettingsSize>& m, int page) {
+  static Bytes Page(const Bytes& m, int page) {
     return Bytes(m.begin() + (page - 1) * 256, m.begin() + page * 256);
   }
-  std::array<uint8_t, kSettingsSize> old_{}, new_{};
+  TSaveCase c_;
+  Bytes old_, new_;
   bool first_ = true;
 };
+
+std::unique_ptr<TTransfer> SettingsRead() {
+  struct TState {
+    std::array<uint8_t, kSettingsSize> Device{};
+    std::array<std::string, 29> Before;
+  };
+  auto st = std::make_shared<TState>();
+  return std::make_unique<TPagedRead>(TReadCase{
+      .Name = "SettingsRead",
+      .Region = TRegion::Settings,
+      .Success = "Basic settings read to PC software success.",
+      .Prepare =
+          [st](TE2eHarness& h) {
+            auto m = h.Device.Settings();
+            PutText(m, 204, "10.1.2.3", 32);        // server address, page 1
+            PutText(m, 256 + 46, "apn-user", 16);   // page 2
+            PutText(m, 512 + 16, "pub/topic", 64);  // page 3
+            m[26] = 0;                              // DIN1 type
+            h.Device.SetSettings(m);
+            st->Device = m;
+            for (int row = 1; row <= 28; ++row) st->Before[row] = SettingsRow(h.Session(), row);
+          },
+      .Start = [](TE2eHarness& h) { h.Session().Settings.StartRead(); },
+      // A parameter wholly on page 1 is read; one wholly on later pages is as it was.
+      .CheckPartial =
+          [st](TE2eHarness& h) {
+            const TSettingsView full(st->Device);
+            for (int row = 1; row <= 28; ++row) {
+              const std::set<int> pages = SettingsPagesOf(row);
+              const std::string now = SettingsRow(h.Session(), row);
+              if (*pages.rbegin() == 1) {
+                EXPECT_EQ(now, full.Row(row)) << "row " << row;
+              } else if (*pages.begin() >= 2) {
+                EXPECT_EQ(now, st->Before[row]) << "row " << row;
+              }
+            }
+          },
+      .CheckComplete =
+          [st](TE2eHarness& h) {
+            const TSettingsView full(st->Device);
+            for (int row = 1; row <= 28; ++row)
+              EXPECT_EQ(SettingsRow(h.Session(), row), full.Row(row)) << "row " << row;
+            EXPECT_EQ(full.Grid.Cell(kContentCol, 18), "10.1.2.3");
+          },
+  });
+}
+
+std::unique_ptr<TTransfer> SettingsSave() {
+  return std::make_unique<TPagedSave>(TSaveCase{
+      .Name = "SettingsSave",
+      .Region = TRegion::Settings,
+      .Pages = 3,
+      .Success = "Basic setting saved success",
+      .Refusal = "Basic setting error",
+      .Held =
+          [](const TE2eHarness& h) {
+            const auto m = h.Device.Settings();
+            return Bytes(m.begin(), m.end());
+          },
+      .Prepare =
+          [](TE2eHarness& h) {
+            TSession& s = h.Session();
+            s.SettingsGrid.SetCell(kContentCol, 18, "192.168.9.9");
+            s.SettingsGrid.SetCell(kContentCol, 21, "grid-user");
+            s.SettingsGrid.SetCell(kContentCol, 27, "grid/pub");
+          },
+      .Compose =
+          [](TE2eHarness& h, const Bytes& old, Bytes& want) {
+            TSession& s = h.Session();
+            // The grid's values, and the device's own bytes for whatever reads the same as before (its
+            // 0xFF padding, for one).
+            TDevicePages before(3);
+            before.SetAll(old);
+            ASSERT_FALSE(ComposeSettingsPages(s.SettingsGrid, s.SettingsLists, TCodePage::System(), &before,
+                                              std::span<uint8_t, kSettingsSize>(want.data(), kSettingsSize)));
+          },
+      .Start = [](TE2eHarness& h) { h.Session().Settings.StartSave(); },
+      // Read as the program reads it, the device holds what the grid shows (an empty number cell is
+      // saved as 0).
+      .CheckShown =
+          [](TE2eHarness& h) {
+            const TSettingsView held(h.Device.Settings());
+            for (int row = 1; row <= 28; ++row) {
+              const std::string shown = SettingsRow(h.Session(), row);
+              EXPECT_EQ(held.Row(row), shown.empty() && SettingForRow(row)->IsNumber() ? "0" : shown)
+                  << "row " << row;
+            }
+          },
+  });
+}
 
 // A record as the operator sees it, comparable and printable.
 auto Key(const TNumberRecordText& t) {
@@ -278,138 +360,124 @@ auto RowText(const TGrid& g, int row) {
   return Key({g.Cell(kColNumber, row), g.Cell(kColStartDate, row), g.Cell(kColStartTime, row),
               g.Cell(kColEndDate, row), g.Cell(kColEndTime, row), g.Cell(kColAlways, row) == kMarkYes});
 }
-class TNumbersRead : public TTransfer {
- public:
-  std::string Name() const override { return "NumbersRead"; }
-  device::TFault Selector() const override {
-    return {.Command = CMD_READ, .Region = TRegion::Numbers, .Page = 2};
-  }
-  void Prepare(TE2eHarness& h) override {
-    h.Device.Populate(3000, 0, 5);
-    TGrid& g = h.Session().NumberGrid;
-    for (int row = 1; row <= 3000; ++row) g.SetCell(kColNumber, row, "+1" + std::to_string(row));
-  }
-  void Start(TE2eHarness& h) override { h.Session().Numbers.StartRead(); }
-  std::string SuccessMessage() const override {
-    return "Authorized number list read to PC software success.";
-  }
-  std::string RefusalMessage() const override { return kInvalid; }
-  void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override {
-    const TGrid& g = h.Session().NumberGrid;
-    for (int row = 1; row <= 3000; ++row) {
-      const auto now = RowText(g, row);
-      if (row <= 8)
-        ASSERT_EQ(now, Key(DecodeNumberRecord(h.Device.NumberRecord(row - 1).data()))) << "row " << row;
-      else
-        ASSERT_EQ(std::get<0>(now), "+1" + std::to_string(row)) << "row " << row;
-    }
-  }
-  void CheckComplete(TE2eHarness& h) override {
-    const TGrid& g = h.Session().NumberGrid;
-    for (int row = 1; row <= 3000; ++row)
-      ASSERT_EQ(RowText(g, row), Key(DecodeNumberRecord(h.Device.NumberRecord(row - 1).data())))
-          << "row " << row;
-  }
-};
 
-class TNumbersSave : public TTransfer {
- public:
-  std::string Name() const override { return "NumbersSave"; }
-  device::TFault Selector() const override {
-    return {.Command = CMD_WRITE, .Region = TRegion::Numbers, .Page = 2};
-  }
-  void Prepare(TE2eHarness& h) override {
-    h.Device.Populate(3000, 0, 9);
-    old_ = h.Device.Numbers();
-    TGrid& g = h.Session().NumberGrid;
-    for (int row = 1; row <= 3000; ++row) {
-      g.SetCell(kColNumber, row, "+4930" + std::to_string(1000000 + row));
-      const bool always = row % 3 == 0;
-      g.SetCell(kColAlways, row, always ? kMarkYes : kMarkNo);
-      if (!always) {
-        g.SetCell(kColStartDate, row,
-                  "2025-01-" + std::string(row % 28 < 9 ? "0" : "") + std::to_string(row % 28 + 1));
-        g.SetCell(kColStartTime, row, "08:30");
-        g.SetCell(kColEndDate, row, "2030-12-31");
-        g.SetCell(kColEndTime, row, "18:00");
-      }
-    }
-    new_.assign(3000 * 32, 0);
-    TDevicePages before(375);
-    before.SetAll(old_);
-    for (int page = 1; page <= 375; ++page)
-      ASSERT_FALSE(ComposeNumberPage(g, page, &before, new_.data() + (page - 1) * 256).has_value());
-  }
-  void Start(TE2eHarness& h) override { h.Session().Numbers.StartSave(); }
-  std::string SuccessMessage() const override { return "Authorized number list saved success"; }
-  std::string RefusalMessage() const override { return "Number list data error"; }
-  bool RefusalIsAnAnswer() const override { return true; }
-  bool Saves() const override { return true; }
-  void CheckAfterFault(TE2eHarness& h, const TFaultCase& fault) override {
-    const Bytes m = h.Device.Numbers();
-    EXPECT_EQ(Page(m, 1), Page(new_, 1));
-    EXPECT_EQ(Page(m, 2), Page(fault.CarriedOut ? new_ : old_, 2));
-    const Bytes& rest = fault.Kind == TFaultKind::Forget ? new_ : old_;
-    for (int page = 3; page <= 375; ++page) ASSERT_EQ(Page(m, page), Page(rest, page)) << "page " << page;
-  }
-  void CheckComplete(TE2eHarness& h) override {
-    const Bytes m = h.Device.Numbers();
-    for (int page = 1; page <= 375; ++page) ASSERT_EQ(Page(m, page), Page(new_, page)) << "page " << page;
-  }
+// The device's number record of a row, as the grid should show it.
+auto HeldRow(const TE2eHarness& h, int row) {
+  return Key(DecodeNumberRecord(h.Device.NumberRecord(row - 1).data()));
+}
 
- private:
-  static Bytes Page(const Bytes& m, int page) {
-    return Bytes(m.begin() + (page - 1) * 256, m.begin() + page * 256);
-  }
-  Bytes old_, new_;
-};
+std::unique_ptr<TTransfer> NumbersRead() {
+  return std::make_unique<TPagedRead>(TReadCase{
+      .Name = "NumbersRead",
+      .Region = TRegion::Numbers,
+      .Success = "Authorized number list read to PC software success.",
+      .Prepare =
+          [](TE2eHarness& h) {
+            h.Device.Populate(3000, 0, 5);
+            TGrid& g = h.Session().NumberGrid;
+            for (int row = 1; row <= 3000; ++row) g.SetCell(kColNumber, row, "+1" + std::to_string(row));
+          },
+      .Start = [](TE2eHarness& h) { h.Session().Numbers.StartRead(); },
+      // Page 1's eight records are read; the other rows are as they were.
+      .CheckPartial =
+          [](TE2eHarness& h) {
+            const TGrid& g = h.Session().NumberGrid;
+            for (int row = 1; row <= 3000; ++row) {
+              if (row <= 8)
+                ASSERT_EQ(RowText(g, row), HeldRow(h, row)) << "row " << row;
+              else
+                ASSERT_EQ(g.Cell(kColNumber, row), "+1" + std::to_string(row)) << "row " << row;
+            }
+          },
+      .CheckComplete =
+          [](TE2eHarness& h) {
+            for (int row = 1; row <= 3000; ++row)
+              ASSERT_EQ(RowText(h.Session().NumberGrid, row), HeldRow(h, row)) << "row " << row;
+          },
+  });
+}
 
-class THistoryRead : public TTransfer {
- public:
-  std::string Name() const override { return "HistoryRead"; }
-  device::TFault Selector() const override {
-    return {.Command = CMD_READ, .Region = TRegion::History, .Page = 2};
-  }
-  void Prepare(TE2eHarness& h) override {
-    h.Device.Populate(0, 1000, 3);
-    TGrid& g = h.Session().HistoryGrid;
-    for (int row = 1; row <= 1000; ++row) g.SetCell(kHisContent, row, "old " + std::to_string(row));
-  }
-  void Start(TE2eHarness& h) override { h.Session().History.StartRead(); }
-  std::string SuccessMessage() const override { return "Historical data read to PC software success."; }
-  std::string RefusalMessage() const override { return kInvalid; }
-  void CheckAfterFault(TE2eHarness& h, const TFaultCase&) override {
-    const TGrid& g = h.Session().HistoryGrid;
-    // Nothing is compacted: page 1's rows hold its records, the rest what they held before.
-    for (int row = 1; row <= 2; ++row) {
-      const auto cells = DecodeHistoryRecord(h.Device.HistoryRecord(row - 1).data(), TCodePage::System());
-      for (int c = 0; c < 7; ++c) EXPECT_EQ(g.Cell(c + 1, row), cells[c]) << "row " << row;
-    }
-    for (int row = 3; row <= 1000; ++row) ASSERT_EQ(g.Cell(kHisContent, row), "old " + std::to_string(row));
-  }
-  void CheckComplete(TE2eHarness& h) override {
-    ExpectCompacted(h.Session().HistoryGrid, h.Device.History());
-  }
+std::unique_ptr<TTransfer> NumbersSave() {
+  return std::make_unique<TPagedSave>(TSaveCase{
+      .Name = "NumbersSave",
+      .Region = TRegion::Numbers,
+      .Pages = 375,
+      .Success = "Authorized number list saved success",
+      .Refusal = "Number list data error",
+      .Held = [](const TE2eHarness& h) { return h.Device.Numbers(); },
+      .Prepare =
+          [](TE2eHarness& h) {
+            h.Device.Populate(3000, 0, 9);
+            TGrid& g = h.Session().NumberGrid;
+            for (int row = 1; row <= 3000; ++row) {
+              g.SetCell(kColNumber, row, "+4930" + std::to_string(1000000 + row));
+              const bool always = row % 3 == 0;
+              g.SetCell(kColAlways, row, always ? kMarkYes : kMarkNo);
+              if (!always) {
+                g.SetCell(kColStartDate, row,
+                          "2025-01-" + std::string(row % 28 < 9 ? "0" : "") + std::to_string(row % 28 + 1));
+                g.SetCell(kColStartTime, row, "08:30");
+                g.SetCell(kColEndDate, row, "2030-12-31");
+                g.SetCell(kColEndTime, row, "18:00");
+              }
+            }
+          },
+      .Compose =
+          [](TE2eHarness& h, const Bytes& old, Bytes& want) {
+            const TGrid& g = h.Session().NumberGrid;
+            TDevicePages before(375);
+            before.SetAll(old);
+            for (int page = 1; page <= 375; ++page)
+              ASSERT_FALSE(ComposeNumberPage(g, page, &before, want.data() + (page - 1) * 256).has_value());
+          },
+      .Start = [](TE2eHarness& h) { h.Session().Numbers.StartSave(); },
+  });
+}
 
- private:
-  // The grid after a whole read of these records: the program's own compaction of their decoding.
-  static void ExpectCompacted(const TGrid& g, const Bytes& records) {
-    TFakeSession ref;
-    TGrid& want = ref.Session->HistoryGrid;
-    for (int row = 1; row <= 1000; ++row) {
-      const auto cells = DecodeHistoryRecord(records.data() + (row - 1) * 128, TCodePage::System());
-      for (int c = 0; c < 7; ++c) want.SetCell(c + 1, row, cells[c]);
-    }
-    ref.Session->History.CompactRows();
-    int kept = 0;
-    for (int row = 1; row <= 1000; ++row) {
-      kept += !want.Cell(kHisNumber, row).empty();
-      for (int c = 1; c < 8; ++c)
-        ASSERT_EQ(g.Cell(c, row), want.Cell(c, row)) << "row " << row << " col " << c;
-    }
-    EXPECT_GT(kept, 0);
+// The grid after a whole read of these records: the program's own compaction of their decoding.
+void ExpectCompacted(const TGrid& g, const Bytes& records) {
+  TFakeSession ref;
+  TGrid& want = ref.Session->HistoryGrid;
+  for (int row = 1; row <= 1000; ++row) {
+    const auto cells = DecodeHistoryRecord(records.data() + (row - 1) * 128, TCodePage::System());
+    for (int c = 0; c < 7; ++c) want.SetCell(c + 1, row, cells[c]);
   }
-};
+  ref.Session->History.CompactRows();
+  int kept = 0;
+  for (int row = 1; row <= 1000; ++row) {
+    kept += !want.Cell(kHisNumber, row).empty();
+    for (int c = 1; c < 8; ++c) ASSERT_EQ(g.Cell(c, row), want.Cell(c, row)) << "row " << row << " col " << c;
+  }
+  EXPECT_GT(kept, 0);
+}
+
+std::unique_ptr<TTransfer> HistoryRead() {
+  return std::make_unique<TPagedRead>(TReadCase{
+      .Name = "HistoryRead",
+      .Region = TRegion::History,
+      .Success = "Historical data read to PC software success.",
+      .Prepare =
+          [](TE2eHarness& h) {
+            h.Device.Populate(0, 1000, 3);
+            TGrid& g = h.Session().HistoryGrid;
+            for (int row = 1; row <= 1000; ++row) g.SetCell(kHisContent, row, "old " + std::to_string(row));
+          },
+      .Start = [](TE2eHarness& h) { h.Session().History.StartRead(); },
+      // Nothing is compacted: page 1's rows hold its records, the rest what they held before.
+      .CheckPartial =
+          [](TE2eHarness& h) {
+            const TGrid& g = h.Session().HistoryGrid;
+            for (int row = 1; row <= 2; ++row) {
+              const auto cells =
+                  DecodeHistoryRecord(h.Device.HistoryRecord(row - 1).data(), TCodePage::System());
+              for (int c = 0; c < 7; ++c) EXPECT_EQ(g.Cell(c + 1, row), cells[c]) << "row " << row;
+            }
+            for (int row = 3; row <= 1000; ++row)
+              ASSERT_EQ(g.Cell(kHisContent, row), "old " + std::to_string(row));
+          },
+      .CheckComplete = [](TE2eHarness& h) { ExpectCompacted(h.Session().HistoryGrid, h.Device.History()); },
+  });
+}
 
 // The single commands: one request, answered at any address with a verdict; a fault either leaves the
 // device as it was or, where the device carried the request out, as a complete run leaves it.
@@ -490,27 +558,16 @@ std::unique_ptr<TTransfer> TimeSync() {
   });
 }
 
-std::unique_ptr<TTransfer> MakeTransfer(int i) {
-  switch (i) {
-    case 0:
-      return std::make_unique<TLogin>();
-    case 1:
-      return std::make_unique<TSettingsRead>();
-    case 2:
-      return std::make_unique<TSettingsSave>();
-    case 3:
-      return std::make_unique<TNumbersRead>();
-    case 4:
-      return std::make_unique<TNumbersSave>();
-    case 5:
-      return std::make_unique<THistoryRead>();
-    case 6:
-      return DeleteHistory();
-    default:
-      return TimeSync();
-  }
+std::unique_ptr<TTransfer> Login() {
+  return std::make_unique<TLogin>();
 }
-constexpr int kTransferCount = 8;
+
+std::unique_ptr<TTransfer> (*const kTransfers[])() = {Login,       SettingsRead, SettingsSave,  NumbersRead,
+                                                      NumbersSave, HistoryRead,  DeleteHistory, TimeSync};
+std::unique_ptr<TTransfer> MakeTransfer(int i) {
+  return kTransfers[i]();
+}
+constexpr int kTransferCount = static_cast<int>(std::size(kTransfers));
 
 // ---- the matrix ------------------------------------------------------------------------------------
 
