@@ -431,6 +431,7 @@ std::unique_ptr<TTransfer> NumbersSave() {
               ASSERT_FALSE(ComposeNumberPage(g, page, &before, want.data() + (page - 1) * 256).has_value());
           },
       .Start = [](TE2eHarness& h) { h.Session().Numbers.StartSave(); },
+      .CheckShown = nullptr,
   });
 }
 
