@@ -13,6 +13,7 @@
 #include "numbers/number_record.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/window_options.h"
 
 int main(int argc, char** argv) {
   using namespace torvane;
@@ -25,13 +26,7 @@ int main(int argc, char** argv) {
   testing::TFakeOperator op;
   TManualClock timers;
   TFixedClock clock({2026, 12, 9, 10, 0, 0});
-  TForm1Options options;
-  options.Operator = &op;
-  options.Timers = &timers;
-  options.Clock = &clock;
-  options.ProgramDir = dir.path();
-  options.SettingsFile = dir.filePath("options.ini");
-  TForm1 window(options);
+  TForm1 window(testing::WindowOptions(dir, op, timers, clock));
 
   TGrid& g = window.Session().NumberGrid;
   const char* const numbers[] = {"+491701234567", "+4915112345678", "+491709876543", "+4917012001122",

@@ -4,32 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
 #include <sstream>
 
-#include "app/main_window.h"
-#include "support/fakes.h"
-#include "support/qt_app.h"
+#include "support/window_fixture.h"
 
 namespace torvane {
 namespace {
 
-TEST(HelpPage, SaveTraceWritesTheFramesOfTheLastExchanges) {
-  testing::EnsureQtApp();
-  QTemporaryDir dir;
-  testing::TFakeOperator op;
-  TManualClock timers;
-  TFixedClock clock{{2026, 12, 9, 10, 0, 0}};
-  TForm1Options o;
-  o.Operator = &op;
-  o.Timers = &timers;
-  o.Clock = &clock;
-  o.ProgramDir = dir.path();
-  o.SettingsFile = dir.filePath("options.ini");
-  TForm1 window(o);
-  TSession& s = window.Session();
+using HelpPage = testing::TWindowFixture;
+
+TEST_F(HelpPage, SaveTraceWritesTheFramesOfTheLastExchanges) {
+  TForm1& window = *window_;
+  TSession& s = S();
   // A login and its reply, as they would have crossed the line.
   std::vector<uint8_t> page(256, 0);
   std::copy_n("4711", 4, page.begin());
@@ -38,10 +26,10 @@ TEST(HelpPage, SaveTraceWritesTheFramesOfTheLastExchanges) {
 
   auto* help = qobject_cast<THelpPage*>(window.Pages().widget(3));
   ASSERT_NE(help, nullptr);
-  const std::string file = dir.filePath("support.txt").toStdString();
-  op.FileAnswers.push_back(file);
+  const std::string file = dir_.filePath("support.txt").toStdString();
+  op_.FileAnswers.push_back(file);
   QTest::mouseClick(help->SaveTraceButton(), Qt::LeftButton);
-  EXPECT_EQ(op.ProposedNames.back(), "trace_2026-12-09_10-00-00.txt");
+  EXPECT_EQ(op_.ProposedNames.back(), "trace_2026-12-09_10-00-00.txt");
   std::ifstream in(file);
   std::stringstream text;
   text << in.rdbuf();

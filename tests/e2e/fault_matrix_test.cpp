@@ -26,6 +26,7 @@
 #include "settings/settings_changes.h"
 #include "settings/settings_codec.h"
 #include "support/e2e_harness.h"
+#include "support/history_grid.h"
 
 namespace torvane::testing {
 namespace {
@@ -435,23 +436,6 @@ std::unique_ptr<TTransfer> NumbersSave() {
   });
 }
 
-// The grid after a whole read of these records: the program's own compaction of their decoding.
-void ExpectCompacted(const TGrid& g, const Bytes& records) {
-  TFakeSession ref;
-  TGrid& want = ref.Session->HistoryGrid;
-  for (int row = 1; row <= 1000; ++row) {
-    const auto cells = DecodeHistoryRecord(records.data() + (row - 1) * 128, TCodePage::System());
-    for (int c = 0; c < 7; ++c) want.SetCell(c + 1, row, cells[c]);
-  }
-  ref.Session->History.CompactRows();
-  int kept = 0;
-  for (int row = 1; row <= 1000; ++row) {
-    kept += !want.Cell(kHisNumber, row).empty();
-    for (int c = 1; c < 8; ++c) ASSERT_EQ(g.Cell(c, row), want.Cell(c, row)) << "row " << row << " col " << c;
-  }
-  EXPECT_GT(kept, 0);
-}
-
 std::unique_ptr<TTransfer> HistoryRead() {
   return std::make_unique<TPagedRead>(TReadCase{
       .Name = "HistoryRead",
@@ -476,7 +460,8 @@ std::unique_ptr<TTransfer> HistoryRead() {
             for (int row = 3; row <= 1000; ++row)
               ASSERT_EQ(g.Cell(kHisContent, row), "old " + std::to_string(row));
           },
-      .CheckComplete = [](TE2eHarness& h) { ExpectCompacted(h.Session().HistoryGrid, h.Device.History()); },
+      .CheckComplete =
+          [](TE2eHarness& h) { ExpectCompactedHistory(h.Session().HistoryGrid, h.Device.History().data()); },
   });
 }
 

@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/window_options.h"
 
 namespace torvane::testing {
 
@@ -25,13 +26,7 @@ class TWindowFixture : public ::testing::Test {
   }
   // Another window on the same folder, as when the program is started again.
   std::unique_ptr<TForm1> MakeWindow() {
-    TForm1Options o;
-    o.Operator = &op_;
-    o.Timers = &clock_;
-    o.Clock = &wallClock_;
-    o.ProgramDir = dir_.path();
-    o.SettingsFile = dir_.filePath("options.ini");
-    auto w = std::make_unique<TForm1>(o);
+    auto w = std::make_unique<TForm1>(WindowOptions(dir_, op_, clock_, wallClock_));
     w->show();
     return w;
   }

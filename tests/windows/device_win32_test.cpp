@@ -28,6 +28,7 @@
 #include "settings/settings_codec.h"
 #include "settings/settings_table.h"
 #include "support/fakes.h"
+#include "support/history_grid.h"
 
 namespace torvane::testing {
 namespace {
@@ -159,23 +160,6 @@ void ExpectNumbers(const TGrid& g, const device::TDeviceMemory& m, int changedRo
   EXPECT_EQ(filled, kNumbers);
 }
 
-// The history grid after a whole read: the program's own compaction of the records' decoding.
-void ExpectHistory(const TGrid& g, const device::TDeviceMemory& m) {
-  TFakeSession ref;
-  TGrid& want = ref.Session->HistoryGrid;
-  for (int row = 1; row <= 1000; ++row) {
-    const auto cells = DecodeHistoryRecord(m.History.data() + (row - 1) * 128, TCodePage::System());
-    for (int c = 0; c < 7; ++c) want.SetCell(c + 1, row, cells[c]);
-  }
-  ref.Session->History.CompactRows();
-  int kept = 0;
-  for (int row = 1; row <= 1000; ++row) {
-    kept += !want.Cell(kHisNumber, row).empty();
-    for (int c = 1; c < 8; ++c) ASSERT_EQ(g.Cell(c, row), want.Cell(c, row)) << "row " << row << " col " << c;
-  }
-  EXPECT_GT(kept, 0);
-}
-
 #define PORT_OR_SKIP(var)            \
   const std::string port = Env(var); \
   if (port.empty()) GTEST_SKIP() << (var) << " names no port"
@@ -200,7 +184,7 @@ TEST(DeviceWin32, EachTableReadsAndSavesThroughACommPort) {
               Texts{"Authorized number list read to PC software success."});
     ExpectNumbers(s.NumberGrid, m);
     EXPECT_EQ(p.Run([&] { s.History.StartRead(); }), Texts{"Historical data read to PC software success."});
-    ExpectHistory(s.HistoryGrid, m);
+    ExpectCompactedHistory(s.HistoryGrid, m.History.data());
     if (HasFatalFailure()) return;
 
     s.SettingsGrid.SetCell(kContentCol, 18, "10.9.8.7");
