@@ -325,14 +325,28 @@ TEST_F(MainWindowTest, OpenCloseOpenAgainstAPseudoTerminal) {
   EXPECT_EQ(window_->OpenCloseButton()->accessibleName(), "Close");
 }
 
-TEST_F(MainWindowTest, MissingPortFailsAndTheNextClickTriesAgain) {
+// A port that is missing, or a file that is no terminal: one box, and the window stays closed.
+TEST_F(MainWindowTest, APortThatCannotBeOpenedFailsWithItsBox) {
+  const QString notATerminal = dir_.filePath("not-a-port");
+  std::ofstream(notATerminal.toStdString()) << "x";
+  for (const QString& path : {QString("/dev/ttyTorvaneNoSuchPort0"), notATerminal}) {
+    SCOPED_TRACE(path.toStdString());
+    op_.Messages.clear();
+    TypePort(path);
+    ClickOpenClose();
+    ASSERT_EQ(op_.Messages.size(), 1u);
+    EXPECT_EQ(Lines(op_.Messages[0]).front(), "COM Port error");
+    EXPECT_EQ(Caption(), "Open");
+    EXPECT_EQ(window_->ClickCounter(), 0);
+    EXPECT_FALSE(window_->LampGreen());
+    EXPECT_FALSE(window_->Comm().PortOpen());
+  }
+}
+
+TEST_F(MainWindowTest, AfterAFailedOpenTheNextClickTriesAgain) {
   TypePort("/dev/ttyTorvaneNoSuchPort0");
   ClickOpenClose();
   ASSERT_EQ(op_.Messages.size(), 1u);
-  EXPECT_EQ(Lines(op_.Messages[0]).front(), "COM Port error");
-  EXPECT_EQ(Caption(), "Open");
-  EXPECT_EQ(window_->ClickCounter(), 0);
-  EXPECT_FALSE(window_->LampGreen());
 
   ClickOpenClose();
   EXPECT_EQ(op_.Messages.size(), 2u);  // opened again, failed again
@@ -345,19 +359,6 @@ TEST_F(MainWindowTest, MissingPortFailsAndTheNextClickTriesAgain) {
   EXPECT_EQ(op_.Messages.size(), 2u);
   EXPECT_EQ(Caption(), "Close");
   EXPECT_TRUE(window_->LampGreen());
-}
-
-TEST_F(MainWindowTest, AFileThatIsNoTerminalFailsLikeAnyOpen) {
-  const QString path = dir_.filePath("not-a-port");
-  std::ofstream(path.toStdString()) << "x";
-  TypePort(path);
-  ClickOpenClose();
-  ASSERT_EQ(op_.Messages.size(), 1u);
-  EXPECT_EQ(Lines(op_.Messages[0]).front(), "COM Port error");
-  EXPECT_EQ(Caption(), "Open");
-  EXPECT_EQ(window_->ClickCounter(), 0);
-  EXPECT_FALSE(window_->LampGreen());
-  EXPECT_FALSE(window_->Comm().PortOpen());
 }
 
 // The failure box keeps its own first line; the system's reason follows on the second, then the

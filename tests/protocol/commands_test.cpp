@@ -12,27 +12,34 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
 
-TEST(SingleCommands, CheckingModeAndItsReply) {
-  TFakeSession s;
-  s.Session->CheckMode.Send();
-  ASSERT_EQ(s.Port.Sent.size(), 1u);
-  EXPECT_EQ(s.Port.Sent[0], (Bytes{0x23, 0x04, 0, 0, 0, 0, 0, 0, 0x04}));
-  EXPECT_EQ(s.StatusView.Text, "Password verifying");
-  EXPECT_TRUE(s.Session->ReplyTimer->Enabled());
-  EXPECT_TRUE(s.Session->Exchange.Busy());
-  s.Feed(MakeFrame(CMD_CHECK_MODE, 0, {1}));
-  EXPECT_EQ(s.Operator.Messages, (Texts{"Enter"}));
-  EXPECT_FALSE(s.Session->Exchange.Busy());
+Tsingalcmd& CommandOf(TSession& session, uint8_t command) {
+  return command == CMD_TIME_SYNC    ? static_cast<Tsingalcmd&>(session.TimeSync)
+         : command == CMD_CHECK_MODE ? session.CheckMode
+                                     : session.DeleteHistory;
 }
 
-TEST(SingleCommands, DeleteHistoryAndItsReply) {
-  TFakeSession s;
-  s.Session->DeleteHistory.Send();
-  ASSERT_EQ(s.Port.Sent.size(), 1u);
-  EXPECT_EQ(s.Port.Sent[0], (Bytes{0x23, 0x85, 0, 0, 0, 0, 0, 0, 0x85}));
-  EXPECT_EQ(s.StatusView.Text, "Password verifying");
-  s.Feed(MakeFrame(CMD_DELETE_HISTORY, 0, {0}));
-  EXPECT_EQ(s.Operator.Messages, (Texts{"Historical data delet error"}));
+// The commands without a payload go out as a bare frame and wait for their verdict.
+TEST(SingleCommands, ABareCommandGoesOutAsItsFrameAndAwaitsItsReply) {
+  const struct {
+    uint8_t Command;
+    Bytes Frame;
+  } cases[] = {
+      {CMD_CHECK_MODE, {0x23, 0x04, 0, 0, 0, 0, 0, 0, 0x04}},
+      {CMD_DELETE_HISTORY, {0x23, 0x85, 0, 0, 0, 0, 0, 0, 0x85}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Command);
+    TFakeSession s;
+    CommandOf(*s.Session, c.Command).Send();
+    ASSERT_EQ(s.Port.Sent.size(), 1u);
+    EXPECT_EQ(s.Port.Sent[0], c.Frame);
+    EXPECT_EQ(s.StatusView.Text, "Password verifying");
+    EXPECT_TRUE(s.Session->ReplyTimer->Enabled());
+    EXPECT_TRUE(s.Session->Exchange.Busy());
+    s.Feed(MakeFrame(c.Command, 0, {1}));
+    EXPECT_EQ(s.Operator.Messages.size(), 1u);
+    EXPECT_FALSE(s.Session->Exchange.Busy());
+  }
 }
 
 TEST(SingleCommands, TimeSyncTakesThePayloadFromTheClock) {
@@ -102,10 +109,7 @@ TEST(SingleCommands, EachReplyShowsItsStatusAndItsBox) {
     SCOPED_TRACE(std::to_string(c.Command) + "/" + std::to_string(c.FirstByte));
     TFakeSession s;
     TSession& session = *s.Session;
-    Tsingalcmd& cmd = c.Command == CMD_TIME_SYNC    ? static_cast<Tsingalcmd&>(session.TimeSync)
-                      : c.Command == CMD_CHECK_MODE ? session.CheckMode
-                                                    : session.DeleteHistory;
-    cmd.Send();
+    CommandOf(session, c.Command).Send();
     // The device may put any address in its answer to a single command.
     s.Feed(MakeFrame(c.Command, 0x1234, {c.FirstByte, 1}));
     EXPECT_EQ(s.StatusView.Text, c.Status);
