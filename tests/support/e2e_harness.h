@@ -21,6 +21,7 @@
 #include "serial/comm.h"
 #include "session/session.h"
 #include "support/fakes.h"
+#include "support/pump.h"
 
 namespace torvane::testing {
 
@@ -99,12 +100,7 @@ class TE2eHarness {
   // Like PumpUntilIdle, but a reply the device does not send within a moment of real time counts as
   // missing: the reply timer is moved on, so repeats and the last try's timeout take no real time.
   bool PumpUntilIdleAdvancing(int timeoutMs = 30000, int quietMs = 100) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Exchange().Busy()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (Target.WaitAndPump(quietMs) == 0 && Exchange().Outstanding()) Timers.Advance(3000);
-    }
-    return true;
+    return testing::PumpUntilIdleAdvancing(Target, Exchange(), Timers, timeoutMs, quietMs);
   }
 
   // Waits until the device has finished with `frames` frames in all (answered, dropped or faulted)
@@ -118,10 +114,7 @@ class TE2eHarness {
   }
 
   // Pumps until nothing more arrives for quietMs of real time.
-  void DrainFor(int quietMs) {
-    while (Target.WaitAndPump(quietMs) > 0) {
-    }
-  }
+  void DrainFor(int quietMs) { testing::DrainFor(Target, quietMs); }
 
   // The password as the device holds it (the first four bytes of the settings region).
   void SetDevicePassword(const std::string& password) {

@@ -29,6 +29,7 @@
 #include "settings/settings_table.h"
 #include "support/fakes.h"
 #include "support/history_grid.h"
+#include "support/pump.h"
 
 namespace torvane::testing {
 namespace {
@@ -77,18 +78,10 @@ class TPortSession {
 
   // Runs the started transfer to its end; a reply that does not come within quietMs is missing.
   bool RunToEnd(int quietMs = 150, int timeoutMs = 60000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Exchange().Busy()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      if (Target.WaitAndPump(quietMs) == 0 && Exchange().Outstanding()) Timers.Advance(3000);
-    }
-    return true;
+    return PumpUntilIdleAdvancing(Target, Exchange(), Timers, timeoutMs, quietMs);
   }
   // Lets what is still on its way arrive (and be dropped).
-  void Drain(int quietMs) {
-    while (Target.WaitAndPump(quietMs) > 0) {
-    }
-  }
+  void Drain(int quietMs) { DrainFor(Target, quietMs); }
   // Starts `transfer`, runs it to its end and returns the boxes it showed.
   Texts Run(const std::function<void()>& transfer, int quietMs = 150) {
     Operator.Messages.clear();
