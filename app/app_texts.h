@@ -55,4 +55,12 @@ inline constexpr char kUnsavedParameters[] = "%1 parameters not yet saved";
 inline constexpr char kExpiredRows[] = "%1 expired";
 inline constexpr char kMarkExpiredCaption[] = "Mark expired for deletion";
 
+// The program's own command line (--port, --trace, --screenshot, --tab). %1 is an option or a file.
+inline constexpr char kProgramNeedsValue[] = "%1 needs a value";
+inline constexpr char kProgramUnknownOption[] = "unknown option %1";
+inline constexpr char kProgramTabNotNumber[] = "--tab takes a number";
+// %1 is the last tab's number.
+inline constexpr char kProgramTabRange[] = "--tab takes 0 to %1";
+inline constexpr char kProgramScreenshotNotWritten[] = "cannot write %1";
+
 }  // namespace torvane

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QPixmap>
 
+#include "app/app_texts.h"
 #include "app/main_window.h"
+#include "core/message.h"
 #include "core/version.h"
 
 namespace torvane {
@@ -38,6 +40,11 @@ constexpr const char* kHelp =
     "Environment:\n"
     "  TORVANE_CODEPAGE   the code page of the device's texts, for example CP936 (chosen from\n"
     "                     the locale when unset)\n";
+
+// `pattern` with its one place filled by `value`.
+QString Text(const char* pattern, const QString& value) {
+  return QString::fromStdString(FillText(pattern, {value.toStdString()}));
+}
 
 }  // namespace
 
@@ -83,7 +90,7 @@ std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QStri
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
     if (const int values = QtOptionValues(arg); values >= 0) {
-      if (i + values >= arguments.size()) return fail(arg + " needs a value");
+      if (i + values >= arguments.size()) return fail(Text(kProgramNeedsValue, arg));
       i += values;
       continue;
     }
@@ -92,8 +99,8 @@ std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QStri
       continue;
     }
     if (arg != "--port" && arg != "--screenshot" && arg != "--tab" && arg != "--trace")
-      return fail("unknown option " + arg);
-    if (i + 1 >= arguments.size()) return fail(arg + " needs a value");
+      return fail(Text(kProgramUnknownOption, arg));
+    if (i + 1 >= arguments.size()) return fail(Text(kProgramNeedsValue, arg));
     const QString value = arguments[++i];
     if (arg == "--port") {
       a.Port = value;
@@ -104,7 +111,7 @@ std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QStri
     } else {
       bool ok = false;
       a.Tab = value.toInt(&ok);
-      if (!ok) return fail("--tab takes a number");
+      if (!ok) return fail(kProgramTabNotNumber);
     }
   }
   return a;
@@ -112,7 +119,7 @@ std::optional<TProgramArgs> ParseProgramArgs(const QStringList& arguments, QStri
 
 bool SaveScreenshot(TForm1& window, int tab, const QString& file, QString* error) {
   if (tab < 0 || tab >= window.Pages().count()) {
-    if (error) *error = QString("--tab takes 0 to %1").arg(window.Pages().count() - 1);
+    if (error) *error = Text(kProgramTabRange, QString::number(window.Pages().count() - 1));
     return false;
   }
   window.Pages().setCurrentIndex(tab);
@@ -120,7 +127,7 @@ bool SaveScreenshot(TForm1& window, int tab, const QString& file, QString* error
   QApplication::processEvents();
   // grab() renders the client area, which is what the window's layout is made of.
   if (!window.grab().save(file, "PNG")) {
-    if (error) *error = "cannot write " + file;
+    if (error) *error = Text(kProgramScreenshotNotWritten, file);
     return false;
   }
   return true;

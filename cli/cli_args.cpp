@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdint>
 
+#include "cli/cli_texts.h"
+#include "core/message.h"
+
 namespace torvane::cli {
 
 namespace {
@@ -269,7 +272,7 @@ TCommandLine ReadOptions(const std::vector<std::string>& args) {
     }
     const TOptionDef* o = FindOption(arg);
     if (!o) {
-      line.Error = "unknown option " + arg;
+      line.Error = FillText(kCliUnknownOption, {arg});
       return line;
     }
     std::string value;
@@ -279,11 +282,11 @@ TCommandLine ReadOptions(const std::vector<std::string>& args) {
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        line.Error = std::string(o->Long) + " needs a value (" + o->Value + ")";
+        line.Error = FillText(kCliOptionNeedsValue, {o->Long, o->Value});
         return line;
       }
     } else if (inlineValue) {
-      line.Error = std::string(o->Long) + " takes no value";
+      line.Error = FillText(kCliOptionTakesNoValue, {o->Long});
       return line;
     }
     line.Given.push_back(o);
@@ -311,15 +314,14 @@ std::string ReadTableAndFile(TCliArgs& a, const std::vector<std::string>& words)
       break;
   }
   if (rest.size() != wanted) {
-    if (rest.size() > wanted) return "unexpected " + rest[wanted];
-    return command + " needs " + (wanted == 1 ? "a table" : "a table and a FILE");
+    if (rest.size() > wanted) return FillText(kCliUnexpectedWord, {rest[wanted]});
+    return FillText(wanted == 1 ? kCliNeedsTable : kCliNeedsTableAndFile, {command});
   }
   if (wanted > 0) {
     a.Table = ParseTable(rest[0]);
     const bool historyToo = a.Command == TCommand::Read;
     if (a.Table == TTable::None || (a.Table == TTable::History && !historyToo))
-      return command + std::string(" takes ") +
-             (historyToo ? "settings, numbers or history" : "settings or numbers") + ", not " + rest[0];
+      return FillText(historyToo ? kCliTakesAnyTable : kCliTakesSavedTable, {command, rest[0]});
     if (wanted == 2) a.File = rest[1];
   }
   return {};
@@ -330,7 +332,7 @@ std::string CheckCombination(const TCliArgs& a) {
   const std::string command = CommandName(a.Command);
   if (a.Merge && a.Table != TTable::Numbers) return "--merge takes a number list: write numbers FILE --merge";
   if (a.Command == TCommand::Read && a.File.empty()) return "read needs -o FILE (- for standard output)";
-  if (a.Ports.size() > 1 && a.Command != TCommand::Provision) return command + " takes one -p PORT";
+  if (a.Ports.size() > 1 && a.Command != TCommand::Provision) return FillText(kCliTakesOnePort, {command});
   if (a.Command == TCommand::DeleteHistory && !a.Yes)
     return "delete-history deletes the whole event log on the device: add --yes to say so";
   if (a.Command == TCommand::Provision && a.SettingsFile.empty() && a.NumbersFile.empty() && !a.SyncTime)
@@ -353,7 +355,7 @@ std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::str
   TCliArgs& a = line.Args;
   if (!line.Words.empty()) {
     const TCommandDef* c = FindCommand(line.Words[0]);
-    if (!c) return fail("unknown command " + line.Words[0] + " (torvane --help lists them)");
+    if (!c) return fail(FillText(kCliUnknownCommand, {line.Words[0]}));
     a.Command = c->Command;
   }
   if (a.Help) return a;
@@ -361,7 +363,7 @@ std::optional<TCliArgs> ParseArgs(const std::vector<std::string>& args, std::str
   if (a.Command == TCommand::None) return fail("no command given (torvane --help lists them)");
   for (const TOptionDef* o : line.Given)
     if (!(o->Commands & Bit(a.Command)))
-      return fail(CommandName(a.Command) + std::string(" does not take ") + o->Long);
+      return fail(FillText(kCliDoesNotTake, {CommandName(a.Command), o->Long}));
   if (std::string why = ReadTableAndFile(a, line.Words); !why.empty()) return fail(why);
   if (std::string why = CheckCombination(a); !why.empty()) return fail(why);
   return a;

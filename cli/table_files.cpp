@@ -6,6 +6,8 @@
 #include <cctype>
 #include <exception>
 
+#include "cli/cli_texts.h"
+#include "core/message.h"
 #include "files/safe_file.h"
 #include "history/history_json.h"
 #include "numbers/number_files.h"
@@ -86,8 +88,7 @@ std::optional<TFileKind> FileKindOf(TTable table, const std::string& file, bool 
   // Comma-separated files are written, never read back (the window has no such import either).
   const bool cvs = toWrite && table != TTable::Settings;
   if (ext == ".cvs" && cvs) return TFileKind::Cvs;
-  *error = file + ": " + TableName(table) + " files are " +
-           (cvs ? ".xlsx, .xls, .cvs or .json" : ".xlsx, .xls or .json");
+  *error = FillText(cvs ? kCliFileKinds : kCliFileKindsRead, {file, TableName(table)});
   return std::nullopt;
 }
 
@@ -236,8 +237,8 @@ std::vector<TDifference> Differences(TSession& device, const TFileValues& file, 
 }
 
 std::string DifferencePlain(const TDifference& d) {
-  const std::string what = d.Name.empty() ? "serial " + std::to_string(d.Key) : d.Name;
-  return what + ": device \"" + d.Device + "\", file \"" + d.File + "\"";
+  return d.Name.empty() ? FillText(kCliSerialDiffers, {std::to_string(d.Key), d.Device, d.File})
+                        : FillText(kCliParameterDiffers, {d.Name, d.Device, d.File});
 }
 
 nlohmann::ordered_json DifferenceJson(const TDifference& d) {

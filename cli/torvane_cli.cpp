@@ -16,6 +16,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "cli/cli_texts.h"
 #include "cli/console.h"
 #include "cli/device_job.h"
 #include "cli/stop_signals.h"
@@ -74,10 +75,9 @@ class TRun {
     if (ports.empty()) {
       const auto listed = Trecognitionserial(Root()).FillPortList();
       if (listed.size() != 1) {
-        std::string names;
-        for (const std::string& p : listed) names += (names.empty() ? "" : ", ") + p;
-        return Usage(listed.empty() ? "no serial port is listed; name one with -p PORT"
-                                    : "several ports are listed (" + names + "); name one with -p PORT");
+        return Usage(listed.empty()
+                         ? "no serial port is listed; name one with -p PORT"
+                         : FillText(kCliSeveralPorts, {JoinFirst(listed, listed.size(), ", ", "")}));
       }
       ports = listed;
     }
@@ -145,7 +145,7 @@ class TRun {
     }
     trace_.open(PathFromUtf8(args_.Trace), std::ios::out | std::ios::app);
     if (!trace_) {
-      out_.Error("", "torvane: cannot write the trace file " + args_.Trace + ": " + std::strerror(errno));
+      out_.Error("", "torvane: " + FillText(kCliTraceNotWritten, {args_.Trace, std::strerror(errno)}));
       return false;
     }
     return true;
@@ -173,7 +173,6 @@ class TRun {
     for (const std::string& n : job.Notes()) notes += "; " + n;
     // Which controller it was, as far as the login found out.
     const std::string& sim = job.Session().SimNumber;
-    const std::string simText = sim.empty() ? std::string() : ", SIM " + sim;
     nlohmann::ordered_json result{
         {"port", job.Port()},          {"sim", sim},
         {"result", job.Result()},      {"status", job.Status()},
@@ -185,8 +184,9 @@ class TRun {
       result["unchanged"] = merged_->Unchanged;
       result["not_placed"] = merged_->NotPlaced;
     }
-    out_.Result(job.Port() + ": " + job.Result() + ", " + std::to_string(job.PagesWritten()) +
-                    " pages written, " + Seconds(job.Seconds()) + " s" + simText + notes,
+    const std::string pages = std::to_string(job.PagesWritten()), seconds = Seconds(job.Seconds());
+    out_.Result(sim.empty() ? FillText(kCliResult, {job.Port(), job.Result(), pages, seconds, notes})
+                            : FillText(kCliResultSim, {job.Port(), job.Result(), pages, seconds, sim, notes}),
                 result);
   }
 
@@ -322,8 +322,8 @@ class TRun {
       std::vector<int> keys;
       for (const TDifference& d : found) keys.push_back(d.Key);
       job.Complain(
-          FillText(settings ? "%1 parameters differ from %2: %3" : "%1 serials differ from %2: %3",
-                   {std::to_string(found.size()), args_.File, JoinFirst(keys, 10, ", ", "%1 and %2 more")}));
+          FillText(settings ? kCliParametersDiffer : kCliSerialsDiffer,
+                   {std::to_string(found.size()), args_.File, JoinFirst(keys, 10, ", ", kCliMoreDiffer)}));
       return kExitDiffers;
     });
     const int status = RunJobs();
@@ -339,7 +339,7 @@ class TRun {
     if (!args_.Report.empty()) {
       // Refused now rather than after every device has been programmed.
       std::ofstream probe(PathFromUtf8(args_.Report), std::ios::app);
-      if (!probe) return Usage("cannot write the report " + args_.Report + ": " + std::strerror(errno));
+      if (!probe) return Usage(FillText(kCliReportNotWritten, {args_.Report, std::strerror(errno)}));
     }
     for (const std::string& port : ports) {
       TDeviceJob& job = NewJob(port);

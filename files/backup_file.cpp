@@ -10,8 +10,10 @@
 #include <system_error>
 #include <tuple>
 
+#include "core/message.h"
 #include "core/utf8_path.h"
 #include "files/file_stamp.h"
+#include "files/file_texts.h"
 #include "files/safe_file.h"
 
 namespace torvane {
@@ -133,7 +135,7 @@ bool ParseHeader(TLines& lines, THeader& header, std::string* error) {
   if (!table || !pages || !taken || !port || !sim || !crc) return fail("its header is damaged");
   b.Table = *table;
   b.PageCount = PagesOf(b.Table);
-  if (b.PageCount == 0) return fail("it names no table this program knows (\"" + b.Table + "\")");
+  if (b.PageCount == 0) return fail(FillText(kBackupUnknownTable, {b.Table}));
   if (*pages != std::to_string(b.PageCount)) return fail("its page count does not fit its table");
   if (!ParseStamp(*taken, kHeaderStamp, b.Taken)) return fail("its time stamp is damaged");
   if (crc->size() != kCrcDigits ||
@@ -263,10 +265,11 @@ std::optional<TBackup> ParseBackup(std::string_view text, std::string* error) {
     const auto line = lines.Next();
     if (!line) return fail("it is cut short");
     const auto hex = Field(line, "page " + std::to_string(p + 1));
-    if (!hex || hex->size() != 2 * kPageBytes) return fail("page " + std::to_string(p + 1) + " is damaged");
+    if (!hex || hex->size() != 2 * kPageBytes)
+      return fail(FillText(kBackupPageDamaged, {std::to_string(p + 1)}));
     for (int i = 0; i < kPageBytes; ++i) {
       const int hi = HexDigit((*hex)[2 * i]), lo = HexDigit((*hex)[2 * i + 1]);
-      if (hi < 0 || lo < 0) return fail("page " + std::to_string(p + 1) + " is damaged");
+      if (hi < 0 || lo < 0) return fail(FillText(kBackupPageDamaged, {std::to_string(p + 1)}));
       b.Pages.push_back(static_cast<uint8_t>(hi * 16 + lo));
     }
   }
@@ -279,8 +282,7 @@ std::optional<TBackup> ParseBackup(std::string_view text, std::string* error) {
 std::string KeepBackup(const std::string& folder, const TBackup& backup, int keep) {
   const size_t bytes = static_cast<size_t>(std::max(backup.PageCount, 0)) * kPageBytes;
   if (PagesOf(backup.Table) != backup.PageCount || backup.Pages.size() != bytes)
-    throw EFileError(EFileError::TAction::Save, folder,
-                     "the pages read do not fill the table \"" + backup.Table + "\"");
+    throw EFileError(EFileError::TAction::Save, folder, FillText(kBackupPagesShort, {backup.Table}));
   EnsurePrivateFolder(folder);
   const std::string text = FormatBackup(backup);
   const std::string base =

@@ -9,7 +9,9 @@
 
 #include <mutex>
 
+#include "core/message.h"
 #include "files/compound_file.h"
+#include "files/file_texts.h"
 
 namespace torvane::sheetfile {
 
@@ -59,7 +61,7 @@ bool TCompoundFileReader::HasStream(const std::string& name) const {
 
 std::string TCompoundFileReader::ReadStream(const std::string& name, size_t maxBytes) const {
   GsfInput* stream = gsf_infile_child_by_name(impl_->Compound, name.c_str());
-  if (stream == nullptr) throw ECompoundFileError("it holds no stream \"" + name + "\"");
+  if (stream == nullptr) throw ECompoundFileError(FillText(kStreamMissing, {name}));
   const gsf_off_t size = gsf_input_size(stream);
   std::string data;
   const char* problem = nullptr;

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/message.h"
 #include "core/wide_text.h"
 #include "files/compound_file.h"
+#include "files/file_texts.h"
 
 namespace torvane::sheetfile {
 
@@ -155,16 +157,16 @@ bool TCompoundFileReader::HasStream(const std::string& name) const {
 
 std::string TCompoundFileReader::ReadStream(const std::string& name, size_t maxBytes) const {
   TComRef<IStream> stream;
-  Check(impl_->Open(name, stream.Out()), "the stream \"" + name + "\" cannot be opened");
+  Check(impl_->Open(name, stream.Out()), FillText(kStreamNotOpened, {name}));
   STATSTG info{};
-  Check(stream->Stat(&info, STATFLAG_NONAME), "the stream \"" + name + "\" cannot be measured");
+  Check(stream->Stat(&info, STATFLAG_NONAME), FillText(kStreamNotMeasured, {name}));
   if (info.cbSize.QuadPart > maxBytes) throw ECompoundFileError("the stream is too large");
   std::string data(static_cast<size_t>(info.cbSize.QuadPart), '\0');
   size_t done = 0;
   while (done < data.size()) {
     ULONG got = 0;
     const ULONG want = static_cast<ULONG>(std::min<size_t>(data.size() - done, 1 << 30));
-    Check(stream->Read(data.data() + done, want, &got), "the stream \"" + name + "\" cannot be read");
+    Check(stream->Read(data.data() + done, want, &got), FillText(kStreamNotRead, {name}));
     if (got == 0) throw ECompoundFileError("the stream is cut short");
     done += got;
   }
@@ -184,14 +186,13 @@ std::string BuildCompoundFile(const std::vector<TCompoundStream>& streams) {
       const std::wstring name = WideFromUtf8(s.Name);
       Check(storage->CreateStream(name.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
                                   stream.Out()),
-            "the stream \"" + s.Name + "\" cannot be made");
+            FillText(kStreamNotMade, {s.Name}));
       size_t done = 0;
       while (done < s.Bytes.size()) {
         ULONG written = 0;
         const ULONG chunk = static_cast<ULONG>(std::min<size_t>(s.Bytes.size() - done, 1 << 30));
-        Check(stream->Write(s.Bytes.data() + done, chunk, &written),
-              "the stream \"" + s.Name + "\" cannot be written");
-        if (written == 0) throw ECompoundFileError("the stream \"" + s.Name + "\" takes no more bytes");
+        Check(stream->Write(s.Bytes.data() + done, chunk, &written), FillText(kStreamNotWritten, {s.Name}));
+        if (written == 0) throw ECompoundFileError(FillText(kStreamFull, {s.Name}));
         done += written;
       }
     }

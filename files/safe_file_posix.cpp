@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "core/message.h"
+#include "files/file_texts.h"
 #include "files/safe_file.h"
 
 namespace torvane {
@@ -54,10 +56,10 @@ class TTempFile {
     std::string folder = FolderOf(target);
     struct stat folderInfo {};
     if (stat(folder.c_str(), &folderInfo) != 0) {
-      if (errno == ENOENT) Fail("the folder \"" + folder + "\" does not exist");
+      if (errno == ENOENT) Fail(FillText(kFolderMissing, {folder}));
       Fail(ErrnoText(errno));
     }
-    if (!S_ISDIR(folderInfo.st_mode)) Fail("\"" + folder + "\" is not a folder");
+    if (!S_ISDIR(folderInfo.st_mode)) Fail(FillText(kNotAFolder, {folder}));
     struct stat targetInfo {};
     const bool targetExists = stat(target.c_str(), &targetInfo) == 0;
     if (targetExists) {
@@ -112,7 +114,7 @@ class TTempFile {
     close(fd_);
     fd_ = -1;
     int fd = open(path_.c_str(), O_RDONLY);
-    if (fd < 0) Fail("the temporary file vanished: " + ErrnoText(errno));
+    if (fd < 0) Fail(FillText(kTemporaryFileVanished, {ErrnoText(errno)}));
     int syncError = fsync(fd) == 0 ? 0 : errno;
     // Some file systems (a FAT stick) cannot keep a mode and refuse it; an ordinary file is saved there
     // all the same, a private one is not private there and must not be written.

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/message.h"
 #include "core/wide_text.h"
+#include "files/file_texts.h"
 #include "files/safe_file.h"
 
 namespace torvane {
@@ -118,10 +120,10 @@ class TTempFile {
     const std::string folder = FolderOf(target);
     const DWORD folderAttributes = Attributes(folder);
     if (folderAttributes == INVALID_FILE_ATTRIBUTES) {
-      if (Missing(GetLastError())) Fail("the folder \"" + folder + "\" does not exist");
+      if (Missing(GetLastError())) Fail(FillText(kFolderMissing, {folder}));
       Fail(LastErrorText());
     }
-    if (!(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) Fail("\"" + folder + "\" is not a folder");
+    if (!(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) Fail(FillText(kNotAFolder, {folder}));
     const DWORD targetAttributes = Attributes(target);
     if (targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_DIRECTORY))
       Fail("a folder of that name exists");
@@ -178,7 +180,7 @@ class TTempFile {
     if (!handle_.Valid()) {
       handle_ = CreateFileW(WideFromUtf8(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (!handle_.Valid()) Fail("the temporary file vanished: " + LastErrorText());
+      if (!handle_.Valid()) Fail(FillText(kTemporaryFileVanished, {LastErrorText()}));
     }
     if (!FlushFileBuffers(handle_.Get())) Fail(LastErrorText());
     if (!handle_.Close()) Fail(LastErrorText());

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/message.h"
 #include "files/date_serial.h"
+#include "files/file_texts.h"
 
 namespace torvane {
 
@@ -24,15 +26,14 @@ const TCell* TSheet::Find(int row, int column) const {
 
 TCell& TSheet::At(int row, int column) {
   if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
-    throw ESpreadsheetError(
-        EFileError::TAction::Open, "",
-        "cell (" + std::to_string(row) + ", " + std::to_string(column) + ") lies outside the sheet");
+    throw ESpreadsheetError(EFileError::TAction::Open, "",
+                            FillText(kCellOutsideSheet, {std::to_string(row), std::to_string(column)}));
   std::vector<TCell>& cells = rows_[row];
   if (static_cast<size_t>(column) > cells.size()) {
     size_t added = column - cells.size();
     if (cellCount_ + added > kMaxCells)
       throw ESpreadsheetError(EFileError::TAction::Open, "",
-                              "the sheet has more than " + std::to_string(kMaxCells) + " cells");
+                              FillText(kSheetTooManyCells, {std::to_string(kMaxCells)}));
     cellCount_ += added;
     cells.resize(column);
   }

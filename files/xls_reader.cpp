@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "core/codepage.h"
+#include "core/message.h"
 #include "files/compound_file.h"
+#include "files/file_texts.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -58,7 +60,7 @@ class TBiffReader {
       : fileName_(fileName), stream_(stream) {}
 
   [[noreturn]] void Damaged(const std::string& what) const {
-    FailOpen(fileName_, "the file is damaged (" + what + ")");
+    FailOpen(fileName_, FillText(kXlsDamaged, {what}));
   }
 
   bool At(size_t position) {
@@ -225,8 +227,7 @@ void ReadSharedStrings(TBiffReader& reader, const TRecord& record, const std::st
   TPieces pieces(reader, record);
   pieces.Dword();
   uint32_t unique = pieces.Dword();
-  if (unique > kMaxCells)
-    FailOpen(fileName, "the workbook holds more than " + std::to_string(kMaxCells) + " texts");
+  if (unique > kMaxCells) FailOpen(fileName, FillText(kWorkbookTooManyTexts, {std::to_string(kMaxCells)}));
   strings.reserve(unique);
   for (uint32_t i = 0; i < unique; ++i) {
     uint16_t count = pieces.Word();

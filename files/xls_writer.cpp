@@ -9,7 +9,9 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/message.h"
 #include "files/compound_file.h"
+#include "files/file_texts.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -236,11 +238,9 @@ TExtent XlsExtent(const TSheet& sheet, const std::string& fileName) {
   TExtent extent{sheet.LastRow(), 0};
   for (const auto& [row, cells] : sheet.Rows()) extent.LastColumn = std::max(extent.LastColumn, cells.size());
   if (extent.LastRow > kMaxXlsRows || extent.LastColumn > static_cast<size_t>(kMaxXlsColumns))
-    FailSave(fileName, "an .xls sheet holds at most " + std::to_string(kMaxXlsRows) + " rows and " +
-                           std::to_string(kMaxXlsColumns) + " columns; save it as .xlsx");
+    FailSave(fileName, FillText(kXlsTooLarge, {std::to_string(kMaxXlsRows), std::to_string(kMaxXlsColumns)}));
   for (const auto& [column, width] : sheet.ColumnWidths())
-    if (column > kMaxXlsColumns)
-      FailSave(fileName, "an .xls sheet holds at most " + std::to_string(kMaxXlsColumns) + " columns");
+    if (column > kMaxXlsColumns) FailSave(fileName, FillText(kXlsTooWide, {std::to_string(kMaxXlsColumns)}));
   return extent;
 }
 

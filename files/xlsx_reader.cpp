@@ -11,6 +11,8 @@
 #include <pugixml.hpp>
 
 #include "core/codepage.h"
+#include "core/message.h"
+#include "files/file_texts.h"
 #include "files/spreadsheet_formats.h"
 
 namespace torvane::sheetfile {
@@ -80,13 +82,13 @@ class TPackage {
   bool Has(const std::string& part) { return unzLocateFile(zip_, part.c_str(), 2) == UNZ_OK; }
 
   std::string Read(const std::string& part) {
-    if (unzLocateFile(zip_, part.c_str(), 2) != UNZ_OK) Fail(part, "is missing");
+    if (unzLocateFile(zip_, part.c_str(), 2) != UNZ_OK) Fail(kPartMissing, {part});
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-      Fail(part, "is damaged");
+      Fail(kPartDamaged, {part});
     if (info.flag & 1) FailOpen(fileName_, "the workbook is encrypted");
     if (info.uncompressed_size > kMaxPartBytes) TooLarge(part);
-    if (unzOpenCurrentFile(zip_) != UNZ_OK) Fail(part, "cannot be unpacked");
+    if (unzOpenCurrentFile(zip_) != UNZ_OK) Fail(kPartNotUnpacked, {part});
     std::string data;
     data.reserve(static_cast<size_t>(info.uncompressed_size));
     char buffer[65536];
@@ -94,7 +96,7 @@ class TPackage {
       int got = unzReadCurrentFile(zip_, buffer, sizeof buffer);
       if (got < 0) {
         unzCloseCurrentFile(zip_);
-        Fail(part, "is damaged");
+        Fail(kPartDamaged, {part});
       }
       if (got == 0) break;
       if (data.size() + static_cast<size_t>(got) > kMaxPartBytes) {
@@ -103,17 +105,18 @@ class TPackage {
       }
       data.append(buffer, static_cast<size_t>(got));
     }
-    if (unzCloseCurrentFile(zip_) != UNZ_OK) Fail(part, "is damaged (checksum error)");
+    if (unzCloseCurrentFile(zip_) != UNZ_OK) Fail(kPartChecksum, {part});
     return data;
   }
 
-  [[noreturn]] void Fail(const std::string& part, const std::string& what) {
-    FailOpen(fileName_, "the part \"" + part + "\" of the workbook " + what);
+  // `pattern` names the part at %1.
+  [[noreturn]] void Fail(const char* pattern, std::initializer_list<std::string> values) {
+    FailOpen(fileName_, FillText(pattern, values));
   }
 
  private:
   [[noreturn]] void TooLarge(const std::string& part) {
-    Fail(part, "unpacks to more than " + std::to_string(kMaxPartBytes >> 20) + " MB");
+    Fail(kPartTooLarge, {part, std::to_string(kMaxPartBytes >> 20)});
   }
 
   std::string fileName_;
@@ -151,9 +154,7 @@ class TXml {
   TXml(TPackage& package, const std::string& part, std::string data) : data_(std::move(data)) {
     pugi::xml_parse_result result = document_.load_buffer_inplace(
         data_.data(), data_.size(), pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_auto);
-    if (!result)
-      package.Fail(part, std::string("is not valid XML (") + result.description() + " at byte " +
-                             std::to_string(result.offset) + ")");
+    if (!result) package.Fail(kPartNotXml, {part, result.description(), std::to_string(result.offset)});
   }
   pugi::xml_node Root() const { return document_.document_element(); }
 
@@ -376,7 +377,7 @@ std::vector<std::string> ReadSharedStrings(TPackage& package, const TWorkbookPar
   for (pugi::xml_node item = xml.Root().first_child(); item; item = item.next_sibling())
     if (Is(item, "si")) {
       if (strings.size() == kMaxCells)
-        package.Fail(stringsPart, "holds more than " + std::to_string(kMaxCells) + " texts");
+        package.Fail(kPartTooManyTexts, {stringsPart, std::to_string(kMaxCells)});
       strings.push_back(StringItem(item));
     }
   return strings;
@@ -393,7 +394,7 @@ std::vector<uint16_t> ReadCellStyles(TPackage& package, const TWorkbookParts& pa
     if (Is(f, "numFmt")) custom[f.attribute("numFmtId").as_int(-1)] = f.attribute("formatCode").as_string();
   for (pugi::xml_node xf = Child(xml.Root(), "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
     if (!Is(xf, "xf")) continue;
-    if (styleFormats.size() == 65536) package.Fail(stylesPart, "holds more than 65536 cell formats");
+    if (styleFormats.size() == 65536) package.Fail(kPartTooManyFormats, {stylesPart});
     int id = xf.attribute("numFmtId").as_int(0);
     auto found = custom.find(id);
     styleFormats.push_back(SheetFormatOf(sheet, id, found != custom.end() ? &found->second : nullptr));
@@ -432,7 +433,7 @@ class TSheetDataReader {
       pugi::xml_attribute r = row.attribute("r");
       long long next = r ? r.as_llong(0) : rowNumber + 1LL;
       if (next < 1 || next > kMaxRows)
-        FailOpen(fileName_, "the sheet has more than " + std::to_string(kMaxRows) + " rows");
+        FailOpen(fileName_, FillText(kSheetTooManyRows, {std::to_string(kMaxRows)}));
       rowNumber = static_cast<int>(next);
       int columnNumber = 0;
       for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
@@ -451,9 +452,8 @@ class TSheetDataReader {
 
  private:
   [[noreturn]] void BadReference(const char* what) {
-    package_.Fail(sheetPart_, std::string("has a bad reference \"") + what + "\" (the sheet holds at most " +
-                                  std::to_string(kMaxRows) + " rows and " + std::to_string(kMaxColumns) +
-                                  " columns)");
+    package_.Fail(kPartBadReference,
+                  {sheetPart_, what, std::to_string(kMaxRows), std::to_string(kMaxColumns)});
   }
 
   void ReadCell(const pugi::xml_node& c, int row, int column) {
@@ -485,8 +485,7 @@ class TSheetDataReader {
     } else if (type == "s") {
       double index = -1;
       if (!ParseNumber(v.child_value(), index) || index < 0 || index >= static_cast<double>(strings_.size()))
-        package_.Fail(sheetPart_, std::string("refers to a shared string that does not exist (\"") +
-                                      v.child_value() + "\")");
+        package_.Fail(kPartNoSuchText, {sheetPart_, v.child_value()});
       value.Text = strings_[static_cast<size_t>(index)];
       value.Kind = TCellKind::Text;
     } else if (type == "str") {
@@ -500,16 +499,14 @@ class TSheetDataReader {
       value.Kind = TCellKind::Error;
       value.Text = v.child_value();
     } else if (type == "d") {
-      if (!ParseIsoDate(v.child_value(), value.Number))
-        package_.Fail(sheetPart_, "holds a date that cannot be read");
+      if (!ParseIsoDate(v.child_value(), value.Number)) package_.Fail(kPartBadDate, {sheetPart_});
       value.Kind = TCellKind::Number;
       if (sheet_.FormatDateKind(format) == TDateKind::None)
         format = sheet_.AddFormat(value.Number < 1 ? "hh:mm:ss" : "yyyy/mm/dd", value.Number >= 1);
     } else if (*v.child_value() == '\0') {
       value.Kind = TCellKind::Empty;
     } else if (!ParseNumber(v.child_value(), value.Number)) {
-      package_.Fail(sheetPart_,
-                    std::string("holds a number that cannot be read (\"") + v.child_value() + "\")");
+      package_.Fail(kPartBadNumber, {sheetPart_, v.child_value()});
     } else {
       value.Kind = TCellKind::Number;
     }
@@ -535,7 +532,7 @@ void ReadXlsx(const std::string& fileName, const std::string& bytes, TSheet& she
 
   TXml xml(package, sheetPart, package.Read(sheetPart));
   pugi::xml_node worksheet = xml.Root();
-  if (!Is(worksheet, "worksheet")) package.Fail(sheetPart, "is not a worksheet");
+  if (!Is(worksheet, "worksheet")) package.Fail(kPartNotWorksheet, {sheetPart});
   ReadColumnWidths(worksheet, sheet);
   TSheetDataReader(package, fileName, sheetPart, strings, styleFormats, sheet).Read(worksheet);
 }

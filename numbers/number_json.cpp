@@ -5,8 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "core/message.h"
 #include "files/json_header.h"
 #include "numbers/number_record.h"
+#include "numbers/number_texts.h"
 
 namespace torvane {
 
@@ -69,15 +71,15 @@ TImportResult ReadNumbersJson(std::string_view text, TNumberFile& out) {
             ? INT64_MAX
             : n["serial"].get<int64_t>();
     if (serial < 1 || serial > kNumberRows)
-      return broken("serial " + n["serial"].dump() + " is outside 1 to " + std::to_string(kNumberRows));
-    const std::string where = "serial " + std::to_string(serial);
-    if (given[static_cast<size_t>(serial)]) return broken(where + " is given twice");
+      return broken(FillText(kJsonSerialOutside, {n["serial"].dump(), std::to_string(kNumberRows)}));
+    const std::string where = std::to_string(serial);
+    if (given[static_cast<size_t>(serial)]) return broken(FillText(kJsonSerialTwice, {where}));
     given[static_cast<size_t>(serial)] = true;
     for (const char* key : {"number", "start", "end"})
-      if (n.contains(key) && !n[key].is_string()) return broken(where + ": \"" + key + "\" is no text");
+      if (n.contains(key) && !n[key].is_string()) return broken(FillText(kJsonSerialNotText, {where, key}));
     for (const char* key : {"always", "delete"})
       if (n.contains(key) && !n[key].is_boolean())
-        return broken(where + ": \"" + key + "\" is neither true nor false");
+        return broken(FillText(kJsonSerialNotBoolean, {where, key}));
     TNumberFileRow& row = out.Rows[static_cast<size_t>(serial)];
     row.Number = n.value("number", "");
     SplitMoment(n.value("start", ""), row.StartDate, row.StartTime);

@@ -21,7 +21,7 @@ inline constexpr char kNumbersProbeRequest[] = "Checking the device is the one l
 inline constexpr char kNumbersProbeReply[] = "Checking number list:";
 inline constexpr char kNumbersTable[] = "number list";
 inline constexpr char kNumbersNotKept[] =
-    "The device did not keep these rows of the number list when they were saved: ";
+    "The device did not keep these rows of the number list when they were saved: %1.";
 // The summary before a save that changes much, or deletes numbers the device holds.
 inline constexpr char kNumbersSaveSummary[] = "This save changes the device's number list:";
 // One line each, under the summary's first: how many rows, then the first serials.
@@ -68,6 +68,13 @@ inline constexpr char kNumberSerial[] = "serial ";
 inline constexpr char kNumberBadDate[] = "the date \"%1\" is no day of 2000 to 2099 written as yyyy-MM-dd";
 inline constexpr char kNumberBadTime[] = "the time \"%1\" is no time from 00:00 to 23:59 written as HH:mm";
 inline constexpr char kNumberNoWindow[] = "neither \"Always\" nor a whole Start-End date and time";
+
+// A JSON file of the number list that cannot be read; %1 is a row's serial.
+inline constexpr char kJsonSerialOutside[] = "serial %1 is outside 1 to %2";
+inline constexpr char kJsonSerialTwice[] = "serial %1 is given twice";
+// %2 is the key of the row's object.
+inline constexpr char kJsonSerialNotText[] = "serial %1: \"%2\" is no text";
+inline constexpr char kJsonSerialNotBoolean[] = "serial %1: \"%2\" is neither true nor false";
 
 // A file added to the list by number ("Add from file…", torvane write numbers FILE --merge).
 inline constexpr char kNumbersAddFromFileCaption[] = "Add from file…";

@@ -105,7 +105,7 @@ std::string TtelephoneSend::NotKeptText(const std::vector<uint8_t>& sent, const 
       rows.push_back(i + 1);
   // Every row is named up to a screenful; beyond that they are counted.
   constexpr size_t kNamed = 40;
-  return kNumbersNotKept + JoinFirst(rows, kNamed, ", ", "%1 and %2 more") + ".";
+  return FillText(kNumbersNotKept, {JoinFirst(rows, kNamed, ", ", "%1 and %2 more")});
 }
 
 bool TtelephoneSend::CheckBeforeSave() {

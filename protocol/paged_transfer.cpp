@@ -337,9 +337,7 @@ bool Tsend_rec_command::EncodePage(int, std::span<uint8_t, kPageBytes>, const TD
 }
 
 std::string Tsend_rec_command::NotKeptText(const std::vector<uint8_t>&, const std::vector<uint8_t>&) {
-  std::string text = kNotKept;
-  for (size_t i = 0; i < notKept_.size(); ++i) text += (i ? ", " : " ") + std::to_string(notKept_[i]);
-  return text + ".";
+  return FillText(kNotKept, {JoinFirst(notKept_, notKept_.size(), ", ", "")});
 }
 
 bool Tsend_rec_command::PageInUse(int page) const {

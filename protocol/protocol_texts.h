@@ -31,7 +31,7 @@ inline constexpr char kStoppedVerify[] =
 // closing box, under the box's own text.
 inline constexpr char kOtherDeviceBackedUp[] = "The device was not the one last read: it was backed up first";
 // A save whose pages, read back, are not what was sent.
-inline constexpr char kNotKept[] = "The device did not keep what was saved on page";
+inline constexpr char kNotKept[] = "The device did not keep what was saved on page %1.";
 
 // The login.
 inline constexpr char kLoginRequest[] = "Read settings";

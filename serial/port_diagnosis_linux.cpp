@@ -17,7 +17,9 @@
 #include <system_error>
 #include <vector>
 
+#include "core/message.h"
 #include "serial/port_diagnosis.h"
+#include "serial/serial_texts.h"
 
 namespace torvane {
 
@@ -78,10 +80,8 @@ bool Contains(const std::vector<TGroupId>& groups, TGroupId gid) {
 void PermissionLines(const std::string& path, const TDiagnosisSources& sources, TPortDiagnosis& d) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    d.Lines.push_back(path + " cannot be examined: " + std::strerror(errno) + ".");
-    d.Lines.push_back(
-        "Serial ports usually belong to group dialout: sudo adduser $USER dialout, then log out and "
-        "log in again.");
+    d.Lines.push_back(FillText(kPortNotExamined, {path, std::strerror(errno)}));
+    d.Lines.push_back(kPortDialoutFix);
     return;
   }
   const auto name = sources.GroupName ? sources.GroupName : SystemGroupName;
@@ -90,17 +90,16 @@ void PermissionLines(const std::string& path, const TDiagnosisSources& sources, 
       sources.SessionGroups ? sources.SessionGroups() : SystemSessionGroups();
   const std::vector<TGroupId> account =
       sources.AccountGroups ? sources.AccountGroups() : SystemAccountGroups();
-  const std::string owned = path + " (" + ModeText(st.st_mode) + ") belongs to group " + d.Group;
+  const std::string mode = ModeText(st.st_mode);
   if (Contains(session, st.st_gid)) {
-    d.Lines.push_back(owned + ", which you are in, but the group may not read and write it.");
-    d.Lines.push_back("Fix: give the group read and write access (a udev rule with GROUP=\"" + d.Group +
-                      "\", MODE=\"0660\"), or ask the administrator.");
+    d.Lines.push_back(FillText(kPortGroupMayNotUse, {path, mode, d.Group}));
+    d.Lines.push_back(FillText(kPortGroupMayNotUseFix, {d.Group}));
   } else if (Contains(account, st.st_gid)) {
-    d.Lines.push_back(owned + ": you were added to it, but this session started before that.");
-    d.Lines.push_back("Fix: log out and log in again (or restart the computer).");
+    d.Lines.push_back(FillText(kPortGroupJoinedLater, {path, mode, d.Group}));
+    d.Lines.push_back(kPortGroupJoinedLaterFix);
   } else {
-    d.Lines.push_back(owned + ", and you are not in it.");
-    d.Lines.push_back("Fix: sudo adduser $USER " + d.Group + ", then log out and log in again.");
+    d.Lines.push_back(FillText(kPortGroupNotJoined, {path, mode, d.Group}));
+    d.Lines.push_back(FillText(kPortGroupNotJoinedFix, {d.Group}));
   }
 }
 
@@ -148,32 +147,22 @@ std::vector<TPortHolder> FindHolders(const std::string& path, const std::string&
 void BusyLines(const std::string& path, const TDiagnosisSources& sources, TPortDiagnosis& d) {
   bool heldBySelf = false;
   d.Holders = FindHolders(path, sources.ProcRoot, sources.SelfPid ? sources.SelfPid : ::getpid(), heldBySelf);
-  if (heldBySelf)
-    d.Lines.push_back(path +
-                      " is open in this program already: the port was named twice, perhaps under two "
-                      "names (ttyUSB0 and /dev/ttyUSB0, or a link to it).");
+  if (heldBySelf) d.Lines.push_back(FillText(kPortOpenHere, {path}));
   if (d.Holders.empty() && heldBySelf) return;
   if (d.Holders.empty()) {
-    d.Lines.push_back(path +
-                      " is in use by another program, which could not be found (it may run as another "
-                      "user).");
-    d.Lines.push_back("Fix: find it with: sudo fuser -v " + path + ", and close it.");
+    d.Lines.push_back(FillText(kPortHolderUnknown, {path}));
+    d.Lines.push_back(FillText(kPortHolderUnknownFix, {path}));
     return;
   }
   for (const TPortHolder& h : d.Holders) {
     const std::string pid = std::to_string(h.Pid);
-    d.Lines.push_back(path + " is held by " + h.Name + " (process " + pid + ").");
+    d.Lines.push_back(FillText(kPortHeldBy, {path, h.Name, pid}));
     if (h.Name == "ModemManager") {
-      d.Lines.push_back(
-          "ModemManager probes every new serial port for a modem. Stop it with: sudo systemctl stop "
-          "ModemManager. The torvane-configurator package's udev rule (ID_MM_DEVICE_IGNORE) keeps "
-          "it off the common USB serial adapters; plug the adapter in again after installing it.");
+      d.Lines.push_back(kPortHeldByModemManager);
     } else if (h.Name == "brltty") {
-      d.Lines.push_back(
-          "brltty (a Braille display service) takes some USB serial adapters (CH340, CP210x) for "
-          "itself. Stop it with: sudo systemctl stop brltty, or remove it: sudo apt remove brltty.");
+      d.Lines.push_back(kPortHeldByBrltty);
     } else {
-      d.Lines.push_back("Fix: close " + h.Name + ", or stop it with: kill " + pid + ".");
+      d.Lines.push_back(FillText(kPortHeldByFix, {h.Name, pid}));
     }
   }
 }
@@ -218,18 +207,12 @@ TPortDiagnosis DiagnosePort(const std::string& path, int error, const TDiagnosis
       BusyLines(path, sources, d);
       break;
     case TCause::Vanished:
-      d.Lines.push_back(error == ENOENT
-                            ? path +
-                                  " does not exist (any more): the adapter is unplugged, or it came "
-                                  "back under another name."
-                            : path +
-                                  " has no device behind it: the adapter is unplugged or its driver "
-                                  "is gone.");
-      d.Lines.push_back("Fix: plug the adapter in and pick its port from the list.");
+      d.Lines.push_back(FillText(error == ENOENT ? kPortMissing : kPortNoDevice, {path}));
+      d.Lines.push_back(kPortMissingFix);
       break;
     case TCause::NotASerialPort:
-      d.Lines.push_back(path + " is not a serial port.");
-      d.Lines.push_back("Fix: pick a serial port (ttyUSB*, ttyACM*, ttyS*) from the list.");
+      d.Lines.push_back(FillText(kPortNotSerial, {path}));
+      d.Lines.push_back(kPortNotSerialFix);
       break;
   }
   return d;

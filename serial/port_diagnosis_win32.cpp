@@ -7,7 +7,9 @@
 
 #include <string>
 
+#include "core/message.h"
 #include "serial/port_diagnosis.h"
+#include "serial/serial_texts.h"
 #include "serial/system_win32.h"
 
 namespace torvane {
@@ -57,28 +59,18 @@ TPortDiagnosis DiagnosePort(const std::string& path, int error, const TDiagnosis
     case TCause::PermissionDenied:
       break;
     case TCause::Busy:
-      d.Lines.push_back(port + " is in use by another program (a serial port has one user at a time).");
-      d.Lines.push_back(
-          "Fix: close it. To find it: Resource Monitor (resmon), CPU tab, Associated Handles: search for " +
-          port + " or \"Serial\"; the process listed holds the port.");
+      d.Lines.push_back(FillText(kComPortBusy, {port}));
+      d.Lines.push_back(FillText(kComPortBusyFix, {port}));
       break;
     case TCause::Vanished:
-      d.Lines.push_back(
-          code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
-              ? port +
-                    " does not exist (any more): the adapter is unplugged, it came back under "
-                    "another number, or Windows has no driver for it."
-              : port + " has no device behind it: the adapter is unplugged or its driver stopped.");
-      d.Lines.push_back(
-          "Fix: plug the adapter in and pick its port from the list. Device Manager shows it under \"Ports "
-          "(COM & "
-          "LPT)\"; under \"Other devices\", with a warning sign, it lacks its driver: install the one for "
-          "its "
-          "chip (CH340, CP210x or FTDI).");
+      d.Lines.push_back(FillText(
+          code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? kComPortMissing : kComPortNoDevice,
+          {port}));
+      d.Lines.push_back(kComPortMissingFix);
       break;
     case TCause::NotASerialPort:
-      d.Lines.push_back(port + " is not a serial port.");
-      d.Lines.push_back("Fix: pick a serial port (COM1, COM2, ...) from the list.");
+      d.Lines.push_back(FillText(kPortNotSerial, {port}));
+      d.Lines.push_back(kComPortNotSerialFix);
       break;
   }
   return d;

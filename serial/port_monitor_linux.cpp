@@ -13,7 +13,9 @@
 #include <cstring>
 #include <thread>
 
+#include "core/message.h"
 #include "serial/port_monitor.h"
+#include "serial/serial_texts.h"
 
 namespace torvane {
 
@@ -89,7 +91,7 @@ std::unique_ptr<IPortEventSource> OpenPortEvents(std::string* why, const std::st
     if (why) *why = text;
     return nullptr;
   };
-  if (!root.empty() && root != "/") return fail("udev reports the system's devices, not those of " + root);
+  if (!root.empty() && root != "/") return fail(FillText(kUdevOtherRoot, {root}));
   // Without a running udev daemon libudev makes a monitor that never hears anything; say so instead.
   if (::access("/run/udev/control", F_OK) != 0)
     return fail(std::string("udev is not running: /run/udev/control: ") + std::strerror(errno));

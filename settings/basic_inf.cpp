@@ -2,6 +2,7 @@
 #include "settings/basic_inf.h"
 
 #include "core/conversion_error.h"
+#include "core/message.h"
 #include "settings/settings_changes.h"
 #include "settings/settings_texts.h"
 
@@ -80,7 +81,7 @@ void TBasicInf::ReportFault(const TEncodeFault& fault) {
   if (fault.Reason == TEncodeFault::NotAnInteger)
     context_.Operator.Error(NotAnIntegerMessage(fault.Text));
   else
-    context_.Operator.Error(NumberOutOfRange(fault.Text, fault.Param->Label));
+    context_.Operator.Error(FillText(kNumberOutOfRange, {fault.Text, fault.Param->Label}));
 }
 
 std::string TBasicInf::NotKeptText(const std::vector<uint8_t>& sent, const std::vector<uint8_t>& held) {
@@ -89,7 +90,7 @@ std::string TBasicInf::NotKeptText(const std::vector<uint8_t>& sent, const std::
   std::string names;
   for (int row : ChangedSettingRows(a, b, codePage_))
     names += (names.empty() ? "" : ", ") + std::string(SettingForRow(row)->Label);
-  return kSettingsNotKept + (names.empty() ? std::string(kSettingsNotKeptUnused) : names) + ".";
+  return FillText(kSettingsNotKept, {names.empty() ? std::string(kSettingsNotKeptUnused) : names});
 }
 
 void TBasicInf::LoadPages(const std::vector<uint8_t>& pages) {

@@ -5,8 +5,10 @@
 #include <climits>
 #include <nlohmann/json.hpp>
 
+#include "core/message.h"
 #include "files/json_header.h"
 #include "settings/settings_table.h"
+#include "settings/settings_texts.h"
 
 namespace torvane {
 
@@ -64,22 +66,23 @@ TImportResult ReadSettingsJson(std::string_view text, TSettingsFileValues& out) 
     if (!p.is_object() || !p.contains("number") || !p["number"].is_number_integer())
       return broken("a parameter without its number");
     const int64_t number = WholeNumber(p["number"]);
-    if (number < 1 || number > kSettingCount) return broken("there is no parameter " + p["number"].dump());
+    if (number < 1 || number > kSettingCount)
+      return broken(FillText(kJsonNoSuchParameter, {p["number"].dump()}));
     const TSettingDef* def = SettingForRow(static_cast<int>(number));
-    const std::string where = "parameter " + std::to_string(number);
-    if (given[number]) return broken(where + " is given twice");
+    const std::string where = std::to_string(number);
+    if (given[number]) return broken(FillText(kJsonParameterTwice, {where}));
     given[number] = true;
     if (p.contains("name") && (!p["name"].is_string() || p["name"].get<std::string>() != def->Label))
-      return broken(where + " is \"" + def->Label + "\", not " + p["name"].dump());
+      return broken(FillText(kJsonParameterNamed, {where, def->Label, p["name"].dump()}));
     const auto value = p.contains("value") ? TextOf(p["value"]) : std::nullopt;
-    if (!value) return broken(where + " has no text \"value\"");
+    if (!value) return broken(FillText(kJsonParameterNoValue, {where}));
     out.Value[number] = *value;
     if (!def->IsList() || !p.contains("index")) continue;
-    if (!p["index"].is_number_integer()) return broken(where + ": \"index\" is no integer");
+    if (!p["index"].is_number_integer()) return broken(FillText(kJsonParameterIndex, {where}));
     out.Index[number] = WholeNumber(p["index"]);
   }
   for (int number = 1; number <= kSettingCount; ++number)
-    if (!given[number]) return broken("parameter " + std::to_string(number) + " is missing");
+    if (!given[number]) return broken(FillText(kJsonParameterMissing, {std::to_string(number)}));
   return result;
 }
 

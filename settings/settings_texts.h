@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the settings part of the program says to the operator, in one place.
-#include <string>
-
 namespace torvane {
 
 // Reading and saving the three pages.
@@ -19,7 +17,8 @@ inline constexpr char kSettingsBackupReply[] = "Backing up basic settings";
 inline constexpr char kSettingsVerifyReply[] = "Verifying basic settings";
 inline constexpr char kSettingsVerifyRequest[] = "Reading back basic settings";
 inline constexpr char kSettingsTable[] = "basic settings";
-inline constexpr char kSettingsNotKept[] = "The device did not keep these parameters when they were saved: ";
+inline constexpr char kSettingsNotKept[] =
+    "The device did not keep these parameters when they were saved: %1.";
 inline constexpr char kSettingsNotKeptUnused[] = "bytes that belong to no parameter";
 inline constexpr char kSettingsFirstPage[] = "The first page";
 inline constexpr char kSettingsSecondPage[] = "The second page";
@@ -29,10 +28,8 @@ inline constexpr char kPasswordNotFourDigits[] =
     "1.Password must be exactly four digits (0-9): the device compares all four characters with the "
     "password typed at \"Log in\", so a shorter one could never be typed again. Nothing was saved.";
 
-// A number cell outside what its two bytes hold: `value` of `label`.
-inline std::string NumberOutOfRange(const std::string& value, const std::string& label) {
-  return "The value " + value + " of " + label + " is outside 0 to 65535; saving stopped.";
-}
+// A number cell outside what its two bytes hold: the value, then the parameter's label.
+inline constexpr char kNumberOutOfRange[] = "The value %1 of %2 is outside 0 to 65535; saving stopped.";
 
 // The profile files.
 inline constexpr char kProfileExportFilter[] = "EXCEL file|*.xlsx;*.xls|(*.*)|*.*";
@@ -57,5 +54,14 @@ inline constexpr char kSettingNotPrintable[] =
 inline constexpr char kSettingEndsText[] =
     "\"%1\" is the byte 0xFF in the code page %2, which ends this text on the device";
 inline constexpr char kSettingReadsBackAs[] = "the device would read it back as \"%1\"";
+
+// A JSON file of the settings that cannot be read; %1 is a parameter's number.
+inline constexpr char kJsonNoSuchParameter[] = "there is no parameter %1";
+inline constexpr char kJsonParameterTwice[] = "parameter %1 is given twice";
+// %2 is the parameter's label, %3 the name the file gives it, as JSON writes it.
+inline constexpr char kJsonParameterNamed[] = "parameter %1 is \"%2\", not %3";
+inline constexpr char kJsonParameterNoValue[] = "parameter %1 has no text \"value\"";
+inline constexpr char kJsonParameterIndex[] = "parameter %1: \"index\" is no integer";
+inline constexpr char kJsonParameterMissing[] = "parameter %1 is missing";
 
 }  // namespace torvane
