@@ -264,8 +264,8 @@ std::chrono::nanoseconds TReadBlocks::ReadAheadSleep() {
   if (need == 0) return {};
   gathering_ = true;
   // The rest of the block is still on the wire. A long rest is slept through, to a moment after its
-  // last byte is due, so that one look finds it whole; a short one (a burst or two) is simply waited
-  // for.
+  // last byte is due (the workers wake a little before that and take the last of it as it comes); a
+  // short one (a burst or two) is simply waited for.
   const auto rest = byteTime_ * static_cast<int64_t>(need);
   if (rest <= 2 * kBurst) return {};
   return std::min(rest + kMargin, kLongestSleep);

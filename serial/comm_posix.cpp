@@ -40,6 +40,10 @@ namespace {
 
 using namespace comm_detail;
 
+// A reply's read-ahead sleep ends this long before its last byte is due; the last of it is taken as it
+// comes, so that the reply is handed over when its last byte is in, not a wake-up later.
+constexpr std::chrono::milliseconds kWakeEarly{1};
+
 // The component's own text with the system's reason beside it.
 [[noreturn]] void RaiseSystem(const std::string& text, int error) {
   throw ECommsError(text, std::strerror(error), error);
@@ -151,7 +155,7 @@ struct TReader {
         const ssize_t got = ::read(Fd, chunk.data(), chunk.size());
         if (got > 0) {
           if (!Blocks.Arrived(chunk.data(), static_cast<size_t>(got))) break;
-          const auto sleep = Blocks.ReadAheadSleep();
+          const auto sleep = Blocks.ReadAheadSleep() - kWakeEarly;
           if (sleep.count() > 0 && WaitSignalled(CloseEvent, sleep)) break;
           continue;
         }
