@@ -40,8 +40,9 @@ namespace {
 
 using namespace comm_detail;
 
-// A reply's read-ahead sleep ends this long before its last byte is due; the last of it is taken as it
-// comes, so that the reply is handed over when its last byte is in, not a wake-up later.
+// The read-ahead's sleep is cut this much short, so that it ends a little before the reply's last byte
+// is due; the last of it is taken as it comes, and the reply is handed over when its last byte is in,
+// not a wake-up later.
 constexpr std::chrono::milliseconds kWakeEarly{1};
 
 // The component's own text with the system's reason beside it.
