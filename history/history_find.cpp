@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/codepage.h"
 #include "files/phone_number.h"
 #include "history/history_record.h"
 
@@ -23,21 +24,8 @@ char32_t Lower(char32_t c) {
   return c;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 bool Holds(const std::string& text, const std::string& part) {
-  return text.size() >= part.size() && text.find(part) != std::string::npos;
+  return text.find(part) != std::string::npos;
 }
 
 // Digits after an optional '+' once the spaces and dashes are gone: a query that may be a number.

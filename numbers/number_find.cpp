@@ -54,7 +54,7 @@ std::vector<int> TNumberFind::Find(std::string_view query) {
   if (key.empty()) return rows;
   MakeKeys();
   for (int row = 1; row < static_cast<int>(keys_.size()); ++row)
-    if (keys_[row].size() >= key.size() && keys_[row].find(key) != std::string::npos) rows.push_back(row);
+    if (keys_[row].find(key) != std::string::npos) rows.push_back(row);
   return rows;
 }
 
